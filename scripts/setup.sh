@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing the program needs from Debian's
+# packages. Idempotent and quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-serialport-dev libqcustomplot-dev libqt6opengl6-dev
+  qt6-qpa-plugins libgl-dev
+  libgtest-dev googletest
+  xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

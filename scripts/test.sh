@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the unit, GUI and serial tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for
+# a bounded time.  FUZZ_SECONDS sets that time (default 60 per target).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash scripts/setup.sh
+
+jobs=$(nproc)
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON -DVANDREL_BENCH=OFF >/dev/null
+cmake --build build-test -j"$jobs"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-test && ctest --output-on-failure -j"$jobs" --timeout 300)
+
+if [ "${FUZZ_SECONDS:-60}" != 0 ]; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVANDREL_FUZZ=ON -DVANDREL_TESTS=OFF -DVANDREL_BENCH=OFF >/dev/null
+  cmake --build build-fuzz -j"$jobs" --target fuzz_all
+  bash fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-60}"
+fi
