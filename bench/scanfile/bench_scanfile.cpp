@@ -1,0 +1,271 @@
+// bench_scanfile: how fast the log viewer's read, ScanFile(h, "%f %f", t, v),
+// goes through a big recording file, next to a bare std::from_chars loop over
+// the same bytes (read with the same buffer size) and `wc -l` for the read
+// bandwidth.  All three read the same file from the page cache.
+//
+//   bench_scanfile [--dir DIR] [--runs N] [--keep] [SIZE ...]
+//
+// SIZE is bytes with an optional K, M or G suffix (powers of 1024).  Without
+// sizes: 100M and 200M.  With one size: that size and its double.  The files
+// are generated as the recording format writes them, " %f[p1]\t%f[e2] \n",
+// times increasing by about a second from 10^6 s, values varying over ten
+// decades.
+// Each measurement is the best of N runs (default 3).
+#include "rte/formatio.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::size_t kBuffer = 256 * 1024;  // as the engine's read buffer
+
+double seconds(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+long long parseSize(const char *s)
+{
+    char *end = nullptr;
+    double v = std::strtod(s, &end);
+    switch (end && *end ? *end : ' ') {
+    case 'k': case 'K': v *= 1024; break;
+    case 'm': case 'M': v *= 1024 * 1024; break;
+    case 'g': case 'G': v *= 1024.0 * 1024 * 1024; break;
+    default: break;
+    }
+    return static_cast<long long>(v);
+}
+
+void generate(const std::string &path, long long size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    std::mt19937_64 rng(2014);
+    std::uniform_real_distribution<double> mant(1.0, 10.0);
+    std::uniform_int_distribution<int> ex(-3, 6);
+    std::string chunk;
+    chunk.reserve(4 << 20);
+    long long written = 0;
+    // Times start at 10^6 s, so every file has times of seven digits before
+    // the point and a line of the doubled file costs what a line of the
+    // single one does: the time ratio then shows how the cost scales.
+    double t = 1e6;
+    char line[64];
+    while (written < size) {
+        chunk.clear();
+        while (chunk.size() < (4u << 20) && written + static_cast<long long>(chunk.size()) < size) {
+            const double value = mant(rng) * std::pow(10.0, ex(rng));
+            Fmt(line, " %f[p1]\t%f[e2] \n", t, value);
+            chunk += line;
+            t += 1.0 + static_cast<double>(rng() % 100) / 1000.0;
+        }
+        if (::write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) {
+            std::perror("write");
+            std::exit(1);
+        }
+        written += static_cast<long long>(chunk.size());
+    }
+    ::close(fd);
+}
+
+long long fileSize(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+// Reads the whole file once: brings it into the page cache.
+void warm(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::unique_ptr<char[]> buf(new char[1 << 20]);
+    while (::read(fd, buf.get(), 1 << 20) > 0) {
+    }
+    ::close(fd);
+}
+
+struct Result {
+    double secs = 1e300;
+    long long values = 0;
+    double sum = 0;
+};
+
+Result runScanFile(const std::string &path)
+{
+    Result r;
+    const auto t0 = Clock::now();
+    const int h = OpenFile(path.c_str(), 1, 2, 1);
+    double t = 0, v = 0;
+    while (ScanFile(h, "%f %f", t, v) == 2) {
+        r.sum += t;
+        r.sum += v;
+        r.values += 2;
+    }
+    CloseFile(h);
+    r.secs = seconds(t0);
+    return r;
+}
+
+inline bool space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The least a reader must do: read with the same buffer size, skip white
+// space, std::from_chars each number, carry a cut token to the next buffer.
+Result runBare(const std::string &path)
+{
+    Result r;
+    const auto t0 = Clock::now();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::unique_ptr<char[]> buf(new char[kBuffer]);
+    std::size_t keep = 0;
+    bool eof = false;
+    while (!eof) {
+        const ssize_t n = ::read(fd, buf.get() + keep, kBuffer - keep);
+        if (n <= 0)
+            eof = true;
+        const char *p = buf.get();
+        const char *end = buf.get() + keep + (n > 0 ? n : 0);
+        // Numbers up to the last white space are complete.
+        const char *lim = end;
+        if (!eof)
+            while (lim > p && !space(lim[-1]))
+                --lim;
+        while (true) {
+            while (p < lim && space(*p))
+                ++p;
+            if (p >= lim)
+                break;
+            double v;
+            auto res = std::from_chars(p, lim, v);
+            if (res.ec != std::errc()) {
+                ++p;
+                continue;
+            }
+            r.sum += v;
+            ++r.values;
+            p = res.ptr;
+        }
+        keep = static_cast<std::size_t>(end - p);
+        std::memmove(buf.get(), p, keep);
+    }
+    ::close(fd);
+    r.secs = seconds(t0);
+    return r;
+}
+
+double runWc(const std::string &path, long long &lines)
+{
+    const auto t0 = Clock::now();
+    const std::string cmd = "wc -l < '" + path + "'";
+    FILE *p = ::popen(cmd.c_str(), "r");
+    lines = -1;
+    if (p) {
+        if (std::fscanf(p, "%lld", &lines) != 1)
+            lines = -1;
+        ::pclose(p);
+    }
+    return seconds(t0);
+}
+
+struct Row {
+    long long bytes;
+    double scanSecs, bareSecs, wcSecs;
+};
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string dir = "/tmp";
+    int runs = 3;
+    bool keep = false;
+    std::vector<long long> sizes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--keep")
+            keep = true;
+        else if (a == "-h" || a == "--help") {
+            std::printf("usage: %s [--dir DIR] [--runs N] [--keep] [SIZE[K|M|G] ...]\n", argv[0]);
+            return 0;
+        } else
+            sizes.push_back(parseSize(a.c_str()));
+    }
+    if (sizes.empty())
+        sizes = {100ll << 20, 200ll << 20};
+    else if (sizes.size() == 1)
+        sizes.push_back(2 * sizes[0]);
+
+    std::printf("bench_scanfile: ScanFile(h, \"%%f %%f\", t, v) on recording lines, "
+                "best of %d runs, page-cached files in %s\n\n",
+                runs, dir.c_str());
+    std::printf("%10s %12s | %10s %10s %10s | %8s\n", "file MB", "lines", "ScanFile", "bare",
+                "wc -l", "ScanFile");
+    std::printf("%10s %12s | %10s %10s %10s | %8s\n", "", "", "MB/s", "MB/s", "MB/s", "/ bare");
+    std::vector<Row> rows;
+    int status = 0;
+    for (long long size : sizes) {
+        const std::string path = dir + "/bench_scanfile_" + std::to_string(size) + ".dat";
+        if (fileSize(path) < size)
+            generate(path, size);
+        const long long bytes = fileSize(path);
+        warm(path);
+        Result best, bare;
+        double wcSecs = 1e300;
+        long long lines = 0;
+        for (int r = 0; r < runs; ++r) {
+            const Result s = runScanFile(path);
+            const Result b = runBare(path);
+            wcSecs = std::min(wcSecs, runWc(path, lines));
+            if (s.secs < best.secs)
+                best = s;
+            if (b.secs < bare.secs)
+                bare = b;
+        }
+        if (best.values != bare.values || best.sum != bare.sum || best.values != 2 * lines) {
+            std::printf("MISMATCH: ScanFile read %lld values (sum %.17g), bare %lld (sum "
+                        "%.17g), wc %lld lines\n",
+                        best.values, best.sum, bare.values, bare.sum, lines);
+            status = 1;
+        }
+        const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
+        std::printf("%10.1f %12lld | %10.1f %10.1f %10.1f | %7.1f%%\n", mb, lines,
+                    mb / best.secs, mb / bare.secs, mb / wcSecs, 100.0 * bare.secs / best.secs);
+        std::fflush(stdout);
+        rows.push_back({bytes, best.secs, bare.secs, wcSecs});
+        if (!keep)
+            ::unlink(path.c_str());
+    }
+    std::printf("\n");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const double sizeRatio = static_cast<double>(rows[i].bytes) / rows[i - 1].bytes;
+        std::printf("size x%.2f: ScanFile time x%.3f, bare time x%.3f, wc time x%.3f\n",
+                    sizeRatio, rows[i].scanSecs / rows[i - 1].scanSecs,
+                    rows[i].bareSecs / rows[i - 1].bareSecs, rows[i].wcSecs / rows[i - 1].wcSecs);
+    }
+    return status;
+}

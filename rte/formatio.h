@@ -1,0 +1,177 @@
+// The format language and file handles.
+//
+// Formats are plain text with conversions:
+//   %d            int, decimal; takes a field width: %d[w5]
+//   %f            double; bracketed modifiers may follow, in any order:
+//                 %f[p3w10e2]
+//                   pN  digits after the point (fixed) or in the mantissa
+//                       (scientific); default 6, at most 99
+//                   wN  field width, at most 999: right-aligned, blanks on
+//                       the left; default none
+//                   eN  scientific notation with at least N exponent digits
+//                       (1 to 9); default fixed-point
+//                 Plain %f of 1.0 is "1.000000"; %f[e2] of 209100 is
+//                 "2.091000e+05".  Digits are correctly rounded (as printf
+//                 rounds under the C locale).
+//                 A number wider than its field (fixed or scientific) is
+//                 shown in scientific notation with as many mantissa
+//                 digits as fit the field (at least one, and an exponent of
+//                 at least two digits), so a width of 7 or more (with eN
+//                 above e3: 4 + N) bounds the text whatever the value:
+//                 %f[e2w10] of 0.05 is "5.0000e-02", %f[p0w10] of 1e300 is
+//                 "1.000e+300".  NaN and the infinities are written "nan",
+//                 "inf", "-inf", right-aligned in the field like numbers.
+//   %c            a char (int argument), written as one byte
+//   %s            a text (write; a null pointer writes nothing) or one
+//                 blank-delimited word (scan)
+//   %%            a percent sign
+//
+// Scanning:
+//   * A leading "%s>" marks the text (or the file) as the source and is
+//     otherwise ignored.
+//   * White space in the format skips any white space in the input (blank,
+//     tab, line feed, carriage return, vertical and form feed); any other
+//     format text must match the input byte for byte.
+//   * %d and %f skip leading white space, then read an optional '+' and what
+//     std::from_chars accepts: an optional '-'; for %d decimal digits; for %f
+//     digits with an optional point (".5" and "5." too) and an optional
+//     exponent ("1e5", "2.5E-3"), or "inf", "infinity", "nan", "nan(...)" in
+//     any case.  No hexadecimal, no digit grouping, no decimal comma: the
+//     number ends at the first byte that cannot continue it ("1e" reads 1
+//     and leaves "e", "1,5" reads 1).  A number out of the target's range
+//     (2147483648 for %d; 1e400 or 1e-400 for %f) is not read.
+//   * %s skips white space and reads a word up to the next white space; a
+//     word longer than its char[N] target is cut to N - 1 bytes and passed
+//     over whole.  %c reads the next byte, white space included, into an int.
+//   * Modifiers are accepted and ignored.
+//   * A target is written only when its conversion succeeds.  A NUL byte
+//     ends the text of Scan; in a file it is a byte like any other that
+//     belongs to no number.
+//
+// Results (every call):
+//   Fmt, FmtFile     number of conversions made (%% is none; cutting the
+//                    text at the end of the target does not lower it).
+//                    FmtFile: kFileWriteError on a write failure,
+//                    kFileBadArgument for a handle not open for writing.
+//   Scan, ScanFile   number of targets filled; scanning stops at the first
+//                    target that cannot be read.  ScanFile: kFileBadArgument
+//                    for a handle not open for reading; a read error ends the
+//                    input as the end of the file does.
+// Arguments beyond the format's conversions are ignored (a format made at
+// run time may use fewer).  A format that is wrong (unknown conversion or
+// modifier, a modifier number out of its range, argument of the wrong kind,
+// too few arguments) is a programming error: debug builds abort with a
+// message naming the format, release builds stop the conversion there and
+// return the count so far.  Scans check the whole format in debug builds,
+// also past the point where the input failed.
+//
+// Numbers are written and read with std::to_chars / std::from_chars:
+// always a decimal point, whatever the desktop's locale.
+//
+// Like the rest of the engine, these calls belong to the user-interface
+// thread; nothing here is locked.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace rte::fmt {
+
+// One argument of a format call, as the variadic front ends pass it.
+struct Arg {
+    enum class Kind { Int, Double, Text, IntOut, DoubleOut, TextOut } kind;
+    union {
+        int i;
+        double d;
+        const char *s;
+        int *ip;
+        double *dp;
+        char *sp;
+    };
+    std::size_t capacity = 0;  // TextOut: bytes available, terminator included
+};
+
+inline Arg in(int v) { Arg a{Arg::Kind::Int, {}}; a.i = v; return a; }
+inline Arg in(char v) { return in(static_cast<int>(static_cast<unsigned char>(v))); }
+inline Arg in(double v) { Arg a{Arg::Kind::Double, {}}; a.d = v; return a; }
+inline Arg in(const char *v) { Arg a{Arg::Kind::Text, {}}; a.s = v; return a; }
+inline Arg out(int &v) { Arg a{Arg::Kind::IntOut, {}}; a.ip = &v; return a; }
+inline Arg out(double &v) { Arg a{Arg::Kind::DoubleOut, {}}; a.dp = &v; return a; }
+template <std::size_t N>
+Arg out(char (&v)[N]) { Arg a{Arg::Kind::TextOut, {}}; a.sp = v; a.capacity = N; return a; }
+
+int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args);
+int formatFile(int handle, std::string_view fmt, std::span<const Arg> args);
+int scan(std::string_view src, std::string_view fmt, std::span<const Arg> targets);
+int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets);
+
+}  // namespace rte::fmt
+
+// Writes into a fixed-size text; the result is always terminated and never
+// longer than N - 1 bytes (longer output is cut).
+template <std::size_t N, typename... Args>
+int Fmt(char (&target)[N], const char *format, const Args &...args)
+{
+    const rte::fmt::Arg list[] = {rte::fmt::in(args)..., rte::fmt::in(0)};
+    return rte::fmt::format(std::span<char>(target, N), format,
+                            std::span<const rte::fmt::Arg>(list, sizeof...(Args)));
+}
+
+// Writes to an open file; the bytes reach the operating system (and, for a
+// file opened for writing, stable storage) before the call returns: the
+// whole text goes in one write(2), continued after a short write, followed by
+// fdatasync.  A power cut loses at most the line in flight.
+template <typename... Args>
+int FmtFile(int handle, const char *format, const Args &...args)
+{
+    const rte::fmt::Arg list[] = {rte::fmt::in(args)..., rte::fmt::in(0)};
+    return rte::fmt::formatFile(handle, format,
+                                std::span<const rte::fmt::Arg>(list, sizeof...(Args)));
+}
+
+// Reads from a terminated text into int&, double& and char[N] targets.
+template <typename... Targets>
+int Scan(const char *source, const char *format, Targets &...targets)
+{
+    const rte::fmt::Arg list[] = {rte::fmt::out(targets)..., rte::fmt::in(0)};
+    return rte::fmt::scan(source ? std::string_view(source) : std::string_view(), format,
+                          std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
+}
+
+// Reads from an open file, going on where the previous read stopped; later
+// calls also see what was appended to the file meanwhile.  Each handle reads
+// through a buffer of 256 KiB: a single token of nearly that length or
+// longer (a line of a million digits) is not read, and the call returns.
+template <typename... Targets>
+int ScanFile(int handle, const char *format, Targets &...targets)
+{
+    const rte::fmt::Arg list[] = {rte::fmt::out(targets)..., rte::fmt::in(0)};
+    return rte::fmt::scanFile(handle, format,
+                              std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
+}
+
+// File handles.  Handles are positive and not reused soon: a closed handle
+// stays invalid (kFileBadArgument) rather than reaching a file opened later.
+// Failures are negative:
+enum {
+    kFileNotFound = -1,     // no such file or directory
+    kFileAccessDenied = -2, // permission denied, a directory, or no file (a pipe)
+    kFileTooManyOpen = -3,  // 1024 handles open, or the process's limit
+    kFileBadArgument = -4,  // caller bug: unknown mode, action or type, bad handle
+    kFileIoError = -5,      // any other failure of the operating system
+    kFileWriteError = -6,   // a write failed (disk full, file size limit, device gone)
+};
+
+// mode: 0 read/write, 1 read, 2 write.  action: 0 truncate, 1 append,
+// 2 keep (position at the start); they concern writing: a read-only open
+// never changes the file.  type: 0 binary, 1 text (the platform's line end
+// is written for "\n"; on POSIX both are the same).  A file opened for
+// writing is created.
+int OpenFile(const char *path, int mode, int action, int type);
+// 0; kFileBadArgument for a handle that is not open; kFileIoError when the
+// system reports a failure (the handle is closed all the same).
+int CloseFile(int handle);
+// 1 and the size in bytes when the file exists, 0 when it does not (or the
+// path names a directory), negative on other failures.
+int GetFileInfo(const char *path, long long &size);

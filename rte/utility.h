@@ -1,0 +1,31 @@
+// Clock and paths.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+// Monotonic seconds since an arbitrary origin; only differences mean anything.
+double Timer();
+
+// Blocks the calling thread for the given seconds without processing events.
+// Zero, negative and NaN delays return at once.
+void Delay(double seconds);
+
+namespace rte::util {
+int projectDir(std::span<char> out);
+int makePathname(const char *dir, const char *name, std::span<char> out);
+}  // namespace rte::util
+
+// The directory that holds the running executable, without a trailing
+// separator.  0 on success, negative when it does not fit.
+template <std::size_t N>
+int GetProjectDir(char (&dir)[N]) { return rte::util::projectDir(dir); }
+
+// Joins a directory and a file name with the platform's separator.
+// 0 on success; negative, leaving an empty text, when the result would not
+// fit in the target (at most N - 1 bytes).
+template <std::size_t N>
+int MakePathname(const char *dir, const char *name, char (&path)[N])
+{
+    return rte::util::makePathname(dir, name, path);
+}

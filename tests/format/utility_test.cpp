@@ -1,0 +1,142 @@
+// Clock and paths (rte/utility.h) and the clock seam of rte/testing.h.
+#include "rte/testing.h"
+#include "rte/utility.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double elapsed(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+TEST(Timer, IsMonotonicSeconds)
+{
+    const double a = Timer();
+    const auto t0 = Clock::now();
+    double prev = a;
+    for (int i = 0; i < 100000; ++i) {
+        const double t = Timer();
+        ASSERT_GE(t, prev);
+        prev = t;
+    }
+    Delay(0.02);
+    const double measured = elapsed(t0);
+    const double b = Timer();
+    EXPECT_GE(b - a, 0.02);
+    // Seconds, not milli- or microseconds.
+    EXPECT_LE(b - a, measured + 0.5);
+}
+
+TEST(Delay, BlocksForAtLeastTheTime)
+{
+    const auto t0 = Clock::now();
+    Delay(0.05);
+    EXPECT_GE(elapsed(t0), 0.05);
+}
+
+TEST(Delay, ZeroNegativeAndNaNReturnAtOnce)
+{
+    const auto t0 = Clock::now();
+    Delay(0);
+    Delay(-1);
+    Delay(-std::numeric_limits<double>::infinity());
+    Delay(std::numeric_limits<double>::quiet_NaN());
+    Delay(1e-9);
+    EXPECT_LT(elapsed(t0), 0.5);
+}
+
+double g_fake = 0;
+double fakeNow() { return g_fake; }
+
+TEST(SetClock, ReplacesTimerAndDelay)
+{
+    g_fake = 1234.5;
+    rte::testing::setClock(fakeNow);
+    EXPECT_EQ(Timer(), 1234.5);
+    g_fake = 1300.0;
+    EXPECT_EQ(Timer(), 1300.0);
+    const auto t0 = Clock::now();
+    Delay(3600);  // returns at once under a test clock
+    Delay(std::numeric_limits<double>::infinity());
+    EXPECT_LT(elapsed(t0), 0.5);
+    EXPECT_EQ(Timer(), 1300.0) << "Delay moves no clock";
+    rte::testing::setClock(nullptr);
+    const double a = Timer();
+    Delay(0.01);
+    EXPECT_GE(Timer() - a, 0.01);
+}
+
+TEST(GetProjectDir, IsTheExecutablesDirectory)
+{
+    char dir[260];
+    ASSERT_EQ(GetProjectDir(dir), 0);
+    const std::string expected =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    EXPECT_EQ(dir, expected);
+    ASSERT_GT(std::strlen(dir), 1u);
+    EXPECT_NE(dir[std::strlen(dir) - 1], '/');
+}
+
+TEST(GetProjectDir, FailsEmptyWhenTooSmall)
+{
+    char small[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_LT(GetProjectDir(small), 0);
+    EXPECT_STREQ(small, "");
+}
+
+TEST(MakePathname, JoinsWithASeparator)
+{
+    char path[260];
+    EXPECT_EQ(MakePathname("/opt/vandrel", "vandrel.ini", path), 0);
+    EXPECT_STREQ(path, "/opt/vandrel/vandrel.ini");
+    EXPECT_EQ(MakePathname("/opt/vandrel/", "vandrel.ini", path), 0);
+    EXPECT_STREQ(path, "/opt/vandrel/vandrel.ini");
+    EXPECT_EQ(MakePathname("/", "vandrel.ini", path), 0);
+    EXPECT_STREQ(path, "/vandrel.ini");
+    EXPECT_EQ(MakePathname("", "vandrel.ini", path), 0);
+    EXPECT_STREQ(path, "vandrel.ini");
+    EXPECT_EQ(MakePathname("dir", "", path), 0);
+    EXPECT_STREQ(path, "dir/");
+    EXPECT_EQ(MakePathname(nullptr, nullptr, path), 0);
+    EXPECT_STREQ(path, "");
+}
+
+TEST(MakePathname, FailsEmptyWhenItDoesNotFit)
+{
+    char path[260];
+    const std::string dir(200, 'd');
+    const std::string name(58, 'n');
+    // 200 + 1 + 58 = 259: fits exactly.
+    EXPECT_EQ(MakePathname(dir.c_str(), name.c_str(), path), 0);
+    EXPECT_EQ(std::strlen(path), 259u);
+    // One more does not.
+    const std::string longer(59, 'n');
+    EXPECT_LT(MakePathname(dir.c_str(), longer.c_str(), path), 0);
+    EXPECT_STREQ(path, "");
+    const std::string huge(10000, 'h');
+    struct {
+        char path[260];
+        char guard[16];
+    } g;
+    std::memset(g.guard, 'G', sizeof g.guard);
+    EXPECT_LT(MakePathname(huge.c_str(), "vandrel.ini", g.path), 0);
+    EXPECT_STREQ(g.path, "");
+    EXPECT_EQ(std::string(g.guard, sizeof g.guard), std::string(16, 'G'));
+    char tiny[1];
+    EXPECT_LT(MakePathname("", "a", tiny), 0);
+    EXPECT_STREQ(tiny, "");
+    EXPECT_EQ(MakePathname("", "", tiny), 0);
+}
+
+}  // namespace
