@@ -1,0 +1,215 @@
+#include "rte/serial_line.h"
+
+#include "rte/rs232.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace rte::serial {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kReopenPoll{500};
+
+// Milliseconds left before the deadline, rounded up so that a wait never
+// ends early and spins; 0 once it has passed.
+int msecsLeft(Clock::time_point deadline)
+{
+    return std::max(0, static_cast<int>(std::chrono::ceil<milliseconds>(deadline - Clock::now()).count()));
+}
+
+// Qt says PermissionError both for a device that another program holds (its
+// lock file, or exclusive mode) and for one we may not open.
+bool mayOpen([[maybe_unused]] const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+#else
+    return true;
+#endif
+}
+
+// A failed open costs milliseconds of processor time (Qt's lock file and
+// bookkeeping), which adds up while a lost device is polled; whether the
+// path is there is far cheaper to see.  Windows' COMn names are no files, so
+// there every poll tries the open.
+bool present([[maybe_unused]] const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return QFileInfo::exists(path);
+#else
+    return true;
+#endif
+}
+
+int openFailure(QSerialPort::SerialPortError error, const QString &path)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return kRs232NoSuchPort;
+    case QSerialPort::PermissionError:
+        return mayOpen(path) ? kRs232PortBusy : kRs232AccessDenied;
+    default:
+        return kRs232OpenFailed;
+    }
+}
+
+// A hung-up device makes every read return nothing at once (ReadError) or
+// fail with EIO (ResourceError).
+bool meansLost(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
+}
+
+}  // namespace
+
+Line::Line()
+{
+    reopenTimer_.setInterval(kReopenPoll);
+    QObject::connect(&reopenTimer_, &QTimer::timeout, &port_, [this] { tryReopen(); });
+    // While the event loop runs between calls, Qt reads the port itself, and
+    // on a hung-up device it would report a read error on every pass of the
+    // loop and spin the processor.  Queued, because closing the port inside
+    // Qt's own read handler would delete the notifier that is calling it; the
+    // current error is checked, not the reported one, since the port may
+    // have been reopened by the time this runs.
+    QObject::connect(
+        &port_, &QSerialPort::errorOccurred, &port_,
+        [this] {
+            if (port_.isOpen() && meansLost(port_.error()))
+                markLost();
+        },
+        Qt::QueuedConnection);
+}
+
+int Line::open(const LineSettings &settings)
+{
+    settings_ = settings;
+    return openPort();
+}
+
+int Line::openPort()
+{
+    port_.setPortName(settings_.path);
+    port_.setBaudRate(settings_.baudRate);
+    port_.setParity(settings_.parity);
+    port_.setDataBits(settings_.dataBits);
+    port_.setStopBits(settings_.stopBits);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.clearError();
+    if (port_.open(QIODevice::ReadWrite))
+        return kRs232NoError;
+    return openFailure(port_.error(), settings_.path);
+}
+
+void Line::markLost()
+{
+    lost_ = true;
+    port_.close();
+    if (QCoreApplication::instance() != nullptr)
+        reopenTimer_.start();
+}
+
+void Line::tryReopen()
+{
+    if (lost_ && present(settings_.path) && openPort() == kRs232NoError) {
+        lost_ = false;
+        reopenTimer_.stop();
+    }
+}
+
+int Line::usable()
+{
+    if (lost_)
+        tryReopen();
+    return lost_ ? kRs232DeviceLost : kRs232NoError;
+}
+
+int Line::failure()
+{
+    switch (port_.error()) {
+    case QSerialPort::TimeoutError:
+        return kRs232Timeout;
+    case QSerialPort::WriteError:
+        return kRs232WriteFailed;
+    default:
+        // Anything else that fails on an open tty (a read of nothing, EIO)
+        // has met a device that is gone; reopening is the only way back.
+        markLost();
+        return kRs232DeviceLost;
+    }
+}
+
+int Line::flushInput()
+{
+    port_.clearError();
+    return port_.clear(QSerialPort::Input) ? kRs232NoError : failure();
+}
+
+int Line::flushOutput()
+{
+    port_.clearError();
+    return port_.clear(QSerialPort::Output) ? kRs232NoError : failure();
+}
+
+Outcome Line::write(std::span<const char> bytes)
+{
+    if (bytes.empty())
+        return {kRs232NoError, 0};
+    const auto size = static_cast<qint64>(bytes.size());
+    const auto deadline = Clock::now() + timeout_;
+    port_.clearError();
+    if (port_.write(bytes.data(), size) != size)
+        return {failure(), 0};
+    // Qt only queues the bytes; they go out while it waits.  Even a zero
+    // time-out gets one try.
+    for (bool lastTry = false; port_.bytesToWrite() > 0;) {
+        if (lastTry)
+            return {kRs232Timeout, static_cast<int>(size - port_.bytesToWrite())};
+        const int left = msecsLeft(deadline);
+        lastTry = left == 0;
+        port_.clearError();
+        if (!port_.waitForBytesWritten(left) && port_.error() != QSerialPort::TimeoutError)
+            return {failure(), static_cast<int>(size - port_.bytesToWrite())};
+    }
+    return {kRs232NoError, static_cast<int>(size)};
+}
+
+Outcome Line::read(std::span<char> out, int terminator)
+{
+    const auto deadline = Clock::now() + timeout_;
+    int stored = 0;
+    const auto capacity = static_cast<int>(out.size());
+    // After the deadline, one more look at what the device has delivered.
+    for (bool lastLook = false;;) {
+        char byte = 0;
+        // One byte at a time, so that whatever follows the terminator or
+        // the count stays queued for the next read or flush.
+        while (stored < capacity && port_.bytesAvailable() > 0 && port_.getChar(&byte)) {
+            if (static_cast<unsigned char>(byte) == terminator)
+                return {kRs232NoError, stored};
+            out[static_cast<std::size_t>(stored++)] = byte;
+        }
+        if (stored == capacity)
+            return {kRs232NoError, stored};
+        if (lastLook)
+            return {kRs232Timeout, stored};
+        const int left = msecsLeft(deadline);
+        lastLook = left == 0;
+        port_.clearError();
+        if (!port_.waitForReadyRead(left) && port_.error() != QSerialPort::TimeoutError &&
+            port_.error() != QSerialPort::NoError)
+            return {failure(), stored};
+    }
+}
+
+}  // namespace rte::serial
