@@ -1,0 +1,66 @@
+// Seams for tests at the edges of the engine: popups, the clock, and the
+// operator's side of the panels.
+// The program never includes this header.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
+namespace rte::testing {
+
+// Answers for the next popups, taken in order; a popup finds its answer here
+// instead of waiting for the operator while any are queued.
+void queueConfirm(int answer);
+void queueMessageAck();
+void queueFileSelect(int result, const std::string &path);
+// Popups shown so far, as "title|message" (file dialogs: "file|title").
+const std::vector<std::string> &popupLog();
+void clearPopups();
+// Number of queued answers not yet taken.
+int pendingAnswers();
+
+// Replaces the clock behind Timer and Delay: Timer returns the value the
+// function returns; Delay advances nothing and returns at once.  nullptr
+// restores the real clock.
+void setClock(double (*now)());
+
+// Acting as the operator through the real widgets of loaded panels.
+// The widget the operator works with; nullptr for the timer or no control.
+QWidget *widget(int panel, int control);
+// Clicks a button or toggles a switch.
+void operate(int panel, int control);
+// Gives the control the keyboard focus, selects its text and types; Enter
+// at the end when `enter`.
+void typeInto(int panel, int control, const char *text, bool enter = true);
+// Moves the keyboard focus to the control, as Tab or a click would.
+void focusControl(int panel, int control);
+// Picks the item at `index` from a selector's list.
+void selectItem(int panel, int control, int index);
+void activateMenuItem(int menuBar, int item);
+// Asks to close the panel's window, as its close button does.
+void closePanel(int panel);
+bool panelVisible(int panel);
+// Processes events until cond() holds or the time is up; returns cond().
+bool waitUntil(const std::function<bool()> &cond, double timeoutSeconds);
+// Tick interval of a timer control in seconds; 0 for other controls.
+double timerInterval(int panel, int control);
+
+// The graph as the program sees it.
+struct GraphAxis {
+    double min, max;
+    bool autoscale, logarithmic;
+};
+int plotCount(int panel, int control);        // plot handles alive
+int drawnCurveCount(int panel, int control);  // curves drawn after merging
+std::vector<std::pair<double, double>> plotPoints(int panel, int control, int plot);
+// The handle of the plot added last; 0 before the first.
+int lastPlot(int panel, int control);
+GraphAxis graphAxis(int panel, int control, int axis);
+// Off draws every plot as a curve of its own, as a naive graph would.
+void setPlotMerging(int panel, int control, bool on);
+
+}  // namespace rte::testing

@@ -1,0 +1,72 @@
+// The controls of a panel: one class per kind, built from the panel file.
+#pragma once
+
+#include "rte/ui_panel_file.h"
+#include "rte/userint.h"
+
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace rte::ui {
+
+class Panel;
+
+enum Event { kEventCommit = 1, kEventClose = 11, kEventTick = 15 };
+
+enum Attribute {
+    kAttrDimmed = 500,
+    kAttrColour = 880,
+    kAttrYMapping = 1096,
+    kAttrYLabelFormat = 1097,
+    kAttrTimeLabelForm = 1142,
+    kAttrTimeLabelDigits = 1143,
+    kAttrGrid = 1146,
+    kAttrRefreshAtOnce = 1149,
+    kAttrInterval = 1270,
+};
+
+class Control {
+public:
+    Control(Panel &panel, const ControlSpec &desc);
+    virtual ~Control() = default;
+    Control(const Control &) = delete;
+    Control &operator=(const Control &) = delete;
+
+    int number() const { return number_; }
+    Kind kind() const { return kind_; }
+    // What the operator operates and the keyboard reaches; nullptr for the
+    // timer, which has no face.
+    virtual QWidget *widget() const = 0;
+    // What the panel's grid holds: the widget with its caption label.
+    virtual QWidget *cell() const { return widget(); }
+
+    virtual int set(double value);
+    virtual int set(const QString &text);
+    virtual int get(double &value) const;
+    virtual int get(QString &text) const;
+    virtual int setAttribute(int attribute, double value);
+    // The panel was just shown.
+    virtual void shown() {}
+
+protected:
+    // Hands an event to the control's callback, if it has one.
+    void send(int event) const;
+    void commit() const { send(kEventCommit); }
+    Panel &panel_;
+
+private:
+    int number_;
+    Kind kind_;
+    CtrlCallbackPtr callback_;
+};
+
+// Kinds other than the graph (ui_graph.h).
+std::unique_ptr<Control> makeControl(Panel &panel, const ControlSpec &desc);
+
+// Timer controls expose their interval to the tests.
+double timerInterval(const Control &control);
+
+}  // namespace rte::ui

@@ -1,0 +1,225 @@
+#include "rte/ui_engine.h"
+
+#include "rte/ui_panel.h"
+#include "rte/utility.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace rte::ui {
+namespace {
+
+Engine *g_engine = nullptr;
+
+[[noreturn]] void startUpFault(const char *what)
+{
+    std::fprintf(stderr, "%s\n", what);
+    std::exit(3);
+}
+
+}  // namespace
+
+QString programDir()
+{
+    char dir[4096];
+    if (GetProjectDir(dir) == 0)
+        return QFile::decodeName(dir);
+    return QCoreApplication::applicationDirPath();
+}
+
+Engine &engine()
+{
+    if (!g_engine)
+        startUpFault("The user interface is used before StartUserInterface.");
+    return *g_engine;
+}
+
+Engine *Engine::instance() { return g_engine; }
+
+void Engine::start(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks)
+{
+    if (g_engine)
+        startUpFault("StartUserInterface is called twice.");
+    g_engine = new Engine(argc, argv, callbacks);
+}
+
+Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks)
+    : app_(std::make_unique<QApplication>(argc, argv))
+{
+    // Panels decide themselves what a close request means; the program ends
+    // only through ExitProgram.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    for (const CallbackBinding &b : callbacks) {
+        if (!b.name || (!b.control && !b.panel && !b.menu))
+            startUpFault("The callback table holds an entry without a name or a routine.");
+        if (!callbacks_.emplace(QString::fromLatin1(b.name), b).second)
+            startUpFault("The callback table names a routine twice.");
+    }
+}
+
+Engine::~Engine() = default;
+
+const CallbackBinding *Engine::binding(const QString &name) const
+{
+    const auto it = callbacks_.find(name);
+    return it == callbacks_.end() ? nullptr : &it->second;
+}
+
+CtrlCallbackPtr Engine::controlCallback(const QString &name) const
+{
+    const CallbackBinding *b = binding(name);
+    return b ? b->control : nullptr;
+}
+
+PanelCallbackPtr Engine::panelCallback(const QString &name) const
+{
+    const CallbackBinding *b = binding(name);
+    return b ? b->panel : nullptr;
+}
+
+MenuCallbackPtr Engine::menuCallback(const QString &name) const
+{
+    const CallbackBinding *b = binding(name);
+    return b ? b->menu : nullptr;
+}
+
+int Engine::loadPanel(const char *file, int resource)
+{
+    if (!file || !*file)
+        fatal(QStringLiteral("(no name)"), QStringLiteral("no panel file is named"));
+    QString path = QFile::decodeName(file);
+    if (!path.contains(QLatin1Char('/')) && !path.contains(QDir::separator()))
+        path = programDir() + QLatin1Char('/') + path;
+    path = QDir::toNativeSeparators(QDir::cleanPath(path));
+
+    auto loaded = files_.find(path);
+    if (loaded == files_.end()) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            fatal(path, QStringLiteral("cannot be read: %1").arg(f.errorString()));
+        QString fault;
+        auto panels = parsePanelFile(
+            f.readAll(),
+            [this](const QString &name, CallbackShape shape) {
+                const CallbackBinding *b = binding(name);
+                return b && (shape == CallbackShape::Control ? b->control != nullptr
+                             : shape == CallbackShape::Panel ? b->panel != nullptr
+                                                             : b->menu != nullptr);
+            },
+            fault);
+        if (!panels)
+            fatal(path, fault);
+        loaded = files_.emplace(path, std::move(*panels)).first;
+    }
+    for (const PanelSpec &desc : loaded->second) {
+        if (desc.resource != resource)
+            continue;
+        const int handle = nextPanel_++;
+        const int barHandle = desc.menus.empty() ? 0 : nextMenuBar_++;
+        auto panel = std::make_unique<Panel>(handle, barHandle, desc);
+        if (panel->menuBar())
+            menuBars_[barHandle] = panel->menuBar();
+        panels_[handle] = std::move(panel);
+        return handle;
+    }
+    fatal(path, QStringLiteral("holds no panel with resource number %1").arg(resource));
+}
+
+Panel *Engine::panel(int handle) const
+{
+    const auto it = panels_.find(handle);
+    return it == panels_.end() ? nullptr : it->second.get();
+}
+
+MenuBar *Engine::menuBar(int handle) const
+{
+    const auto it = menuBars_.find(handle);
+    return it == menuBars_.end() ? nullptr : it->second;
+}
+
+void Engine::deliver(Busy whenBusy, std::function<void()> callback)
+{
+    if (busy()) {
+        if (whenBusy == Busy::Defer)
+            deferred_.push_back(std::move(callback));
+        return;
+    }
+    ++running_;
+    callback();
+    --running_;
+    afterCallbacks();
+}
+
+void Engine::afterCallbacks()
+{
+    while (!busy() && !deferred_.empty()) {
+        std::function<void()> next = std::move(deferred_.front());
+        deferred_.pop_front();
+        ++running_;
+        next();
+        --running_;
+    }
+    if (exitRequested_ && !busy())
+        QCoreApplication::exit(exitStatus_);
+}
+
+Engine::ModalScope::ModalScope() { ++engine().modal_; }
+
+Engine::ModalScope::~ModalScope()
+{
+    Engine &e = engine();
+    --e.modal_;
+    // Commits that waited for the popup run once the popup's own loop is
+    // left; a callback that opened it runs them when it returns.
+    if (!e.busy())
+        QTimer::singleShot(0, e.app_.get(), [] {
+            if (Engine *e = Engine::instance())
+                e->afterCallbacks();
+        });
+}
+
+void Engine::requestExit(int status)
+{
+    exitRequested_ = true;
+    exitStatus_ = status;
+    if (!busy())
+        QCoreApplication::exit(status);
+}
+
+void Engine::run()
+{
+    while (!exitRequested_)
+        QApplication::exec();
+    end(exitStatus_);
+}
+
+void Engine::fatal(const QString &file, const QString &fault)
+{
+    const QString message = QStringLiteral("Panel file %1: %2").arg(file, fault);
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+    end(3);
+}
+
+void Engine::end(int status)
+{
+    panels_.clear();
+    menuBars_.clear();
+    deferred_.clear();
+    app_.reset();
+    g_engine = nullptr;
+    delete this;
+    std::exit(status);
+}
+
+}  // namespace rte::ui

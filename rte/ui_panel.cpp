@@ -1,0 +1,143 @@
+#include "rte/ui_panel.h"
+
+#include "rte/ui_controls.h"
+#include "rte/ui_engine.h"
+#include "rte/ui_graph.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace rte::ui {
+
+// The top-level window of a panel.  A close request never closes it by
+// itself: the panel decides (its callback gets the request, or it hides).
+class Panel::Window final : public QWidget {
+public:
+    Window(Panel &panel, bool closeOnEscape) : panel_(panel), closeOnEscape_(closeOnEscape) {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->ignore();
+        panel_.closeRequested();
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (closeOnEscape_ && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+            close();
+        else
+            QWidget::keyPressEvent(event);
+    }
+
+private:
+    Panel &panel_;
+    bool closeOnEscape_;
+};
+
+QAction *MenuBar::item(int id) const
+{
+    const auto it = items_.find(id);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+Panel::Panel(int handle, int menuBarHandle, const PanelSpec &desc)
+    : handle_(handle),
+      callback_(desc.callback.isEmpty() ? nullptr : engine().panelCallback(desc.callback)),
+      window_(std::make_unique<Window>(*this, desc.closeOnEscape))
+{
+    window_->setWindowTitle(desc.title);
+    window_->resize(desc.width, desc.height);
+    if (!desc.menus.empty())
+        menuBar_ = std::make_unique<MenuBar>(menuBarHandle, handle);
+    build(desc);
+}
+
+Panel::~Panel() = default;
+
+QWidget *Panel::window() const { return window_.get(); }
+
+Control *Panel::control(int number) const
+{
+    const auto it = controls_.find(number);
+    return it == controls_.end() ? nullptr : it->second.get();
+}
+
+void Panel::build(const PanelSpec &desc)
+{
+    auto *grid = new QGridLayout(window_.get());
+    grid->setContentsMargins(12, 8, 12, 12);
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(8);
+    for (std::size_t i = 0; i < desc.columnStretch.size(); ++i)
+        grid->setColumnStretch(static_cast<int>(i), desc.columnStretch[i]);
+    for (std::size_t i = 0; i < desc.rowStretch.size(); ++i)
+        grid->setRowStretch(static_cast<int>(i), desc.rowStretch[i]);
+    if (menuBar_)
+        buildMenuBar(desc);
+
+    QWidget *previous = nullptr;
+    for (const ControlSpec &c : desc.controls) {
+        std::unique_ptr<Control> control =
+            c.kind == Kind::Graph ? makeGraph(*this, c) : makeControl(*this, c);
+        if (c.dimmed)
+            control->setAttribute(kAttrDimmed, 1);
+        if (c.colour >= 0)
+            control->setAttribute(kAttrColour, c.colour);
+        if (QWidget *w = control->widget()) {
+            grid->addWidget(control->cell(), c.row, c.column, c.rowSpan, c.columnSpan);
+            // Tab order follows the order of the panel file.
+            if (previous)
+                QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+        controls_[c.number] = std::move(control);
+    }
+}
+
+void Panel::buildMenuBar(const PanelSpec &desc)
+{
+    auto *bar = new QMenuBar(window_.get());
+    window_->layout()->setMenuBar(bar);
+    for (const MenuSpec &m : desc.menus) {
+        QMenu *menu = bar->addMenu(m.caption);
+        for (const MenuItemSpec &item : m.items) {
+            QAction *action = menu->addAction(item.caption);
+            menuBar_->add(item.id, action);
+            if (item.callback.isEmpty())
+                continue;
+            QObject::connect(action, &QAction::triggered,
+                             [cb = engine().menuCallback(item.callback), bar = menuBar_->handle(),
+                              id = item.id, panel = handle_] {
+                                 engine().deliver(Engine::Busy::Defer, [=] { cb(bar, id, nullptr, panel); });
+                             });
+        }
+    }
+}
+
+void Panel::display()
+{
+    for (auto &[number, control] : controls_)
+        control->shown();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void Panel::hide() { window_->hide(); }
+
+void Panel::closeRequested()
+{
+    if (!callback_) {
+        hide();
+        return;
+    }
+    engine().deliver(Engine::Busy::Defer,
+                     [cb = callback_, panel = handle_] { cb(panel, kEventClose, nullptr, 0, 0); });
+}
+
+}  // namespace rte::ui

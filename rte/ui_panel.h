@@ -1,0 +1,61 @@
+// A panel: a top-level window built from its description in the panel file,
+// with its controls and its menu bar.
+#pragma once
+
+#include "rte/ui_panel_file.h"
+#include "rte/userint.h"
+
+#include <map>
+#include <memory>
+
+class QAction;
+class QWidget;
+
+namespace rte::ui {
+
+class Control;
+
+class MenuBar {
+public:
+    MenuBar(int handle, int panel) : handle_(handle), panel_(panel) {}
+    int handle() const { return handle_; }
+    int panel() const { return panel_; }
+    QAction *item(int id) const;
+    void add(int id, QAction *action) { items_[id] = action; }
+
+private:
+    int handle_, panel_;
+    std::map<int, QAction *> items_;
+};
+
+class Panel {
+public:
+    // menuBarHandle is used when the panel has a menu bar.
+    Panel(int handle, int menuBarHandle, const PanelSpec &desc);
+    ~Panel();
+    Panel(const Panel &) = delete;
+    Panel &operator=(const Panel &) = delete;
+
+    int handle() const { return handle_; }
+    QWidget *window() const;
+    MenuBar *menuBar() const { return menuBar_.get(); }
+    Control *control(int number) const;
+
+    void display();
+    void hide();
+    // The operator asked to close the window.
+    void closeRequested();
+
+private:
+    class Window;
+    void build(const PanelSpec &desc);
+    void buildMenuBar(const PanelSpec &desc);
+
+    int handle_;
+    PanelCallbackPtr callback_;
+    std::unique_ptr<Window> window_;
+    std::unique_ptr<MenuBar> menuBar_;
+    std::map<int, std::unique_ptr<Control>> controls_;
+};
+
+}  // namespace rte::ui

@@ -1,0 +1,113 @@
+// The panel file: a JSON text that describes the panels of a program.
+//
+//   { "format": "vandrel-panels", "version": 1,
+//     "panels": [ PANEL, ... ] }
+//
+// PANEL
+//   "resource"       int > 0, unique in the file: the number LoadPanel asks for
+//   "title"          window title
+//   "size"           [width, height]: the window's first size in pixels
+//   "callback"       panel callback name (optional): gets 11 on a close request;
+//                    without one a close request hides the panel
+//   "closeOnEscape"  true: Escape asks to close the panel (optional)
+//   "columnStretch", "rowStretch"  stretch factor of each grid column / row
+//   "menuBar"        { "menus": [ { "caption": "&Settings",
+//                      "items": [ { "id": 1, "caption": "...", "callback": "..." } ] } ] }
+//   "controls"       [ CONTROL, ... ] in keyboard (tab) order
+//
+// CONTROL
+//   "number"    int > 0, unique in the panel
+//   "kind"      button | entry | selector | switch | indicator | display |
+//               text | graph | timer | portlist
+//   "caption"   what the operator reads; also the control's accessible name
+//   "cell"      [row, column] or [row, column, rowSpan, columnSpan] in the
+//               panel's grid (every kind but timer)
+//   "caption_at"  "above" (default) or "left": where an entry, selector or
+//               display shows its caption
+//   "type"      int | double: the value kind of an entry
+//   "range"     [min, max] for entries
+//   "value"     initial value
+//   "items"     selector: [ [caption, int value], ... ]
+//   "callback"  control callback name (optional)
+//   "font"      { "size": points, "monospace": bool, "bold": bool } (optional)
+//   "tip"       tool tip for the operator (optional)
+//   "dimmed"    true: starts dimmed (optional)
+//   "colour"    "#RRGGBB": a button's first face colour (optional)
+//   "interval", "enabled"      timer: first tick interval in seconds, running
+//   "xRange", "yRange", "xLabel", "yLabel"   graph: first axis ranges and titles
+// Texts may say {programDir}: the directory of the running program.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace rte::ui {
+
+enum class Kind { Button, Entry, Selector, Switch, Indicator, Display, Text, Graph, Timer, PortList };
+enum class ValueType { None, Int, Double, Text };
+
+struct SelectorItem {
+    QString caption;
+    int value = 0;
+};
+
+struct ControlSpec {
+    int number = 0;
+    Kind kind = Kind::Button;
+    QString caption;
+    int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
+    bool captionLeft = false;
+    ValueType type = ValueType::None;
+    double min = 0, max = 0;
+    double initial = 0;      // int and double values
+    QString initialText;     // text values
+    std::vector<SelectorItem> items;
+    QString callback;
+    double fontSize = 0;
+    bool monospace = false, bold = false;
+    QString tip;
+    bool dimmed = false;
+    int colour = -1;  // none
+    double interval = 1;
+    bool enabled = true;
+    double xRange[2] = {0, 100}, yRange[2] = {0, 100};
+    QString xLabel, yLabel;
+};
+
+struct MenuItemSpec {
+    int id = 0;
+    QString caption;
+    QString callback;
+};
+
+struct MenuSpec {
+    QString caption;
+    std::vector<MenuItemSpec> items;
+};
+
+struct PanelSpec {
+    int resource = 0;
+    QString title;
+    int width = 400, height = 300;
+    QString callback;
+    bool closeOnEscape = false;
+    std::vector<int> columnStretch, rowStretch;
+    std::vector<MenuSpec> menus;
+    std::vector<ControlSpec> controls;
+};
+
+enum class CallbackShape { Control, Panel, Menu };
+
+// Reads a whole panel file.  On a fault returns nothing and says what is
+// wrong and where in `fault`.  `hasCallback` tells whether the program has a
+// routine of that name and shape; a name it lacks is a fault.
+std::optional<std::vector<PanelSpec>> parsePanelFile(
+    const QByteArray &json,
+    const std::function<bool(const QString &, CallbackShape)> &hasCallback, QString &fault);
+
+}  // namespace rte::ui

@@ -1,0 +1,222 @@
+// Message, confirmation and file popups, and the queue of scripted answers
+// that stands in for the operator in tests.
+#include "rte/testing.h"
+#include "rte/ui_engine.h"
+#include "rte/ui_text.h"
+#include "rte/userint.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <optional>
+
+namespace rte::ui {
+namespace {
+
+enum class PopupKind { Message, Confirm, File };
+
+struct Answer {
+    PopupKind kind;
+    int value = 0;
+    std::string path;
+};
+
+std::deque<Answer> &answers()
+{
+    static std::deque<Answer> queue;
+    return queue;
+}
+
+std::vector<std::string> &shown()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+const char *kindName(PopupKind kind)
+{
+    switch (kind) {
+    case PopupKind::Message: return "a message acknowledgement";
+    case PopupKind::Confirm: return "a yes/no answer";
+    case PopupKind::File: return "a file choice";
+    }
+    return "";
+}
+
+// Logs the popup and, when answers are queued, takes the next one.  A
+// queued answer of the wrong kind is a broken test script: stop loudly.
+std::optional<Answer> scripted(PopupKind kind, const std::string &entry)
+{
+    shown().push_back(entry);
+    if (answers().empty())
+        return std::nullopt;
+    Answer a = std::move(answers().front());
+    answers().pop_front();
+    if (a.kind != kind) {
+        std::fprintf(stderr, "Popup \"%s\" wants %s, but the next queued answer is %s.\n", entry.c_str(),
+                     kindName(kind), kindName(a.kind));
+        std::abort();
+    }
+    return a;
+}
+
+QString text(const char *cp1252) { return fromCp1252(cp1252 ? cp1252 : ""); }
+
+int message(const QString &title, const QString &body, QMessageBox::Icon icon)
+{
+    const Engine::ModalScope modal;
+    if (scripted(PopupKind::Message, toCp1252(title) + "|" + toCp1252(body)))
+        return 0;
+    QMessageBox box(icon, title, body, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+    return 0;
+}
+
+// "*.dat;*.*;" into the dialog's filters.
+QStringList filters(const QString &typeList)
+{
+    QStringList out;
+    for (const QString &t : typeList.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        out << (t == QLatin1String("*.*") ? QStringLiteral("All files (*)") : t.trimmed());
+    return out.isEmpty() ? QStringList{QStringLiteral("All files (*)")} : out;
+}
+
+struct FileRequest {
+    QString directory, fileMask, typeList, title;
+    int buttonLabel;
+    bool restrictDirectory, restrictExtension, allowCancel, allowMakeDirectory;
+};
+
+// The operator's choice: result 1 for an existing file, 2 for a new name,
+// 0 when cancelled.
+std::pair<int, QString> askOperator(QFileDialog &dialog, const FileRequest &r)
+{
+    while (dialog.exec() != QDialog::Accepted)
+        if (r.allowCancel)
+            return {0, QString()};
+    const QString path = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
+    return {QFileInfo::exists(path) ? 1 : 2, path};
+}
+
+void prepare(QFileDialog &dialog, const FileRequest &r)
+{
+    static const char *const kLabels[] = {"OK", "Save", "Select", "Load"};
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The program asks its own question before it overwrites a file.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setOption(QFileDialog::ReadOnly, !r.allowMakeDirectory);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept,
+                        QLatin1String(kLabels[r.buttonLabel >= 0 && r.buttonLabel <= 3 ? r.buttonLabel : 0]));
+    const QStringList list = filters(r.typeList);
+    dialog.setNameFilters(r.restrictExtension ? list.mid(0, 1) : list);
+    if (r.fileMask.contains(QLatin1Char('*')) || r.fileMask.contains(QLatin1Char('?'))) {
+        if (!list.contains(r.fileMask))
+            dialog.setNameFilters(QStringList{r.fileMask} + dialog.nameFilters());
+        dialog.selectNameFilter(r.fileMask);
+    } else if (!r.fileMask.isEmpty()) {
+        dialog.selectFile(r.fileMask);
+    }
+    if (r.restrictExtension) {
+        const QString first = list.front();
+        if (first.startsWith(QLatin1String("*.")) && !first.contains(QLatin1Char(' ')))
+            dialog.setDefaultSuffix(first.mid(2));
+    }
+}
+
+}  // namespace
+
+int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const char *fileTypeList,
+               const char *title, int buttonLabel, int restrictDirectory, int restrictExtension,
+               int allowCancel, int allowMakeDirectory, char *path, std::size_t capacity)
+{
+    if (!path || capacity == 0)
+        return kUiBadArgument;
+    const FileRequest r{text(defaultDirectory), text(defaultFileSpec), text(fileTypeList),
+                        text(title).isEmpty() ? QStringLiteral("Select a file") : text(title),
+                        buttonLabel, restrictDirectory != 0, restrictExtension != 0,
+                        allowCancel != 0, allowMakeDirectory != 0};
+    const Engine::ModalScope modal;
+    // Made on first use: scripted answers need no dialog.
+    std::unique_ptr<QFileDialog> dialog;
+    for (;;) {
+        int result;
+        std::string chosen;
+        if (auto a = scripted(PopupKind::File, "file|" + toCp1252(r.title))) {
+            result = a->value;
+            chosen = a->path;
+        } else {
+            if (!dialog) {
+                dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), r.title, r.directory);
+                prepare(*dialog, r);
+            }
+            const auto [res, p] = askOperator(*dialog, r);
+            result = res;
+            chosen = toCp1252(p);
+        }
+        if (result != 1 && result != 2) {
+            copyBounded("", path, capacity);
+            return result;
+        }
+        const QString dir = QFileInfo(fromCp1252(chosen)).absolutePath();
+        if (chosen.size() > capacity - 1) {
+            message(QStringLiteral("File name too long"),
+                    QStringLiteral("The path has %1 characters; at most %2 fit. Choose a shorter one.")
+                        .arg(chosen.size()).arg(capacity - 1),
+                    QMessageBox::Warning);
+        } else if (r.restrictDirectory && !r.directory.isEmpty()
+                   && QDir(dir) != QDir(r.directory)) {
+            message(QStringLiteral("Other folder"),
+                    QStringLiteral("Choose a file in %1.").arg(QDir::toNativeSeparators(r.directory)),
+                    QMessageBox::Warning);
+        } else {
+            copyBounded(chosen, path, capacity);
+            return result;
+        }
+    }
+}
+
+}  // namespace rte::ui
+
+int MessagePopup(const char *title, const char *message)
+{
+    return rte::ui::message(rte::ui::text(title), rte::ui::text(message), QMessageBox::Information);
+}
+
+int ConfirmPopup(const char *title, const char *message)
+{
+    using namespace rte::ui;
+    const Engine::ModalScope modal;
+    if (auto a = scripted(PopupKind::Confirm, std::string(title ? title : "") + "|" + (message ? message : "")))
+        return a->value != 0 ? 1 : 0;
+    const auto answer = QMessageBox::question(QApplication::activeWindow(), text(title), text(message),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    return answer == QMessageBox::Yes ? 1 : 0;
+}
+
+namespace rte::testing {
+
+using rte::ui::Answer;
+using rte::ui::PopupKind;
+
+void queueConfirm(int answer) { rte::ui::answers().push_back({PopupKind::Confirm, answer, {}}); }
+void queueMessageAck() { rte::ui::answers().push_back({PopupKind::Message, 0, {}}); }
+void queueFileSelect(int result, const std::string &path)
+{
+    rte::ui::answers().push_back({PopupKind::File, result, path});
+}
+const std::vector<std::string> &popupLog() { return rte::ui::shown(); }
+void clearPopups()
+{
+    rte::ui::shown().clear();
+    rte::ui::answers().clear();
+}
+int pendingAnswers() { return static_cast<int>(rte::ui::answers().size()); }
+
+}  // namespace rte::testing

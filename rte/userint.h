@@ -1,0 +1,157 @@
+// Panels, controls, the graph, popups, the timer control and the event loop.
+//
+// Panels come from a panel file (a JSON text; rte/ui_panel_file.h describes
+// its keys).  Panel, menu-bar and plot handles are positive; the calls
+// return 0 (or a handle) on success and a negative code on failure:
+//   kUiBadHandle     no panel, control, menu item or plot with that number
+//   kUiBadArgument   a value of the wrong kind for the control or attribute
+//   kUiBadPanelFile  the panel file is missing or damaged
+// Text crossing this interface is Windows-1252 (the degree sign is 0xB0).
+//
+// Events passed to callbacks: 1 commit, 11 panel close, 15 timer tick.
+// Entries commit on Enter and when the focus leaves them after a change;
+// switches, selectors and buttons commit when operated; values set by the
+// program never commit.  A close request (the window's close button) closes
+// nothing by itself: the panel callback gets 11, and a panel without one
+// hides.  Callbacks run one at a time on the thread of the event loop: a
+// timer tick that falls due while a callback runs or a popup is open is
+// dropped, a commit waits until the running callback has returned.
+//
+// Attributes (SetCtrlAttribute):
+//   500   dimmed (int 0/1)              any control but the timer
+//   880   colour, 0xRRGGBB (int)        buttons: their face
+//   1270  tick interval, seconds        timer control; a value that is not
+//         (double)                      positive is refused, the timer keeps
+//                                       the interval it has
+//   1096  y-axis mapping: 0 linear, 1 logarithmic               graph
+//   1097  y-axis labels: 0xFFF0 plain decimal, 0xFFF1 scientific graph
+//   1142  time-axis labels: 0 plain seconds, 1 minutes:seconds  graph
+//   1143  digits after the point on the time-axis labels        graph
+//   1146  grid lines shown (0/1)                                graph
+//   1149  redraw the graph at once after each plot call (0/1)   graph
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <type_traits>
+
+enum {
+    kUiBadHandle = -1,
+    kUiBadArgument = -2,
+    kUiBadPanelFile = -3,
+};
+
+using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,
+                                int eventData1, int eventData2);
+using PanelCallbackPtr = int (*)(int panel, int event, void *callbackData, int eventData1,
+                                 int eventData2);
+using MenuCallbackPtr = void (*)(int menuBar, int menuItem, void *callbackData, int panel);
+
+// One entry of the table that binds the names in the panel file to the
+// program's routines.
+struct CallbackBinding {
+    const char *name;
+    CtrlCallbackPtr control = nullptr;
+    PanelCallbackPtr panel = nullptr;
+    MenuCallbackPtr menu = nullptr;
+    CallbackBinding(const char *n, CtrlCallbackPtr f) : name(n), control(f) {}
+    CallbackBinding(const char *n, PanelCallbackPtr f) : name(n), panel(f) {}
+    CallbackBinding(const char *n, MenuCallbackPtr f) : name(n), menu(f) {}
+};
+
+// The engine's start-up: creates the application with the command line and
+// records the program's callbacks.  Call once, before anything else here.
+void StartUserInterface(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks);
+
+// Loads panel `resource` of `file` (a bare name is looked up in the
+// program's directory) as a hidden top-level window; parent must be 0.  A missing or damaged file, or one that names a
+// callback the program does not have, ends the process: the fault and the
+// file are reported (on standard error, and in a message box when there is
+// a display) and the exit status is 3.
+int LoadPanel(int parent, const char *file, int resource);
+int GetPanelMenuBar(int panel);
+int DisplayPanel(int panel);
+int HidePanel(int panel);
+
+// Runs the event loop until ExitProgram; then releases every panel and the
+// toolkit and ends the process with the status given there.
+int RunUserInterface();
+// Ends the program with the status: returns to the caller, and the event
+// loop ends as soon as the running callback returns.
+void ExitProgram(int status);
+
+// Numbers set into an entry are held to its range; int and double values
+// convert into each other (toward zero).  Text read back is cut to fit the
+// target, terminator included.
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const char *value);
+int GetCtrlVal(int panel, int control, int &value);
+int GetCtrlVal(int panel, int control, double &value);
+namespace rte::ui {
+int getCtrlText(int panel, int control, char *value, std::size_t capacity);
+int fileSelect(const char *defaultDirectory, const char *defaultFileSpec,
+               const char *fileTypeList, const char *title, int buttonLabel,
+               int restrictDirectory, int restrictExtension, int allowCancel,
+               int allowMakeDirectory, char *path, std::size_t capacity);
+int plotXY(int panel, int control, const void *x, const void *y, int count, int xType,
+           int yType, int plotStyle, int pointStyle, int lineStyle, int pointFrequency,
+           int colour);
+}  // namespace rte::ui
+template <std::size_t N>
+int GetCtrlVal(int panel, int control, char (&value)[N])
+{
+    return rte::ui::getCtrlText(panel, control, value, N);
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, double value);
+int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value);
+
+// 1 shows the busy cursor over every panel until 0 (for work that blocks
+// the event loop for a noticeable time); returns the previous state.
+int SetWaitCursor(int on);
+
+// Popups are modal; no timer tick is delivered while one is open.
+int MessagePopup(const char *title, const char *message);
+// 1 for yes, 0 for no.
+int ConfirmPopup(const char *title, const char *message);
+// 1 an existing file was chosen, 2 a new name, 0 cancelled, negative on
+// failure.  buttonLabel: 0 "OK", 1 "Save", 2 "Select", 3 "Load".  A path
+// that would not fit in the target is refused with a message and the dialog
+// stays open.
+template <std::size_t N>
+int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
+                    const char *fileTypeList, const char *title, int buttonLabel,
+                    int restrictDirectory, int restrictExtension, int allowCancel,
+                    int allowMakeDirectory, char (&path)[N])
+{
+    return rte::ui::fileSelect(defaultDirectory, defaultFileSpec, fileTypeList, title,
+                               buttonLabel, restrictDirectory, restrictExtension, allowCancel,
+                               allowMakeDirectory, path, N);
+}
+
+// plot -1 deletes every plot; refresh 1 redraws at once.
+int DeleteGraphPlot(int panel, int control, int plot, int refresh);
+// axis 0 time (x), 1 y; mode 0 manual (min to max), 1 autoscale.  Odd
+// ranges still draw: reversed bounds are swapped, an empty range is widened,
+// and a logarithmic axis whose range reaches 0 or below starts at a
+// thousandth of its maximum.
+int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max);
+// Adds a plot of count points; the data are copied, and points with a value
+// that is not finite are left out.  Types: 1 int, 4 double, and they must
+// match the arrays.  Every plot style draws a thin line (5); point style 0
+// none; line style 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
+// Returns the plot handle.  However many plots pile up, a plot that
+// continues the previous one costs only its new points.
+template <typename X, typename Y>
+int PlotXY(int panel, int control, const X *x, const Y *y, int count, int xType, int yType,
+           int plotStyle, int pointStyle, int lineStyle, int pointFrequency, int colour)
+{
+    static_assert(std::is_same_v<X, int> || std::is_same_v<X, double>);
+    static_assert(std::is_same_v<Y, int> || std::is_same_v<Y, double>);
+    if (xType != (std::is_same_v<X, int> ? 1 : 4) || yType != (std::is_same_v<Y, int> ? 1 : 4))
+        return kUiBadArgument;
+    return rte::ui::plotXY(panel, control, x, y, count, xType, yType, plotStyle, pointStyle,
+                           lineStyle, pointFrequency, colour);
+}

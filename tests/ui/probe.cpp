@@ -1,0 +1,90 @@
+// A small program on the engine for tests that need a process of their own,
+// and for screenshots of the main panel:
+//   ui_probe load FILE RESOURCE   load one panel, end with status 0
+//   ui_probe exit STATUS          end through ExitProgram from a timer tick
+//   ui_probe screenshot PNG       show the main panel with a run drawn,
+//                                 save the screen with ImageMagick, end
+#include "rte/userint.h"
+
+#include <QProcess>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+int g_status = 0;
+bool g_exitOnTick = false;
+
+int control(int, int, int, void *, int, int) { return 0; }
+int panelCallback(int, int, void *, int, int) { return 0; }
+void menu(int, int, void *, int) {}
+int tick(int, int, int event, void *, int, int)
+{
+    if (event == 15 && g_exitOnTick)
+        ExitProgram(g_status);
+    return 0;
+}
+
+// Roughly what a purge looks like on the analyser: an oxygen reading
+// falling from air towards a few ppm, with some noise.
+void drawRun(int panel)
+{
+    static int times[900];
+    static double values[900];
+    int n = 0;
+    for (; n < 420; ++n) {
+        times[n] = n;
+        values[n] = 3.2 + 180.0 * std::exp(-n / 70.0) + 0.6 * std::sin(n * 0.37) * std::cos(n * 0.11);
+    }
+    SetAxisScalingMode(panel, 5, 0, 0, 0, 460);
+    SetAxisScalingMode(panel, 5, 1, 0, 0, 200);
+    SetCtrlAttribute(panel, 5, 1149, 1);
+    PlotXY(panel, 5, times, values, n, 1, 4, 5, 0, 0, 1, 0x0000FF);
+    SetCtrlVal(panel, 12, "  3.47 ppm");
+    SetCtrlAttribute(panel, 12, 500, 0);
+    SetCtrlVal(panel, 8, 1);
+    SetCtrlAttribute(panel, 10, 880, 0xA0A0A0);
+    SetCtrlAttribute(panel, 9, 880, 0x800000);
+    SetCtrlAttribute(panel, 11, 500, 1);
+    SetCtrlAttribute(panel, 19, 500, 1);
+    SetCtrlVal(panel, 17, "/home/lab/purge-2024-05-14.dat");
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    StartUserInterface(argc, argv,
+                       {{"endSC", panelCallback}, {"velto", control}, {"velto_end", panelCallback},
+                        {"stripch", menu}, {"comport", menu}, {"comok", control},
+                        {"setzewas", control}, {"timer2", tick}, {"m_run", control},
+                        {"m_stop", control}, {"skalieren", control}, {"oeffnen", control}});
+    if (mode == "load" && argc == 4) {
+        LoadPanel(0, argv[2], std::atoi(argv[3]));
+        std::puts("loaded");
+        ExitProgram(0);
+    } else if (mode == "exit" && argc == 3) {
+        g_status = std::atoi(argv[2]);
+        g_exitOnTick = true;
+        const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+        DisplayPanel(panel);
+        SetCtrlAttribute(panel, 18, 1270, 0.01);
+    } else if (mode == "screenshot" && argc == 3) {
+        const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+        DisplayPanel(panel);
+        drawRun(panel);
+        const QString target = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(1500, [target] {
+            ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
+        });
+    } else {
+        std::fprintf(stderr, "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG\n");
+        ExitProgram(2);
+    }
+    return RunUserInterface();
+}

@@ -1,0 +1,104 @@
+#include "test_ui.h"
+
+#include "rte/userint.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace ui_test {
+
+std::function<void(const Call &)> onCall;
+int mainPanel, comPanel, infoPanel, menuBar;
+
+std::vector<Call> &calls()
+{
+    static std::vector<Call> log;
+    return log;
+}
+
+int count(const std::string &name, int event)
+{
+    return static_cast<int>(std::count_if(calls().begin(), calls().end(), [&](const Call &c) {
+        return c.name == name && c.event == event;
+    }));
+}
+
+std::vector<Call> withoutTicks()
+{
+    std::vector<Call> out;
+    std::copy_if(calls().begin(), calls().end(), std::back_inserter(out), [](const Call &c) { return c.event != 15; });
+    return out;
+}
+
+void reset()
+{
+    calls().clear();
+    onCall = nullptr;
+}
+
+namespace {
+
+void record(Call call)
+{
+    calls().push_back(call);
+    if (onCall)
+        onCall(call);
+}
+
+template <const char *Name>
+int control(int panel, int control, int event, void *, int, int)
+{
+    Call c{Name, panel, control, event, 0, {}};
+    if (event == 1) {
+        GetCtrlVal(panel, control, c.value);
+        char text[512] = "";
+        GetCtrlVal(panel, control, text);
+        c.text = text;
+    }
+    record(c);
+    return 0;
+}
+
+template <const char *Name>
+int panelCallback(int panel, int event, void *, int, int)
+{
+    record({Name, panel, 0, event, 0, {}});
+    return 0;
+}
+
+template <const char *Name>
+void menu(int bar, int item, void *, int)
+{
+    record({Name, bar, item, 0, 0, {}});
+}
+
+constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", stripch[] = "stripch",
+               comport[] = "comport", comok[] = "comok", setzewas[] = "setzewas", timer2[] = "timer2",
+               m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen";
+
+}  // namespace
+
+void start(int &argc, char **argv)
+{
+    StartUserInterface(argc, argv,
+                       {
+                           {endSC, panelCallback<endSC>},
+                           {velto, control<velto>},
+                           {velto_end, panelCallback<velto_end>},
+                           {stripch, menu<stripch>},
+                           {comport, menu<comport>},
+                           {comok, control<comok>},
+                           {setzewas, control<setzewas>},
+                           {timer2, control<timer2>},
+                           {m_run, control<m_run>},
+                           {m_stop, control<m_stop>},
+                           {skalieren, control<skalieren>},
+                           {oeffnen, control<oeffnen>},
+                       });
+    mainPanel = LoadPanel(0, "Vandrel_V3.uir", 3);
+    comPanel = LoadPanel(0, "Vandrel_V3.uir", 1);
+    infoPanel = LoadPanel(0, "Vandrel_V3.uir", 2);
+    menuBar = GetPanelMenuBar(mainPanel);
+}
+
+}  // namespace ui_test

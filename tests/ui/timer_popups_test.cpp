@@ -1,0 +1,217 @@
+// The timer control and the popups: ticks come at the set interval, never
+// while a popup is open or another callback runs; popups answer through the
+// test seam or as real dialogs.
+#include "rte/testing.h"
+#include "rte/userint.h"
+#include "test_ui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+using namespace ui_test;
+namespace t = rte::testing;
+
+namespace {
+
+class TimerAndPopups : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset();
+        t::clearPopups();
+    }
+    void TearDown() override
+    {
+        SetCtrlAttribute(mainPanel, 18, 1270, 1.0);
+        reset();
+        t::clearPopups();
+    }
+};
+
+// Runs `act` once the modal widget of type W is up, from inside its own
+// event loop, after the event loop went round `rounds` times with it open.
+template <typename W>
+void whenModalUp(std::function<void(W *)> act, int rounds = 0)
+{
+    auto *poll = new QTimer;
+    auto seen = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, seen, act, rounds] {
+        auto *w = qobject_cast<W *>(QApplication::activeModalWidget());
+        if (!w || (*seen)++ < rounds)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(w);
+    });
+    poll->start(10);
+}
+
+TEST_F(TimerAndPopups, TicksComeAtTheSetInterval)
+{
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, 0.02), 0);
+    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 0.02);
+    ASSERT_TRUE(t::waitUntil([] { return count("timer2", 15) >= 3; }, 10));
+    EXPECT_EQ(calls().back().control, 18);
+    EXPECT_EQ(calls().back().handle, mainPanel);
+}
+
+TEST_F(TimerAndPopups, IntervalThatIsNotPositiveIsRefused)
+{
+    SetCtrlAttribute(mainPanel, 18, 1270, 0.5);
+    for (double bad : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()}) {
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, bad), kUiBadArgument) << bad;
+        EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 0.5);
+    }
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, 0), kUiBadArgument);
+}
+
+// The popup stays open while the event loop goes round 30 times, far
+// longer than the tick interval; no tick may come in that time.
+TEST_F(TimerAndPopups, NoTickWhileAPopupIsOpenInOrOutsideACallback)
+{
+    for (bool insideCallback : {false, true}) {
+        SCOPED_TRACE(insideCallback);
+        reset();
+        SetCtrlAttribute(mainPanel, 18, 1270, 0.005);
+        ASSERT_TRUE(t::waitUntil([] { return count("timer2", 15) >= 1; }, 10));
+        int ticksWhileOpen = -1;
+        whenModalUp<QMessageBox>([&](QMessageBox *) {
+            const int before = count("timer2", 15);
+            whenModalUp<QMessageBox>(
+                [&, before](QMessageBox *box) {
+                    ticksWhileOpen = count("timer2", 15) - before;
+                    box->accept();
+                },
+                30);
+        });
+        if (insideCallback) {
+            onCall = [](const Call &c) {
+                if (c.name == "m_run")
+                    MessagePopup("Busy", "A callback with a popup");
+            };
+            t::operate(mainPanel, 10);
+        } else {
+            MessagePopup("Busy", "A popup outside any callback");
+        }
+        EXPECT_EQ(ticksWhileOpen, 0);
+        const int after = count("timer2", 15);
+        EXPECT_TRUE(t::waitUntil([after] { return count("timer2", 15) > after; }, 10));
+    }
+}
+
+TEST_F(TimerAndPopups, CommitDuringACallbackRunsAfterIt)
+{
+    onCall = [](const Call &c) {
+        if (c.name != "m_run")
+            return;
+        whenModalUp<QMessageBox>([](QMessageBox *box) {
+            t::operate(mainPanel, 9);  // the stop button, while m_run still runs
+            box->accept();
+        });
+        MessagePopup("Start", "Running");
+        calls().push_back({"m_run returns", 0, 0, 0, 0, {}});
+    };
+    t::operate(mainPanel, 10);
+    ASSERT_TRUE(t::waitUntil([] { return count("m_stop", 1) == 1; }, 10));
+    const std::vector<Call> got = withoutTicks();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].name, "m_run returns");
+    EXPECT_EQ(got[2].name, "m_stop");
+}
+
+TEST_F(TimerAndPopups, ScriptedAnswersStandInForTheOperator)
+{
+    t::queueConfirm(0);
+    t::queueConfirm(1);
+    t::queueMessageAck();
+    t::queueFileSelect(2, "/tmp/new run.dat");
+    EXPECT_EQ(ConfirmPopup("File already exists !", "Do you want to overwrite it ?"), 0);
+    EXPECT_EQ(ConfirmPopup("Again", "Sure ?"), 1);
+    EXPECT_EQ(MessagePopup("Note", "COM port cannot be opened !"), 0);
+    char path[260];
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", 0, 0, 0, 1, 0, path), 2);
+    EXPECT_STREQ(path, "/tmp/new run.dat");
+    EXPECT_EQ(t::pendingAnswers(), 0);
+    const std::vector<std::string> expected = {"File already exists !|Do you want to overwrite it ?", "Again|Sure ?",
+                                               "Note|COM port cannot be opened !", "file|Filename"};
+    EXPECT_EQ(t::popupLog(), expected);
+}
+
+TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
+{
+    const std::string fits = "/tmp/" + std::string(250, 'a') + ".dat";  // 259 bytes
+    const std::string tooLong = fits + "x";
+    t::queueFileSelect(1, tooLong);
+    t::queueMessageAck();
+    t::queueFileSelect(1, fits);
+    char path[260];
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 1);
+    EXPECT_EQ(std::string(path), fits);
+    ASSERT_EQ(t::popupLog().size(), 3u);
+    EXPECT_EQ(t::popupLog()[1].rfind("File name too long|", 0), 0u);
+    EXPECT_EQ(t::popupLog()[2], t::popupLog()[0]);
+}
+
+TEST_F(TimerAndPopups, CancelledDialogGivesZeroAndAnEmptyPath)
+{
+    t::queueFileSelect(0, "");
+    char path[260] = "old";
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 0);
+    EXPECT_STREQ(path, "");
+}
+
+TEST_F(TimerAndPopups, WrongKindOfScriptedAnswerStopsTheTestLoudly)
+{
+    EXPECT_DEATH(
+        {
+            t::queueMessageAck();
+            ConfirmPopup("Question", "Yes or no ?");
+        },
+        "wants a yes/no answer");
+}
+
+TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString existing = dir.filePath("run.dat");
+    QFile(existing).open(QIODevice::WriteOnly);
+    struct Case {
+        QString chosen;
+        int result;
+    } cases[] = {{existing, 1}, {dir.filePath("fresh.dat"), 2}};
+    for (const Case &c : cases) {
+        whenModalUp<QFileDialog>([&c](QFileDialog *d) {
+            EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+            EXPECT_EQ(d->labelText(QFileDialog::Accept), "Load");
+            EXPECT_EQ(d->windowTitle(), "Pick a run");
+            EXPECT_TRUE(d->nameFilters().contains("*.dat"));
+            // The operator types the name and presses the accept button.
+            auto *name = d->findChild<QLineEdit *>("fileNameEdit");
+            if (!name) {
+                ADD_FAILURE() << "no file name field";
+                d->reject();
+                return;
+            }
+            name->setText(QFileInfo(c.chosen).fileName());
+            static_cast<QDialog *>(d)->accept();
+        });
+        char path[260];
+        const QByteArray dirBytes = QFile::encodeName(dir.path());
+        EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", 3, 0, 0, 1, 0, path),
+                  c.result);
+        EXPECT_EQ(QString::fromLocal8Bit(path), QDir::toNativeSeparators(c.chosen));
+    }
+}
+
+}  // namespace
