@@ -1,0 +1,30 @@
+#include "app/callbacks.h"
+
+#include "app/shell.h"
+#include "files/log_file.h"
+#include "files/viewer.h"
+#include "link/port_change.h"
+#include "link/reading_text.h"
+#include "rte/userint.h"
+#include "run/cycle.h"
+#include "run/run_control.h"
+#include "run/scaling.h"
+
+void start_engine(int &argc, char **argv)
+{
+    StartUserInterface(argc, argv,
+                       {
+                           {"endSC", endSC},
+                           {"velto", velto},
+                           {"velto_end", velto_end},
+                           {"stripch", stripch},
+                           {"comport", comport},
+                           {"comok", comok},
+                           {"setzewas", setzewas},
+                           {"timer2", timer2},
+                           {"m_run", m_run},
+                           {"m_stop", m_stop},
+                           {"skalieren", skalieren},
+                           {"oeffnen", oeffnen},
+                       });
+}

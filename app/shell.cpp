@@ -1,0 +1,62 @@
+#include "app/shell.h"
+
+#include "app/settings_file.h"
+#include "app/state.h"
+#include "link/serial_port.h"
+#include "rte/formatio.h"
+#include "rte/userint.h"
+
+void setup()
+{
+    state.port_open = 0;
+    state.running = 0;
+    state.recording = 0;
+    settings_load();
+    DisplayPanel(state.main_panel);
+    SetCtrlVal(state.main_panel, 3, settings.interval);
+    SetCtrlVal(state.main_panel, 2, settings.y_min);
+    SetCtrlVal(state.main_panel, 4, settings.y_max);
+    SetCtrlVal(state.main_panel, 7, settings.autoscale);
+    SetCtrlVal(state.main_panel, 19, settings.mode);
+    SetCtrlVal(state.main_panel, 6, settings.log_scale);
+    ComOpen();
+}
+
+void enden()
+{
+    settings_save();
+    ExitProgram(0);
+}
+
+int endSC(int, int event, void *, int, int)
+{
+    if (event == 11) {
+        if (state.recording == 1)
+            CloseFile(state.log_file);
+        enden();
+    }
+    return 0;
+}
+
+void stripch(int, int, void *, int)
+{
+    DisplayPanel(state.main_panel);
+    SetCtrlVal(state.main_panel, 3, settings.interval);
+    SetCtrlVal(state.main_panel, 2, settings.y_min);
+    SetCtrlVal(state.main_panel, 4, settings.y_max);
+    SetCtrlVal(state.main_panel, 7, settings.autoscale);
+}
+
+int velto(int, int, int event, void *, int, int)
+{
+    if (event == 1)
+        DisplayPanel(state.info_panel);
+    return 0;
+}
+
+int velto_end(int, int event, void *, int, int)
+{
+    if (event == 11)
+        HidePanel(state.info_panel);
+    return 0;
+}

@@ -1,0 +1,4 @@
+#include "app/state.h"
+
+Settings settings;
+RunState state;

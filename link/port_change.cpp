@@ -1,0 +1,37 @@
+#include "link/port_change.h"
+
+#include "app/state.h"
+#include "rte/formatio.h"
+#include "rte/rs232.h"
+#include "rte/userint.h"
+#include "run/run_control.h"
+
+void comport(int, int, void *, int)
+{
+    DisplayPanel(state.com_panel);
+    SetCtrlVal(state.com_panel, 2, settings.com_port);
+}
+
+int comok(int, int, int event, void *, int, int)
+{
+    if (event != 1)
+        return 0;
+    if (state.port_open == 1)
+        CloseCom(settings.com_port);
+    GetCtrlVal(state.com_panel, 2, settings.com_port);
+    OpenComConfig(settings.com_port, "", 9600, 0, 8, 1, 128, 24);
+    if (_GetRs232Err() == 0) {
+        state.port_open = 1;
+        SetComTime(settings.com_port, 0.6);
+    } else {
+        MessagePopup("", "COM port cannot be opened !");
+        state.port_open = 0;
+        state.running = 0;
+        if (state.recording == 1)
+            CloseFile(state.log_file);
+        state.recording = 0;
+        faerben(0);
+    }
+    HidePanel(state.com_panel);
+    return 0;
+}
