@@ -1,0 +1,115 @@
+// The settings file: the line as written, and every way a stored file can
+// fall short of seven values.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/settings_file.h"
+#include "app/state.h"
+#include "rte/utility.h"
+
+namespace {
+
+std::string settingsPath()
+{
+    char dir[kPathSize];
+    GetProjectDir(dir);
+    return std::string(dir) + "/vandrel.ini";
+}
+
+void writeSettings(const std::string &bytes)
+{
+    std::ofstream(settingsPath(), std::ios::binary) << bytes;
+}
+
+std::string readSettings()
+{
+    std::ifstream in(settingsPath(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::remove(settingsPath().c_str());
+        settings = Settings{7, 7.0, 7, 7, 7, 7.0, 7.0};
+    }
+    void TearDown() override { std::remove(settingsPath().c_str()); }
+};
+
+void expectDefaults()
+{
+    EXPECT_EQ(settings.com_port, 1);
+    EXPECT_EQ(settings.interval, 1.0);
+    EXPECT_EQ(settings.autoscale, 1);
+    EXPECT_EQ(settings.mode, 1);
+    EXPECT_EQ(settings.log_scale, 0);
+    EXPECT_EQ(settings.y_min, 0.0);
+    EXPECT_EQ(settings.y_max, 10.0);
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndSavingWritesTheDefaultLine)
+{
+    settings_load();
+    expectDefaults();
+    settings_save();
+    EXPECT_EQ(readSettings(), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n");
+}
+
+TEST_F(SettingsFile, StoredValuesAreLoadedAsTheyAreAndSavedAgain)
+{
+    // Out-of-range values are not this file's business: they come back as
+    // they were stored.
+    writeSettings(" 4 0.000000 0 5 1 -2.500000 1e3  Kv_2014\n");
+    settings_load();
+    EXPECT_EQ(settings.com_port, 4);
+    EXPECT_EQ(settings.interval, 0.0);
+    EXPECT_EQ(settings.autoscale, 0);
+    EXPECT_EQ(settings.mode, 5);
+    EXPECT_EQ(settings.log_scale, 1);
+    EXPECT_EQ(settings.y_min, -2.5);
+    EXPECT_EQ(settings.y_max, 1000.0);
+    settings_save();
+    EXPECT_EQ(readSettings(), " 4 0.000000 0 5 1 -2.500000 1000.000000  Kv_2014\n");
+}
+
+TEST_F(SettingsFile, SevenValuesAreEnoughWhateverFollows)
+{
+    for (const char *text : {"3 2.5 0 2 0 1 20", "3 2.5 0 2 0 1 20 and more text\r\n",
+                             "\n\t 3\n2.5 0 2 0 1 20 Kv_2014 9 9 9"}) {
+        SCOPED_TRACE(text);
+        writeSettings(text);
+        settings_load();
+        EXPECT_EQ(settings.com_port, 3);
+        EXPECT_EQ(settings.interval, 2.5);
+        EXPECT_EQ(settings.mode, 2);
+        EXPECT_EQ(settings.y_max, 20.0);
+    }
+}
+
+TEST_F(SettingsFile, AnythingShortOfSevenValuesGivesAllDefaults)
+{
+    const std::string cases[] = {
+        "",
+        " 4 2.0 0 2 1 5.0 x  Kv_2014\n",  // six values, the seventh not a number
+        " 4 2.0 0 2 1 5.0",
+        std::string("\0\0\0 4 2.0 0 2 1 5.0 6.0", 24),
+        "\x89PNG\r\n\x1a\n binary",
+        std::string(3 << 20, '7'),  // one number far too long for any field
+    };
+    for (const std::string &text : cases) {
+        SCOPED_TRACE(text.substr(0, 40));
+        writeSettings(text);
+        settings = Settings{7, 7.0, 7, 7, 7, 7.0, 7.0};
+        settings_load();
+        expectDefaults();
+    }
+}
+
+}  // namespace

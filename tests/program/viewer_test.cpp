@@ -1,0 +1,144 @@
+// Drawing stored files: ours, other tools', broken ones, and large ones
+// thinned to at most 999 points.
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/state.h"
+#include "rte/testing.h"
+#include "rte/userint.h"
+#include "tests/program/program_fixture.h"
+
+namespace program_test {
+namespace {
+
+class Viewer : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        startProgram();
+    }
+    std::string write(const std::string &bytes)
+    {
+        const std::string path = dir.file("view.dat");
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        return path;
+    }
+    // Draws the file as the operator does and returns the points drawn.
+    std::vector<std::pair<double, double>> view(const std::string &path)
+    {
+        rte::testing::queueFileSelect(1, path);
+        rte::testing::operate(state.main_panel, 11);
+        return lastPlotPoints();
+    }
+};
+
+TEST_F(Viewer, FilesAsOperatorsHaveThem)
+{
+    using Points = std::vector<std::pair<double, double>>;
+    const struct {
+        const char *what;
+        std::string bytes;
+        Points points;
+    } rows[] = {
+        {"recorded here", " 0.0\t2.091000e+05 \n 1.0\t2.000000e+05 \n",
+         {{0.0, 2.091e5}, {1.0, 2.0e5}}},
+        {"Windows line ends", " 0.0\t1.5e+00 \r\n 0.5\t2.5e+00 \r\n", {{0.0, 1.5}, {0.5, 2.5}}},
+        {"blank separated, plain numbers, no last line end", "1 2\n3 4", {{1, 2}, {3, 4}}},
+        {"signs and capitals", "+1.5\t+2.5E+01\n-1.5 -2e-1 \n", {{1.5, 25}, {-1.5, -0.2}}},
+        {"numbers stop part-way", "0 1\n1 2\nabc def\n3 4\n", {{0, 1}, {1, 2}}},
+        {"a line with one number", "0 1\n7\n2 3\n", {{0, 1}, {7, 2}}},
+        {"NUL bytes", std::string("0 1\n1 2\n\0\0\0 3 4\n", 17), {{0, 1}, {1, 2}}},
+        {"empty", "", {}},
+        {"binary", "\x89PNG\r\n\x1a\n\x00\x00", {}},
+        // A megabyte thins to every 51st pair, and this file holds one.
+        {"a million characters on a line", "0 1\n" + std::string(1000000, '5') + " 2\n", {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string path = write(row.bytes);
+        EXPECT_EQ(view(path), row.points);
+        EXPECT_EQ(controlText(17), path);
+        EXPECT_EQ(controlInt(7), 1);
+        EXPECT_EQ(rte::testing::plotCount(state.main_panel, 5), 1);
+    }
+}
+
+std::string lines(int from, int to, int width = 0)
+{
+    std::string text;
+    for (int i = from; i <= to; i++) {
+        std::string line = std::to_string(i) + " 1";
+        if (static_cast<int>(line.size()) + 1 < width)
+            line.append(width - 1 - line.size(), ' ');
+        text += line + "\n";
+    }
+    return text;
+}
+
+TEST_F(Viewer, ThinningKeepsAtMost999PointsSpreadOverTheFile)
+{
+    auto points = view(write(lines(1, 998)));
+    EXPECT_EQ(points.size(), 998u);
+    points = view(write(lines(1, 999)));
+    EXPECT_EQ(points.size(), 999u);
+    points = view(write(lines(1, 1500)));
+    ASSERT_EQ(points.size(), 999u);
+    EXPECT_EQ(points.back().first, 999);
+
+    // 25,000 bytes in 1,201 lines: every second line, the last one left out.
+    std::string text = lines(1, 1200, 20);
+    std::string last = "1201 2";
+    last.append(1000 - 1 - last.size(), ' ');
+    text += last + "\n";
+    ASSERT_EQ(text.size(), 25000u);
+    points = view(write(text));
+    ASSERT_EQ(points.size(), 600u);
+    EXPECT_EQ(points.front().first, 2);
+    EXPECT_EQ(points.back().first, 1200);
+}
+
+TEST_F(Viewer, OnlyTheValuesReadLastForAPointDecideTheLogarithmicAxis)
+{
+    const std::string pad(20000, ' ');  // step 2
+    const struct {
+        const char *what;
+        std::string bytes;
+        int allowed;
+    } rows[] = {
+        {"all positive", "1 1\n2 2\n3 3\n4 4\n" + pad, 1},
+        {"zero on a drawn line", "1 1\n2 0\n3 3\n4 4\n" + pad, 0},
+        {"zero on a skipped line", "1 0\n2 2\n3 3\n4 4\n" + pad, 1},
+        {"negative on the last line of an incomplete group", "1 1\n2 2\n3 -3\n" + pad, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        view(write(row.bytes));
+        EXPECT_EQ(state.log_allowed, row.allowed);
+    }
+}
+
+TEST_F(Viewer, NothingChangesUnlessAnExistingFileIsChosen)
+{
+    SetCtrlVal(state.main_panel, 17, "before");
+    for (int result : {0, 2, -1}) {
+        rte::testing::queueFileSelect(result, dir.file("x.dat"));
+        rte::testing::operate(state.main_panel, 11);
+        EXPECT_EQ(controlText(17), "before");
+    }
+}
+
+TEST_F(Viewer, AFileGoneBeforeItIsReadYieldsNoPoints)
+{
+    settings.autoscale = 0;
+    const auto points = view(dir.file("vanished.dat"));
+    EXPECT_TRUE(points.empty());
+    EXPECT_EQ(controlText(17), dir.file("vanished.dat"));
+    EXPECT_EQ(state.log_allowed, 1);
+    EXPECT_EQ(controlInt(7), 1);
+    EXPECT_EQ(settings.autoscale, 0) << "the setting keeps its value";
+}
+
+}  // namespace
+}  // namespace program_test
