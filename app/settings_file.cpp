@@ -4,10 +4,10 @@
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
-static void settings_path(char (&path)[kPathSize])
+void settings_path(char (&path)[kPathSize])
 {
     char dir[kPathSize];
-    GetProjectDir(dir);
+    GetSettingsDir(dir);
     MakePathname(dir, "vandrel.ini", path);
 }
 
@@ -39,12 +39,18 @@ void settings_load()
 void settings_save()
 {
     char path[kPathSize];
+    char fresh[kPathSize];
     settings_path(path);
-    int file = OpenFile(path, 2, 0, 1);
+    Fmt(fresh, "%s.new", path);
+    // Written beside the old file and renamed over it, so that a program
+    // killed while saving leaves the old settings, never half a line.
+    int file = OpenFile(fresh, 2, 0, 1);
     if (file <= 0)
         return;
-    FmtFile(file, " %d %f %d %d %d %f %f  Kv_2014\n", settings.com_port, settings.interval,
-            settings.autoscale, settings.mode, settings.log_scale, settings.y_min,
-            settings.y_max);
+    const int written = FmtFile(file, " %d %f %d %d %d %f %f  Kv_2014\n", settings.com_port,
+                                settings.interval, settings.autoscale, settings.mode,
+                                settings.log_scale, settings.y_min, settings.y_max);
     CloseFile(file);
+    if (written >= 0)
+        RenameFile(fresh, path);
 }

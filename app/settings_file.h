@@ -1,6 +1,11 @@
-// The settings file "vandrel.ini" in the program's directory: one line of
-// the seven settings, read at start-up and written at the end.
+// The settings file "vandrel.ini": one line of the seven settings, read at
+// start-up and written at the end.  It lives in the program's directory, or
+// in the user's configuration directory where the program's is not
+// writable.
 #pragma once
 
+#include "app/state.h"
+
+void settings_path(char (&path)[kPathSize]);
 void settings_load();
 void settings_save();

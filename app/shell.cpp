@@ -12,6 +12,12 @@ void setup()
     state.running = 0;
     state.recording = 0;
     settings_load();
+    // The info panel names the file, which differs between a private and a
+    // shared installation.
+    char path[kPathSize], where[kPathSize + 20];
+    settings_path(path);
+    Fmt(where, "Settings file: %s", path);
+    SetCtrlVal(state.info_panel, 3, where);
     DisplayPanel(state.main_panel);
     SetCtrlVal(state.main_panel, 3, settings.interval);
     SetCtrlVal(state.main_panel, 2, settings.y_min);

@@ -10,7 +10,8 @@
 // Writing: FmtFile formats the whole text into the handle's write buffer,
 // hands it to the operating system with write(2) (looping on short writes and
 // EINTR) and then calls fdatasync, so a line is on stable storage when the
-// call returns.
+// call returns.  When either fails, the file is cut back to its length
+// before the call: no torn line is left behind.
 //
 // Reading: each handle has a read buffer of kReadBuffer bytes, allocated at
 // its first ScanFile.  Numbers are parsed straight from the buffer; a token
@@ -120,6 +121,41 @@ bool writeAll(int fd, const char *p, std::size_t len)
         len -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Where a regular file ended and where its offset stood before a write, so
+// that a write that fails part-way can be taken back.  size is -1 for
+// devices, which cannot be cut.
+struct WriteMark {
+    off_t size = -1;
+    off_t offset = -1;
+};
+
+WriteMark markWrite(int fd)
+{
+    WriteMark mark;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        mark.size = st.st_size;
+    mark.offset = ::lseek(fd, 0, SEEK_CUR);
+    return mark;
+}
+
+// Cuts what the failed write appended and puts the offset back, so the next
+// write neither continues a torn line nor leaves a hole before its own (and,
+// should the cut fail, writes over the torn text).  Bytes it overwrote inside
+// the file stay overwritten.
+void undoWrite(int fd, const WriteMark &mark)
+{
+    struct stat st {};
+    if (mark.size >= 0 && ::fstat(fd, &st) == 0 && st.st_size > mark.size) {
+        int rc;
+        do {
+            rc = ::ftruncate(fd, mark.size);
+        } while (rc != 0 && errno == EINTR);
+    }
+    if (mark.offset >= 0)
+        ::lseek(fd, mark.offset, SEEK_SET);
 }
 
 // Brings more bytes into the read buffer, keeping [cur, end): moves them to
@@ -262,11 +298,17 @@ int formatFile(int handle, std::string_view fmt, std::span<const Arg> args)
     }
     f->pos = f->end = 0;
     if (!f->wbuf.empty()) {
-        if (!writeAll(f->fd, f->wbuf.data(), f->wbuf.size()))
-            return kFileWriteError;
+        // The text goes in whole or not at all: a write that stops part-way
+        // (disk full, file-size limit) or does not reach stable storage is
+        // taken back, so the file never holds a torn line.
+        const WriteMark mark = markWrite(f->fd);
         // Devices without stable storage (/dev/null, a tty) answer EINVAL.
-        if (::fdatasync(f->fd) != 0 && errno != EINVAL && errno != EROFS)
+        const bool stored = writeAll(f->fd, f->wbuf.data(), f->wbuf.size()) &&
+                            (::fdatasync(f->fd) == 0 || errno == EINVAL || errno == EROFS);
+        if (!stored) {
+            undoWrite(f->fd, mark);
             return kFileWriteError;
+        }
     }
     if (f->wbuf.capacity() > 64 * 1024)
         std::string().swap(f->wbuf);
@@ -383,4 +425,11 @@ int GetFileInfo(const char *path, long long &size)
         return 0;
     size = static_cast<long long>(st.st_size);
     return 1;
+}
+
+int RenameFile(const char *from, const char *to)
+{
+    if (!from || !to)
+        return kFileBadArgument;
+    return ::rename(from, to) == 0 ? 0 : errnoCode(errno);
 }

@@ -175,3 +175,6 @@ int CloseFile(int handle);
 // 1 and the size in bytes when the file exists, 0 when it does not (or the
 // path names a directory), negative on other failures.
 int GetFileInfo(const char *path, long long &size);
+// Renames a file, replacing `to` at once if it exists (in one step on the
+// same file system, so nobody ever sees half a file).  0 or a failure code.
+int RenameFile(const char *from, const char *to);

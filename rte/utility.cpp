@@ -9,7 +9,11 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <cstdlib>
+#include <string>
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -113,6 +117,60 @@ int makePathname(const char *dir, const char *name, std::span<char> out)
     std::memcpy(out.data() + at, name, nlen);
     out[total] = '\0';
     return 0;
+}
+
+}  // namespace rte::util
+
+namespace rte::util {
+
+namespace {
+
+bool copyOut(const std::string &text, std::span<char> out)
+{
+    if (text.size() + 1 > out.size())
+        return false;
+    std::memcpy(out.data(), text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool makeDirectory(const std::string &path)
+{
+    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+}  // namespace
+
+int settingsDir(std::span<char> out)
+{
+    setEmpty(out);
+    char own[4096];
+    if (projectDir(own) != 0)
+        return -1;
+    if (::access(own, W_OK) == 0)
+        return copyOut(own, out) ? 0 : -1;
+
+    std::string base;
+    if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+        base = xdg;
+    } else {
+        const char *home = std::getenv("HOME");
+        if (!home || *home != '/') {
+            const passwd *user = ::getpwuid(::getuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home)
+            return -1;
+        base = std::string(home) + "/.config";
+    }
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0)
+        return -1;
+    exe[n] = '\0';
+    const std::string dir = base + "/" + (std::strrchr(exe, '/') + 1);
+    if (!makeDirectory(base) || !makeDirectory(dir))
+        return -1;
+    return copyOut(dir, out) ? 0 : -1;
 }
 
 }  // namespace rte::util

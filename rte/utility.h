@@ -13,6 +13,7 @@ void Delay(double seconds);
 
 namespace rte::util {
 int projectDir(std::span<char> out);
+int settingsDir(std::span<char> out);
 int makePathname(const char *dir, const char *name, std::span<char> out);
 }  // namespace rte::util
 
@@ -20,6 +21,14 @@ int makePathname(const char *dir, const char *name, std::span<char> out);
 // separator.  0 on success, negative when it does not fit.
 template <std::size_t N>
 int GetProjectDir(char (&dir)[N]) { return rte::util::projectDir(dir); }
+
+// Where the program keeps its settings: its own directory while the user
+// may write there; otherwise (an installed, shared copy) the user's own
+// configuration directory for it, $XDG_CONFIG_HOME/<program> or
+// ~/.config/<program>, created when missing.  0 on success, negative when
+// no such directory can be had or it does not fit.
+template <std::size_t N>
+int GetSettingsDir(char (&dir)[N]) { return rte::util::settingsDir(dir); }
 
 // Joins a directory and a file name with the platform's separator.
 // 0 on success; negative, leaving an empty text, when the result would not

@@ -2,7 +2,11 @@
 // fall short of seven values.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -10,6 +14,7 @@
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "rte/utility.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -110,6 +115,34 @@ TEST_F(SettingsFile, AnythingShortOfSevenValuesGivesAllDefaults)
         settings_load();
         expectDefaults();
     }
+}
+
+TEST_F(SettingsFile, ASharedInstallationKeepsEachUsersSettingsInTheirOwnDirectory)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root to become a user who may not write here";
+    support::TempDir home;
+    chmod(home.path().c_str(), 0777);
+    EXPECT_EXIT(
+        {
+            // Not allowed to write beside the program, as after a package
+            // install into a system directory.
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                std::_Exit(2);
+            setenv("HOME", home.path().c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+            char path[kPathSize];
+            settings_path(path);
+            const std::string expected = home.path() + "/.config/program_unit_test/vandrel.ini";
+            if (expected != path)
+                std::_Exit(3);
+            settings_load();
+            settings.com_port = 5;
+            settings_save();
+            settings_load();
+            std::_Exit(settings.com_port == 5 && access(path, R_OK) == 0 ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -123,6 +123,10 @@ TEST_F(Startup, StoredSettingsTheInfoPanelAndRestoringSettings)
                             "stored switches and quantity shown");
                     require(state.port_open == 1 && !panelVisible(state.com_panel),
                             "stored port opened");
+                    char shown[512];
+                    GetCtrlVal(state.info_panel, 3, shown);
+                    require(shown == "Settings file: " + settingsPath(),
+                            "the info panel names the settings file");
                     for (int i = 0; i < 3; i++) {
                         operate(state.main_panel, 13);
                         require(panelVisible(state.info_panel), "info panel shown");
