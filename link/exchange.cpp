@@ -22,6 +22,13 @@ void abfragen()
     ComWrt(settings.com_port, state.command, static_cast<int>(std::strlen(state.command)));
     FlushInQ(settings.com_port);
     ComRdTerm(settings.com_port, state.reply, 24, 13);
+    auswerten();
+    if (ReturnRS232Err() != 0)
+        Fmt(state.reading_text, "NO CONNECTION");
+}
+
+void auswerten()
+{
     // The value follows the two query letters; with no number there the
     // previous reading stands.
     Scan(state.reply + 2, "%f", state.reading);
@@ -31,6 +38,4 @@ void abfragen()
         Fmt(state.reading_text, "* %s  *", state.reply);
         state.reading = 0.0;
     }
-    if (ReturnRS232Err() != 0)
-        Fmt(state.reading_text, "NO CONNECTION");
 }
