@@ -65,7 +65,8 @@ struct Conv {
 };
 
 // Parses the conversion that starts at fmt[i] == '%' and moves i past it.
-// On failure returns false and names the fault in `error`.
+// On failure returns false and names the fault in `error`.  The general case
+// (modifiers, faults) is in formatio.cpp.
 bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, const char *&error);
 
 inline bool parseConv(std::string_view fmt, std::size_t &i, Conv &c, const char *&error)
@@ -84,81 +85,6 @@ inline bool parseConv(std::string_view fmt, std::size_t &i, Conv &c, const char 
     return parseConvSlow(fmt, i, c, error);
 }
 
-#ifdef RTE_FORMAT_DEFINE_SLOW_PATHS
-bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, const char *&error)
-{
-    const std::size_t n = fmt.size();
-    std::size_t j = i + 1;
-    if (j >= n) {
-        error = "format ends with a lone '%'";
-        return false;
-    }
-    c = Conv{};
-    c.kind = fmt[j++];
-    switch (c.kind) {
-    case 'c':
-    case 's':
-    case '%':
-        i = j;
-        return true;
-    case 'd':
-    case 'f':
-        break;
-    default:
-        error = "unknown conversion";
-        return false;
-    }
-    if (j < n && fmt[j] == '[') {
-        ++j;
-        while (true) {
-            if (j >= n) {
-                error = "modifiers not closed by ']'";
-                return false;
-            }
-            const char m = fmt[j++];
-            if (m == ']')
-                break;
-            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e'));
-            if (!allowed) {
-                error = c.kind == 'd' ? "unknown modifier for %d (only w)"
-                                      : "unknown modifier for %f (p, w or e)";
-                return false;
-            }
-            int value = 0;
-            std::size_t digits = 0;
-            while (j < n && fmt[j] >= '0' && fmt[j] <= '9') {
-                if (++digits > 3) {
-                    error = "modifier number too large";
-                    return false;
-                }
-                value = value * 10 + (fmt[j++] - '0');
-            }
-            if (digits == 0) {
-                error = "modifier without a number";
-                return false;
-            }
-            if (m == 'w') {
-                c.width = value;  // at most 999 by the digit count
-            } else if (m == 'p') {
-                if (value > kMaxPrecision) {
-                    error = "precision above 99";
-                    return false;
-                }
-                c.precision = value;
-            } else {
-                if (value < 1 || value > kMaxExpDigits) {
-                    error = "exponent digits must be 1 to 9";
-                    return false;
-                }
-                c.expDigits = value;
-            }
-        }
-    }
-    i = j;
-    return true;
-}
-
-#endif
 
 // ---------------------------------------------------------------- writing
 
@@ -360,7 +286,7 @@ RTE_HOT_INLINE bool readNumber(Src &s, T &target)
         bool plus = p < e && *p == '+';
         if (plus)
             ++p;
-        T v{};
+        T v;  // written by parseValue on success, read only then
         std::from_chars_result r;
         if (plus && p < e && *p == '-')
             r = {p, std::errc::invalid_argument};  // "+-1"
@@ -601,6 +527,7 @@ struct NumericFormat {
             kindsOk &= targets[k].kind == Arg::Kind::DoubleOut;
         if (!kindsOk)
             return -1;
+#pragma GCC unroll 4
         for (std::size_t k = 0; k < N; ++k)
             if (!readNumber(s, *targets[k].dp))
                 return static_cast<int>(k);

@@ -1,7 +1,6 @@
 // The format language on texts: Fmt and Scan.  The machinery is in
 // format_internal.h; the file front ends are in files.cpp.
 #include "rte/formatio.h"
-#define RTE_FORMAT_DEFINE_SLOW_PATHS
 #include "rte/format_internal.h"
 
 #include <cstdio>
@@ -10,6 +9,79 @@
 namespace rte::fmt {
 
 namespace detail {
+
+bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, const char *&error)
+{
+    const std::size_t n = fmt.size();
+    std::size_t j = i + 1;
+    if (j >= n) {
+        error = "format ends with a lone '%'";
+        return false;
+    }
+    c = Conv{};
+    c.kind = fmt[j++];
+    switch (c.kind) {
+    case 'c':
+    case 's':
+    case '%':
+        i = j;
+        return true;
+    case 'd':
+    case 'f':
+        break;
+    default:
+        error = "unknown conversion";
+        return false;
+    }
+    if (j < n && fmt[j] == '[') {
+        ++j;
+        while (true) {
+            if (j >= n) {
+                error = "modifiers not closed by ']'";
+                return false;
+            }
+            const char m = fmt[j++];
+            if (m == ']')
+                break;
+            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e'));
+            if (!allowed) {
+                error = c.kind == 'd' ? "unknown modifier for %d (only w)"
+                                      : "unknown modifier for %f (p, w or e)";
+                return false;
+            }
+            int value = 0;
+            std::size_t digits = 0;
+            while (j < n && fmt[j] >= '0' && fmt[j] <= '9') {
+                if (++digits > 3) {
+                    error = "modifier number too large";
+                    return false;
+                }
+                value = value * 10 + (fmt[j++] - '0');
+            }
+            if (digits == 0) {
+                error = "modifier without a number";
+                return false;
+            }
+            if (m == 'w') {
+                c.width = value;  // at most 999 by the digit count
+            } else if (m == 'p') {
+                if (value > kMaxPrecision) {
+                    error = "precision above 99";
+                    return false;
+                }
+                c.precision = value;
+            } else {
+                if (value < 1 || value > kMaxExpDigits) {
+                    error = "exponent digits must be 1 to 9";
+                    return false;
+                }
+                c.expDigits = value;
+            }
+        }
+    }
+    i = j;
+    return true;
+}
 
 void formatError(std::string_view fmt, std::size_t at, const char *what)
 {

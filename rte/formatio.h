@@ -121,7 +121,9 @@ int Fmt(char (&target)[N], const char *format, const Args &...args)
 // Writes to an open file; the bytes reach the operating system (and, for a
 // file opened for writing, stable storage) before the call returns: the
 // whole text goes in one write(2), continued after a short write, followed by
-// fdatasync.  A power cut loses at most the line in flight.
+// fdatasync.  A power cut loses at most the line in flight.  A write that
+// fails (kFileWriteError) is taken back: a regular file is cut to its length
+// before the call, so it never holds a torn line.
 template <typename... Args>
 int FmtFile(int handle, const char *format, const Args &...args)
 {

@@ -9,7 +9,7 @@ packages=(
   qt6-qpa-plugins libgl-dev
   libgtest-dev googletest
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev locales
 )
 
 missing=()

@@ -258,10 +258,13 @@ TEST_F(Files, WriteFailureOnAFullDevice)
 }
 
 // A file-size limit, as a full disk would: the write that crosses it is cut
-// short, the next one fails with EFBIG.  In a child, so the limit stays there.
+// short by the system and then fails with EFBIG.  FmtFile takes the torn
+// part back, so the file holds whole lines only, and a later line that fits
+// goes in.  In a child, so the limit stays there.
 TEST_F(Files, WriteFailureAtAFileSizeLimit)
 {
     const std::string p = path("limited.dat");
+    const std::string line = "0123456789012345678901234567x";  // 30 bytes with its line end
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -272,14 +275,19 @@ TEST_F(Files, WriteFailureAtAFileSizeLimit)
         const int h = OpenFile(p.c_str(), 0, 0, 1);
         if (h <= 0)
             _exit(11);
-        // 30 bytes a line: three fit, the fourth is cut at 100 and fails.
+        // Three lines fit; the fourth crosses the limit at 100 and fails.
         for (int i = 0; i < 3; ++i)
-            if (FmtFile(h, "%s\n", "0123456789012345678901234567x") != 1)
+            if (FmtFile(h, "%s\n", line.c_str()) != 1)
                 _exit(12 + i);
-        if (FmtFile(h, "%s\n", "0123456789012345678901234567x") != kFileWriteError)
+        if (FmtFile(h, "%s\n", line.c_str()) != kFileWriteError)
             _exit(20);
-        if (FmtFile(h, "%d\n", 5) != kFileWriteError)
-            _exit(21);
+        long long size = 0;
+        if (GetFileInfo(p.c_str(), size) != 1 || size != 90)
+            _exit(21);  // the torn part was not taken back
+        if (FmtFile(h, "%d\n", 5) != 1)
+            _exit(22);  // a short line still fits
+        if (FmtFile(h, "%s\n", line.c_str()) != kFileWriteError)
+            _exit(23);
         CloseFile(h);
         _exit(0);
     }
@@ -287,9 +295,21 @@ TEST_F(Files, WriteFailureAtAFileSizeLimit)
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "child died by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string whole = line + "\n";
+    EXPECT_EQ(read(p), whole + whole + whole + "5\n") << "whole lines only";
+}
+
+TEST_F(Files, RenameFileReplacesTheTarget)
+{
+    write(path("new"), "fresh");
+    write(path("old"), "stale");
+    EXPECT_EQ(RenameFile(path("new").c_str(), path("old").c_str()), 0);
+    EXPECT_EQ(read(path("old")), "fresh");
     long long size = 0;
-    EXPECT_EQ(GetFileInfo(p.c_str(), size), 1);
-    EXPECT_EQ(size, 100) << "the short write went as far as the limit allowed";
+    EXPECT_EQ(GetFileInfo(path("new").c_str(), size), 0);
+    EXPECT_EQ(RenameFile(path("new").c_str(), path("old").c_str()), kFileNotFound);
+    EXPECT_EQ(RenameFile(nullptr, path("old").c_str()), kFileBadArgument);
+    EXPECT_EQ(RenameFile(path("old").c_str(), nullptr), kFileBadArgument);
 }
 
 // ------------------------------------------------------------ reading

@@ -148,14 +148,14 @@ TEST(Fmt, ReturnsConversionCount)
 
 TEST(Fmt, ProgramValueTexts)
 {
-    // The recording line (Part 4.1).
+    // The recording line.
     EXPECT_EQ(fmt(" %f[p1]\t%f[e2] \n", 12.3, 209100.0), " 12.3\t2.091000e+05 \n");
     EXPECT_EQ(fmt(" %f[p1]\t%f[e2] \n", 0.0, 0.0), " 0.0\t0.000000e+00 \n");
     EXPECT_EQ(fmt(" %f[p1]\t%f[e2] \n", 905.74, -3.5e-7), " 905.7\t-3.500000e-07 \n");
-    // The settings line (Part 1.2), defaults.
+    // The settings line, defaults.
     EXPECT_EQ(fmt(" %d %f %d %d %d %f %f  Kv_2014\n", 1, 1.0, 1, 1, 0, 0.0, 10.0),
               " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n");
-    // messwert's two stages (Part 2.2).
+    // messwert's two stages.
     EXPECT_EQ(fmt(" %cf[p%dw10] ppm O2", '%', 2), " %f[p2w10] ppm O2");
     EXPECT_EQ(fmt(" %cf[e2w10] ppm O2", 37), " %f[e2w10] ppm O2");
     EXPECT_EQ(fmt(" %f[p2w10] ppm O2", 5.25), "       5.25 ppm O2");
@@ -549,7 +549,7 @@ TEST(Scan, SettingsLine)
 
 TEST(Scan, ReplyValue)
 {
-    // Part 2.2: the value from the reply's third character on.
+    // The value from the reply's third character on.
     const char reply[] = "M2  209.1";
     double reading = 7;
     EXPECT_EQ(Scan(reply + 2, "%f", reading), 1);
