@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the unit, GUI and serial tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for
-# a bounded time.  FUZZ_SECONDS sets that time (default 60 per target).
+# a bounded time.  FUZZ_SECONDS sets that time (default 30 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,9 +18,9 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON
 cmake --build build-test -j"$jobs"
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 300)
 
-if [ "${FUZZ_SECONDS:-60}" != 0 ]; then
+if [ "${FUZZ_SECONDS:-30}" != 0 ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVANDREL_FUZZ=ON -DVANDREL_TESTS=OFF -DVANDREL_BENCH=OFF >/dev/null
   cmake --build build-fuzz -j"$jobs" --target fuzz_all
-  bash fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-60}"
+  bash fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-30}"
 fi
