@@ -49,7 +49,7 @@ bool waitUntil(const std::function<bool()> &cond, double timeoutSeconds);
 // Tick interval of a timer control in seconds; 0 for other controls.
 double timerInterval(int panel, int control);
 
-// The graph as the program sees it.
+// The graph as the program sees it: its axes, whatever the operator looks at.
 struct GraphAxis {
     double min, max;
     bool autoscale, logarithmic;
@@ -62,5 +62,19 @@ int lastPlot(int panel, int control);
 GraphAxis graphAxis(int panel, int control, int axis);
 // Off draws every plot as a curve of its own, as a naive graph would.
 void setPlotMerging(int panel, int control, bool on);
+
+// The graph as the operator sees it.  graphAxis gives the program's axes;
+// the view differs from them while the operator looks around (zoomed or
+// panned), and following is false then.
+struct GraphView {
+    double min, max;
+    bool following;
+};
+GraphView graphView(int panel, int control, int axis);
+// Where the point (t, y) is shown, in the graph widget's pixels (x, y).
+std::pair<int, int> graphPixel(int panel, int control, double t, double y);
+// The readout of the time and value under the pointer; empty while none
+// shows.
+std::string graphReadout(int panel, int control);
 
 }  // namespace rte::testing

@@ -1,10 +1,13 @@
 // The only file that sees QCustomPlot.
 #include "rte/ui_graph.h"
 
+#include "rte/ui_graph_overlay.h"
 #include "rte/ui_panel.h"
 #include "rte/ui_plot_refs.h"
 
 #include <qcustomplot.h>
+
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <cmath>
@@ -21,17 +24,19 @@ struct Point {
     bool operator==(const Point &) const = default;
 };
 
-// What an axis was asked for; applied again whenever its mapping changes.
-struct AxisRequest {
+// The program's side of an axis: what it asked for, applied again whenever
+// the mapping changes, and the range that makes of the data now.
+struct ProgramAxis {
     bool autoscale = false;
     bool logarithmic = false;
     double min = 0, max = 1;
+    QCPRange range;
 };
 
 // Makes any requested range drawable: bounds that are not finite keep the
 // previous ones, reversed bounds are swapped, an empty range is widened and
 // a logarithmic range is kept above 0.
-QCPRange drawableRange(const AxisRequest &r, const QCPRange &previous)
+QCPRange drawableRange(const ProgramAxis &r, const QCPRange &previous)
 {
     if (!std::isfinite(r.min) || !std::isfinite(r.max))
         return previous;
@@ -50,9 +55,26 @@ QCPRange drawableRange(const AxisRequest &r, const QCPRange &previous)
     return {lo, hi};
 }
 
+// A time as the time axis labels it: seconds, or minutes:seconds.
+QString timeText(double seconds, bool minutes)
+{
+    if (!minutes)
+        return QString::number(seconds, 'f', 1) + QStringLiteral(" s");
+    const double tenths = std::round(std::abs(seconds) * 10), whole = std::floor(tenths / 600);
+    return QStringLiteral("%1%2:%3")
+        .arg(seconds < 0 && tenths > 0 ? QStringLiteral("-") : QString())
+        .arg(whole, 0, 'f', 0)
+        .arg((tenths - whole * 600) / 10, 4, 'f', 1, QLatin1Char('0'));
+}
+
 class StripChart final : public GraphControl {
 public:
-    StripChart(Panel &panel, const ControlSpec &desc) : GraphControl(panel, desc), plot_(new QCustomPlot)
+    StripChart(Panel &panel, const ControlSpec &desc)
+        : GraphControl(panel, desc), plot_(new QCustomPlot),
+          overlay_(plot_, {[this] { return plot_->axisRect()->rect(); },
+                           [this](QPoint p) { return readoutAt(p); },
+                           [this] { backToLive(); },
+                           [this](const QString &path, bool pdf) { return save(path, pdf); }})
     {
         plot_->setAccessibleName(desc.caption);
         plot_->setFocusPolicy(Qt::TabFocus);
@@ -70,12 +92,26 @@ public:
         }
         x_.min = desc.xRange[0];
         x_.max = desc.xRange[1];
+        x_.range = plot_->xAxis->range();
         y_.min = desc.yRange[0];
         y_.max = desc.yRange[1];
+        y_.range = plot_->yAxis->range();
         setTimeLabels();
         setYLabels();
         apply(plot_->xAxis, x_);
         apply(plot_->yAxis, y_);
+
+        // Wheel zooms around the pointer, dragging pans.  The engine sets
+        // ranges only under settingView_, so any other change is the
+        // operator's.
+        plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+        plot_->setCursor(Qt::CrossCursor);
+        for (QCPAxis *a : {plot_->xAxis, plot_->yAxis})
+            QObject::connect(a, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), &overlay_, [this] {
+                if (!settingView_)
+                    lookAround();
+            });
+        QObject::connect(plot_, &QCustomPlot::afterReplot, &overlay_, [this] { overlay_.redrawn(); });
     }
 
     QWidget *widget() const override { return plot_; }
@@ -159,7 +195,7 @@ public:
     {
         if ((axis != 0 && axis != 1) || (mode != 0 && mode != 1))
             return kUiBadArgument;
-        AxisRequest &r = axis == 0 ? x_ : y_;
+        ProgramAxis &r = axis == 0 ? x_ : y_;
         r.autoscale = mode == 1;
         if (mode == 0) {
             r.min = min;
@@ -189,10 +225,24 @@ public:
 
     AxisState axis(int axis) const override
     {
-        const QCPAxis *a = axis == 0 ? plot_->xAxis : plot_->yAxis;
-        const AxisRequest &r = axis == 0 ? x_ : y_;
-        return {a->range().lower, a->range().upper, r.autoscale, a->scaleType() == QCPAxis::stLogarithmic};
+        const ProgramAxis &r = axis == 0 ? x_ : y_;
+        return {r.range.lower, r.range.upper, r.autoscale, r.logarithmic};
     }
+
+    std::pair<double, double> view(int axis) const override
+    {
+        const QCPRange shown = (axis == 0 ? plot_->xAxis : plot_->yAxis)->range();
+        return {shown.lower, shown.upper};
+    }
+
+    bool following() const override { return following_; }
+
+    std::pair<int, int> pixelAt(double t, double y) const override
+    {
+        return {qRound(plot_->xAxis->coordToPixel(t)), qRound(plot_->yAxis->coordToPixel(y))};
+    }
+
+    QString readout() const override { return overlay_.readout(); }
 
     void setMerging(bool on) override { merging_ = on; }
 
@@ -309,32 +359,79 @@ private:
     void redraw(bool atOnce)
     {
         if (x_.autoscale)
-            fit(plot_->xAxis);
+            settle(plot_->xAxis, x_);
         if (y_.autoscale)
-            fit(plot_->yAxis);
+            settle(plot_->yAxis, y_);
         plot_->replot(atOnce ? QCustomPlot::rpImmediateRefresh : QCustomPlot::rpQueuedReplot);
     }
 
-    void fit(QCPAxis *axis)
-    {
-        if (!curves_.empty())
-            axis->rescale();
-    }
-
-    void apply(QCPAxis *axis, const AxisRequest &r)
+    // The mapping shows at once even while the operator looks around: their
+    // range is kept, above 0 on a logarithmic axis.
+    void apply(QCPAxis *axis, ProgramAxis &r)
     {
         const bool wasLog = axis->scaleType() == QCPAxis::stLogarithmic;
         if (wasLog != r.logarithmic) {
+            const QScopedValueRollback<bool> engine(settingView_, true);
             axis->setScaleType(r.logarithmic ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
             if (axis == plot_->yAxis)
                 setYLabels();
         }
-        // QCustomPlot itself keeps a logarithmic range above 0 when it
-        // autoscales.
+        settle(axis, r);
+    }
+
+    // Works the program's range out on the axis itself, so that QCustomPlot's
+    // own rules hold as they did before anyone could look around (it keeps a
+    // logarithmic range above 0, also when it autoscales), then gives the
+    // axis back to the operator if it is theirs.
+    void settle(QCPAxis *axis, ProgramAxis &r)
+    {
+        const QScopedValueRollback<bool> engine(settingView_, true);
+        const QCPRange view = axis->range();
+        axis->setRange(r.range);
         if (!r.autoscale)
             axis->setRange(drawableRange(r, axis->range()));
-        else
-            fit(axis);
+        else if (!curves_.empty())
+            axis->rescale();
+        r.range = axis->range();
+        if (!following_)
+            axis->setRange(view);
+    }
+
+    // The operator zoomed or panned: the view is theirs until they return.
+    void lookAround()
+    {
+        if (!following_)
+            return;
+        following_ = false;
+        overlay_.setLookingAround(true);
+    }
+
+    void backToLive()
+    {
+        following_ = true;
+        {
+            const QScopedValueRollback<bool> engine(settingView_, true);
+            plot_->xAxis->setRange(x_.range);
+            plot_->yAxis->setRange(y_.range);
+        }
+        overlay_.setLookingAround(false);
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    }
+
+    QString readoutAt(QPoint p) const
+    {
+        if (!plot_->axisRect()->rect().contains(p))
+            return {};
+        return QStringLiteral("t = %1, y = %2")
+            .arg(timeText(plot_->xAxis->pixelToCoord(p.x()), minutes_),
+                 QString::number(plot_->yAxis->pixelToCoord(p.y()), 'g', 4));
+    }
+
+    // What the operator sees, without the overlay's widgets.
+    bool save(const QString &path, bool pdf)
+    {
+        return pdf ? plot_->savePdf(path, 0, 0, QCP::epAllowCosmetic, QString(), plot_->accessibleName())
+                   : plot_->savePng(path);
     }
 
     void setYLabels()
@@ -363,12 +460,14 @@ private:
     }
 
     QCustomPlot *plot_;
+    GraphOverlay overlay_;
     std::map<int, Curve> curves_;
     PlotRefs refs_;
     int nextHandle_ = 1, nextCurve_ = 1, lastCurve_ = 0;
     bool merging_ = true, refreshAtOnce_ = false, scientific_ = false, minutes_ = false;
+    bool following_ = true, settingView_ = false;
     int timeDigits_ = 0;
-    AxisRequest x_, y_;
+    ProgramAxis x_, y_;
 };
 
 }  // namespace

@@ -1,4 +1,6 @@
 // The graph control: a strip chart of plots added and deleted by handle.
+// The operator may zoom and pan it to look around; the program's axes then
+// go on following its calls unseen until the operator returns to them.
 #pragma once
 
 #include "rte/ui_controls.h"
@@ -41,7 +43,16 @@ public:
     virtual std::vector<std::pair<double, double>> plotPoints(int plot) const = 0;
     // The handle of the plot added last; 0 before the first.
     virtual int lastPlot() const = 0;
+    // The program's axes: what its requests make of the data.
     virtual AxisState axis(int axis) const = 0;
+    // The range shown: the program's axes while the graph follows them, the
+    // operator's own while they look around.
+    virtual std::pair<double, double> view(int axis) const = 0;
+    virtual bool following() const = 0;
+    // Where the point (t, y) is shown, in the widget's pixels.
+    virtual std::pair<int, int> pixelAt(double t, double y) const = 0;
+    // The readout of the point under the pointer; empty while none shows.
+    virtual QString readout() const = 0;
     // Off draws every plot as a curve of its own, the naive way.
     virtual void setMerging(bool on) = 0;
 };

@@ -174,4 +174,25 @@ void setPlotMerging(int panel, int number, bool on)
         g->setMerging(on);
 }
 
+GraphView graphView(int panel, int number, int axis)
+{
+    ui::GraphControl *g = graph(panel, number);
+    if (!g)
+        return {0, 0, false};
+    const auto [min, max] = g->view(axis);
+    return {min, max, g->following()};
+}
+
+std::pair<int, int> graphPixel(int panel, int number, double t, double y)
+{
+    ui::GraphControl *g = graph(panel, number);
+    return g ? g->pixelAt(t, y) : std::pair{0, 0};
+}
+
+std::string graphReadout(int panel, int number)
+{
+    ui::GraphControl *g = graph(panel, number);
+    return g ? ui::toCp1252(g->readout()) : std::string();
+}
+
 }  // namespace rte::testing

@@ -113,6 +113,21 @@ TEST_F(Cycle, AFullHistoryDropsTheOldestAndDrawsEveryReading)
     expectWindow(12, 910);
 }
 
+TEST_F(Cycle, AnAutoscaledAxisShowsEveryDrawnReading)
+{
+    run(1.0);
+    for (int k = 1; k < 6; k++) {
+        tickAt(k);
+        rte::testing::waitUntil([] { return false; }, 0.2);
+    }
+    const auto y = rte::testing::graphView(state.main_panel, 5, 1);
+    EXPECT_TRUE(y.following);
+    for (int i = 0; i < state.n_points - 1; i++) {
+        EXPECT_GE(state.hist_value[i], y.min);
+        EXPECT_LE(state.hist_value[i], y.max);
+    }
+}
+
 TEST_F(Cycle, ATickOutsideARunChangesNothing)
 {
     tickAt(5);

@@ -4,10 +4,17 @@
 //   ui_probe exit STATUS          end through ExitProgram from a timer tick
 //   ui_probe screenshot PNG       show the main panel with a run drawn,
 //                                 save the screen with ImageMagick, end
+//   ui_probe looking PNG          the same, with the graph zoomed in by the
+//                                 wheel and the pointer's readout showing
+#include "rte/testing.h"
 #include "rte/userint.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QWidget>
 
 #include <cmath>
 #include <cstdio>
@@ -54,6 +61,22 @@ void drawRun(int panel)
     SetCtrlVal(panel, 17, "/home/lab/purge-2024-05-14.dat");
 }
 
+// The operator zooms into the tail of the purge and points at a reading.
+void lookAround(int panel)
+{
+    QWidget *graph = rte::testing::widget(panel, 5);
+    const auto [x, y] = rte::testing::graphPixel(panel, 5, 300, 10);
+    const QPointF at(x, y);
+    QWheelEvent wheel(at, graph->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(graph, &wheel);
+    const auto [px, py] = rte::testing::graphPixel(panel, 5, 320, 4.3);
+    const QPointF pointer(px, py);
+    QMouseEvent move(QEvent::MouseMove, pointer, graph->mapToGlobal(pointer), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(graph, &move);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -74,16 +97,18 @@ int main(int argc, char **argv)
         const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
         DisplayPanel(panel);
         SetCtrlAttribute(panel, 18, 1270, 0.01);
-    } else if (mode == "screenshot" && argc == 3) {
+    } else if ((mode == "screenshot" || mode == "looking") && argc == 3) {
         const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
         DisplayPanel(panel);
         drawRun(panel);
+        if (mode == "looking")
+            QTimer::singleShot(500, [panel] { lookAround(panel); });
         const QString target = QString::fromLocal8Bit(argv[2]);
         QTimer::singleShot(1500, [target] {
             ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
         });
     } else {
-        std::fprintf(stderr, "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG\n");
+        std::fprintf(stderr, "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG\n");
         ExitProgram(2);
     }
     return RunUserInterface();
