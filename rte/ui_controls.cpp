@@ -294,11 +294,13 @@ public:
     {
         dress(box_, desc);
         box_->setChecked(desc.initial != 0);
-        QObject::connect(box_, &QCheckBox::clicked, [this] { commit(); });
+        // Toggled, not clicked: assistive technology toggles without a click.
+        QObject::connect(box_, &QCheckBox::toggled, [this] { commit(); });
     }
     QWidget *widget() const override { return box_; }
     int set(double value) override
     {
+        const QSignalBlocker quiet(box_);
         box_->setChecked(value != 0);
         return 0;
     }

@@ -1,0 +1,280 @@
+"""The real program, driven only as an operator drives it: through the
+desktop accessibility interface, on a virtual X display, with the simulated
+analyser on a pseudo-terminal.  Checks what the operator sees and what the
+program leaves on disk; keeps a screenshot of every stage.
+
+Run under `xvfb-run -a dbus-run-session -- /usr/bin/python3 operator_test.py
+--program ... --simulator ... --panel-file ... --artefacts DIR`.
+"""
+import argparse
+import os
+import re
+import shutil
+import sys
+import unittest
+import warnings
+from pathlib import Path
+
+import accessibility as ui
+from accessibility import AccessibilityBus
+from display import activate, request_close
+from session import Session
+
+MAIN = "Vandrel V3 - Oxygen analyser"
+# One measurement line: elapsed seconds with one decimal, a tab, the reading
+# in scientific notation.
+LOG_LINE = re.compile(r" (\d+\.\d)\t(-?\d\.\d{6}e[+-]\d\d) \n")
+OXYGEN = re.compile(r"\s*\d+(\.\d+)?(e[+-]\d+)?\s+ppm O2")
+
+paths = None
+bus = None
+
+
+def setUpModule():
+    global bus
+    # The Debian binding calls deprecated parts of its own library.
+    warnings.filterwarnings("ignore", category=DeprecationWarning, module=r"pyatspi\.")
+    bus = AccessibilityBus()
+
+
+def tearDownModule():
+    bus.close()
+
+
+def log_lines(path):
+    """The complete lines of a recording file, each checked for its format."""
+    content = path.read_text() if path.exists() else ""
+    lines = content.splitlines(keepends=True)
+    if lines and not lines[-1].endswith("\n"):
+        lines.pop()  # a line still being written
+    for line in lines:
+        if not LOG_LINE.fullmatch(line):
+            raise AssertionError(f"{path.name}: malformed line {line!r}")
+    return lines
+
+
+class OperatorTest(unittest.TestCase):
+
+    def setUp(self):
+        self.session = Session(paths, Path(paths.artefacts) / self._testMethodName)
+        self.addCleanup(self.finish)
+
+    def finish(self):
+        """Ends the processes; a sanitizer's report fails the test even when
+        the program was killed after something else failed."""
+        self.session.end()
+        report = self.session.sanitizer_report()
+        self.assertIsNone(report, f"sanitizer report in the program's output:\n{report}")
+
+    # ---- the operator's steps ---------------------------------------------------
+
+    def main_window(self):
+        return self.app.window("filler", MAIN)
+
+    def main_control(self, role, name):
+        return self.app.control(self.main_window(), role, name)
+
+    def reading(self):
+        return ui.text(self.main_control("text", "Reading"))
+
+    def file_display(self):
+        return ui.text(self.main_control("text", "File"))
+
+    def choose_file(self, title, accept, path, stage):
+        """Types a path into the program's file dialog and accepts it."""
+        dialog = self.app.window("dialog", title)
+        ui.enter_text(self.app.control(dialog, "text", "File name:"), str(path))
+        self.session.screenshot(stage)
+        ui.press(self.app.control(dialog, "push button", accept))
+        self.app.window_gone("dialog", title)
+
+    def answer(self, message, button, stage):
+        """Answers the popup that shows `message` with `button`."""
+        def popup():
+            for alert in self.app.windows("alert"):
+                if ui.find(alert, "label", message) is not None:
+                    return alert
+            return None
+        alert = self.app.until(f"the popup '{message}'", popup)
+        self.session.screenshot(stage)
+        ui.press(self.app.control(alert, "push button", button))
+        self.app.until(f"the popup '{message}' to close", lambda: not popup())
+
+    def start_run(self):
+        ui.press(self.main_control("push button", "Start"))
+
+    def stop_run(self):
+        ui.press(self.main_control("push button", "Stop"))
+        self.wait_idle()
+
+    def assert_running(self):
+        """A run shows its reading and keeps the quantity as it is."""
+        self.app.until("the running presentation",
+                       lambda: ui.sensitive(self.main_control("text", "Reading"))
+                       and not ui.sensitive(ui.labelled(self.main_window(), "Quantity")))
+
+    def wait_idle(self):
+        self.app.until("the idle presentation",
+                       lambda: not ui.sensitive(self.main_control("text", "Reading"))
+                       and ui.sensitive(ui.labelled(self.main_window(), "Quantity")))
+
+    def wait_reading(self, other_than=None):
+        """Waits for an oxygen reading (different from `other_than`)."""
+        def probe():
+            value = self.reading()
+            return value if OXYGEN.fullmatch(value) and value != other_than else None
+        return self.app.until("a new oxygen reading" if other_than else "an oxygen reading", probe)
+
+    def wait_lines(self, path, count):
+        def probe():
+            lines = log_lines(path)
+            return lines if len(lines) >= count else None
+        return self.app.until(f"{count} lines in {path.name}", probe)
+
+    def close_main_window(self):
+        request_close(MAIN)
+        self.assertEqual(self.session.wait_exit(), 0, "exit status after closing the main window")
+
+    def settings_line(self):
+        return (self.session.dir / "vandrel.ini").read_text()
+
+    # ---- the tests -------------------------------------------------------------
+
+    def test_recording_runs(self):
+        """A new file; an existing file declined, then the dialog cancelled;
+        the existing file overwritten, and the program closed while it
+        records."""
+        s = self.session
+        s.start_simulator()
+        self.app = s.start_program({1: s.link})
+        self.main_window()
+        self.assertEqual(self.file_display(), "no file")
+        s.screenshot("started")
+
+        # A new file name: recorded from the first reading on.
+        new = s.dir / "first run.dat"
+        self.start_run()
+        self.choose_file("Filename", "OK", new, "new-file-name")
+        self.assert_running()
+        self.app.until("the new file's path on display", lambda: self.file_display() == str(new))
+        self.wait_reading(other_than=self.wait_reading())
+        self.wait_lines(new, 3)
+        s.screenshot("recording")
+        self.stop_run()
+        lines = log_lines(new)
+        self.assertTrue(lines[0].startswith(" 0.0\t"), lines[0])
+        times = [float(LOG_LINE.fullmatch(line).group(1)) for line in lines]
+        values = [float(LOG_LINE.fullmatch(line).group(2)) for line in lines]
+        self.assertEqual(times, sorted(times))
+        self.assertTrue(all(1e4 < v < 3e5 for v in values), values)
+
+        # An existing file, not to be overwritten: the dialog comes back, and
+        # cancelling it runs without a file.
+        old = s.dir / "kept.dat"
+        old.write_text("earlier recording\n")
+        self.start_run()
+        self.choose_file("Filename", "OK", old, "existing-file-name")
+        self.answer("Do you want to overwrite it ?", "No", "overwrite-question")
+        dialog = self.app.window("dialog", "Filename")
+        s.screenshot("dialog-again")
+        ui.press(self.app.control(dialog, "push button", "Cancel"))
+        self.app.until("'no file' on display", lambda: self.file_display() == "no file")
+        self.assert_running()
+        self.wait_reading(other_than=self.wait_reading())
+        s.screenshot("running-without-file")
+        self.stop_run()
+        self.assertEqual(old.read_text(), "earlier recording\n")
+
+        # The same file, to be overwritten: emptied, then recorded afresh
+        # until the operator closes the program.
+        self.start_run()
+        self.choose_file("Filename", "OK", old, "existing-file-again")
+        self.answer("Do you want to overwrite it ?", "Yes", "overwrite-yes")
+        self.app.until("the overwritten file's path on display",
+                       lambda: self.file_display() == str(old))
+        self.wait_lines(old, 2)
+        s.screenshot("recording-over-old-file")
+
+        self.close_main_window()
+        lines = log_lines(old)
+        self.assertTrue(old.read_text().endswith(" \n"), "the last line is complete")
+        self.assertTrue(lines[0].startswith(" 0.0\t"), lines[0])
+        self.assertEqual(self.settings_line(), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+
+    def test_viewing_a_stored_file(self):
+        """A stored file drawn over a fixed range that the operator typed:
+        the viewer turns the autoscale switch on, but not the setting."""
+        s = self.session
+        stored = s.dir / "stored.dat"
+        stored.write_text("".join(f" {t:.1f}\t{3 + 2.09e5 * 0.9 ** t:.6e} \n" for t in range(60)))
+        s.start_simulator()
+        self.app = s.start_program({1: s.link})
+
+        autoscale = self.main_control("check box", "Autoscale")
+        self.assertTrue(ui.checked(autoscale))
+        ui.act(autoscale, "Toggle")
+        self.app.until("autoscale off", lambda: not ui.checked(self.main_control("check box", "Autoscale")))
+        activate(MAIN)
+        ui.type_keys(self.main_control("spin button", "Y max"), "300000")
+
+        ui.press(self.main_control("push button", "Open file"))
+        self.choose_file("Select a file", "Load", stored, "open-file")
+        self.app.until("the drawn file's path on display", lambda: self.file_display() == str(stored))
+        self.assertTrue(ui.checked(self.main_control("check box", "Autoscale")))
+        s.screenshot("file-drawn")
+
+        self.close_main_window()
+        # A fixed range never starts at 0: the scaling keeps 0.1 instead.
+        self.assertEqual(self.settings_line(), " 1 1.000000 0 1 0 0.100000 300000.000000  Kv_2014\n")
+
+    def test_port_change_to_a_missing_port_ends_the_run(self):
+        """The stored port reaches the analyser; a change to a port that does
+        not exist ends the recording run, and the new number is kept."""
+        s = self.session
+        s.start_simulator()
+        (s.dir / "vandrel.ini").write_text(" 3 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+        absent = s.dir / "no-such-device"
+        self.app = s.start_program({1: absent, 3: s.link, 9: absent})
+
+        record = s.dir / "record.dat"
+        self.start_run()
+        self.choose_file("Filename", "OK", record, "file-name")
+        self.wait_lines(record, 1)
+        self.wait_reading()
+
+        ui.press(self.app.control(self.main_window(), "menu item", "Serial port"))
+        panel = self.app.window("filler", "Serial port")
+        entry = self.app.control(panel, "spin button", "Port number")
+        self.assertEqual(ui.text(entry), "3")
+        activate("Serial port")
+        ui.type_keys(entry, "9")
+        s.screenshot("port-number-typed")
+        ui.press(self.app.control(panel, "push button", "OK"))
+        self.answer("COM port cannot be opened !", "OK", "port-message")
+        self.app.window_gone("filler", "Serial port")
+        self.wait_idle()
+        log_lines(record)  # whatever was recorded is complete and well-formed
+        s.screenshot("run-ended")
+
+        self.close_main_window()
+        self.assertEqual(self.settings_line(), " 9 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+
+
+def main():
+    global paths
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--simulator", required=True)
+    parser.add_argument("--panel-file", required=True)
+    parser.add_argument("--artefacts", required=True)
+    paths, rest = parser.parse_known_args()
+    shutil.rmtree(paths.artefacts, ignore_errors=True)
+    # Sanitizer builds: check for leaks and stop at the first fault, as the
+    # test script does; a caller's own choice stands.
+    os.environ.setdefault("ASAN_OPTIONS", "detect_leaks=1:abort_on_error=0")
+    os.environ.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,114 @@
+"""One start of the real program in a directory of its own, with the
+simulated analyser on a pseudo-terminal; both are ended by the session
+whatever happens to the test."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+from pathlib import Path
+
+from accessibility import LIMIT, Application, wait_for
+from display import screenshot
+
+# What a sanitizer writes when it finds a fault.
+SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                   "SUMMARY: UndefinedBehaviorSanitizer")
+
+
+class Session:
+    def __init__(self, paths, artefacts):
+        """paths: program, simulator and panel file; artefacts: a directory
+        for this session's logs and screenshots."""
+        self.paths = paths
+        self.artefacts = Path(artefacts)
+        self.artefacts.mkdir(parents=True)
+        self.dir = Path(tempfile.mkdtemp(prefix="vandrel-operator-"))
+        # The program keeps its settings beside itself: a copy of its own.
+        self.program_path = self.dir / "vandrel"
+        shutil.copy2(paths.program, self.program_path)
+        shutil.copy2(paths.panel_file, self.dir / "Vandrel_V3.uir")
+        self.link = self.dir / "analyser"
+        self.simulator = None
+        self.program = None
+        self.app = None
+        self.shots = 0
+        self.logs = []
+
+    # ---- the simulated analyser ---------------------------------------------
+
+    def start_simulator(self):
+        status = self.dir / "analyser.status"
+        self.simulator = subprocess.Popen(
+            [self.paths.simulator, str(self.link), "--status", str(status)],
+            stdin=subprocess.DEVNULL, stdout=self._log("simulator.log"), stderr=subprocess.STDOUT)
+
+        def ready():
+            if self.simulator.poll() is not None:
+                raise AssertionError(f"the simulator ended with status {self.simulator.returncode}")
+            return status.exists() and "link up" in status.read_text().splitlines() and self.link.exists()
+        wait_for("the simulated analyser's link", ready)
+
+    # ---- the program ----------------------------------------------------------
+
+    def start_program(self, ports):
+        """ports: port number -> device path, as the program's port map."""
+        env = {k: v for k, v in os.environ.items() if not k.startswith("RTE_COM")}
+        env.update({f"RTE_COM{n}": str(path) for n, path in ports.items()})
+        # The test environment may ask for the offscreen platform, which has
+        # no accessibility interface.
+        env["QT_QPA_PLATFORM"] = "xcb"
+        env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.program = subprocess.Popen(
+            [str(self.program_path)], cwd=self.dir, env=env, stdin=subprocess.DEVNULL,
+            stdout=self._log("program.log"), stderr=subprocess.STDOUT)
+        self.app = Application(self.program)
+        return self.app
+
+    def wait_exit(self):
+        """The program's exit status once it has ended by itself."""
+        try:
+            return self.program.wait(timeout=LIMIT)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the program did not end within {LIMIT:.0f} s") from None
+
+    def sanitizer_report(self):
+        """The first lines of a sanitizer's fault report in the program's
+        output, or None."""
+        log = self.artefacts / "program.log"
+        lines = log.read_text(errors="replace").splitlines() if log.exists() else []
+        for i, line in enumerate(lines):
+            if any(mark in line for mark in SANITIZER_MARKS):
+                return "\n".join(lines[i:i + 20])
+        return None
+
+    # ---- artefacts -------------------------------------------------------------
+
+    def screenshot(self, stage):
+        self.shots += 1
+        screenshot(self.artefacts / f"{self.shots:02d}-{stage}.png")
+
+    def _log(self, name):
+        log = open(self.artefacts / name, "wb")
+        self.logs.append(log)
+        return log
+
+    # ---- the end ----------------------------------------------------------------
+
+    def end(self):
+        """Ends what is still running, the program first, and keeps the
+        files that the program left with the artefacts."""
+        for process in (self.program, self.simulator):
+            if process is None or process.poll() is not None:
+                continue
+            process.send_signal(signal.SIGTERM)
+            try:
+                process.wait(timeout=LIMIT)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        for log in self.logs:
+            log.close()
+        for left in [*self.dir.glob("*.dat"), *self.dir.glob("vandrel.ini")]:
+            shutil.copy2(left, self.artefacts / left.name)
+        shutil.rmtree(self.dir, ignore_errors=True)
