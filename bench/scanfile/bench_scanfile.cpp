@@ -3,7 +3,10 @@
 // the same bytes (read with the same buffer size) and `wc -l` for the read
 // bandwidth.  All three read the same file from the page cache.
 //
-//   bench_scanfile [--dir DIR] [--runs N] [--keep] [SIZE ...]
+//   bench_scanfile [--dir DIR] [--runs N] [--keep] [--viewer] [SIZE ...]
+//
+// --viewer also draws each file as the operator does ("Open file" on the
+// main panel, offscreen) and reports that time beside the others.
 //
 // SIZE is bytes with an optional K, M or G suffix (powers of 1024).  Without
 // sizes: 100M and 200M.  With one size: that size and its double.  The files
@@ -12,7 +15,12 @@
 // decades.
 // Each measurement is the best of N runs (default 3), by the wall clock and
 // by processor time.
+#include "app/callbacks.h"
+#include "app/state.h"
+#include "files/viewer.h"
 #include "rte/formatio.h"
+#include "rte/testing.h"
+#include "rte/userint.h"
 
 #include <algorithm>
 #include <charconv>
@@ -204,6 +212,24 @@ double runWc(const std::string &path, long long &lines)
     return seconds(t0);
 }
 
+// The whole of drawing a stored file, thinning and graph included.
+double runViewer(const std::string &path)
+{
+    const auto t0 = Clock::now();
+    rte::testing::queueFileSelect(1, path);
+    oeffnen(state.main_panel, 11, 1, nullptr, 0, 0);
+    return seconds(t0);
+}
+
+void startProgram(int argc, char **argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    start_engine(argc, argv);
+    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    DisplayPanel(state.main_panel);
+}
+
 struct Row {
     long long bytes;
     double scanSecs, bareSecs, scanCpu, bareCpu, wcSecs;
@@ -215,7 +241,7 @@ int main(int argc, char **argv)
 {
     std::string dir = "/tmp";
     int runs = 3;
-    bool keep = false;
+    bool keep = false, viewer = false;
     std::vector<long long> sizes;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -225,11 +251,18 @@ int main(int argc, char **argv)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--keep")
             keep = true;
+        else if (a == "--viewer")
+            viewer = true;
         else if (a == "-h" || a == "--help") {
-            std::printf("usage: %s [--dir DIR] [--runs N] [--keep] [SIZE[K|M|G] ...]\n", argv[0]);
+            std::printf("usage: %s [--dir DIR] [--runs N] [--keep] [--viewer] [SIZE[K|M|G] ...]\n",
+                        argv[0]);
             return 0;
         } else
             sizes.push_back(parseSize(a.c_str()));
+    }
+    if (viewer) {
+        int one = 1;
+        startProgram(one, argv);
     }
     if (sizes.empty())
         sizes = {100ll << 20, 200ll << 20};
@@ -278,6 +311,18 @@ int main(int argc, char **argv)
                     mb, lines, mb / best.secs, mb / best.cpu, mb / bare.secs, mb / bare.cpu,
                     mb / wcSecs, 100.0 * bare.secs / best.secs, 100.0 * bare.cpu / best.cpu);
         std::fflush(stdout);
+        if (viewer) {
+            double drawSecs = 1e300;
+            for (int r = 0; r < runs; ++r)
+                drawSecs = std::min(drawSecs, runViewer(path));
+            std::printf("%8s drawn by the viewer in %.3f s: %.1f MB/s, %5.1f%% of the bare "
+                        "loop's rate, %d points\n",
+                        "", drawSecs, mb / drawSecs, 100.0 * bare.secs / drawSecs,
+                        static_cast<int>(rte::testing::plotPoints(
+                                             state.main_panel, 5,
+                                             rte::testing::lastPlot(state.main_panel, 5))
+                                             .size()));
+        }
         rows.push_back({bytes, best.secs, bare.secs, best.cpu, bare.cpu, wcSecs});
         if (!keep)
             ::unlink(path.c_str());
