@@ -94,6 +94,18 @@ public:
         return out;
     }
 
+    // Sizes, stretches and grid cells: whole numbers that fit an int.
+    std::vector<int> integers(const char *key, std::size_t minCount, std::size_t maxCount) const
+    {
+        std::vector<int> out;
+        for (double d : numbers(key, minCount, maxCount)) {
+            if (d != std::trunc(d) || std::abs(d) > 1e9)
+                fail(QStringLiteral("\"%1\" must hold whole numbers").arg(QLatin1String(key)));
+            out.push_back(static_cast<int>(d));
+        }
+        return out;
+    }
+
     std::vector<Node> objects(const char *key, const QString &what) const
     {
         std::vector<Node> out;
@@ -168,17 +180,16 @@ private:
         if (p.resource <= 0)
             n.fail(QStringLiteral("\"resource\" must be positive"));
         p.title = n.text("title");
-        const std::vector<double> size = n.numbers("size", 2, 2);
-        p.width = static_cast<int>(size[0]);
-        p.height = static_cast<int>(size[1]);
+        const std::vector<int> size = n.integers("size", 2, 2);
+        p.width = size[0];
+        p.height = size[1];
         p.callback = callback(n, CallbackShape::Panel);
         p.closeOnEscape = n.flag("closeOnEscape", false);
         for (const char *key : {"columnStretch", "rowStretch"}) {
             if (!n.has(key))
                 continue;
             auto &out = key[0] == 'c' ? p.columnStretch : p.rowStretch;
-            for (double d : n.numbers(key, 0, 100))
-                out.push_back(static_cast<int>(d));
+            out = n.integers(key, 0, 100);
         }
         if (n.has("menuBar")) {
             const QJsonValue bar = n.need("menuBar");
@@ -223,13 +234,15 @@ private:
         c.type = info->type;
         c.caption = n.text("caption");
         if (c.kind != Kind::Timer) {
-            const std::vector<double> cell = n.numbers("cell", 2, 4);
-            c.row = static_cast<int>(cell[0]);
-            c.column = static_cast<int>(cell[1]);
-            c.rowSpan = cell.size() > 2 ? static_cast<int>(cell[2]) : 1;
-            c.columnSpan = cell.size() > 3 ? static_cast<int>(cell[3]) : 1;
-            if (c.row < 0 || c.column < 0 || c.rowSpan < 1 || c.columnSpan < 1)
-                n.fail(QStringLiteral("\"cell\" must not be negative or empty"));
+            const std::vector<int> cell = n.integers("cell", 2, 4);
+            c.row = cell[0];
+            c.column = cell[1];
+            c.rowSpan = cell.size() > 2 ? cell[2] : 1;
+            c.columnSpan = cell.size() > 3 ? cell[3] : 1;
+            // A layout grid of a million rows would only exhaust memory.
+            if (c.row < 0 || c.column < 0 || c.rowSpan < 1 || c.columnSpan < 1 ||
+                c.row + c.rowSpan > 1000 || c.column + c.columnSpan > 1000)
+                n.fail(QStringLiteral("\"cell\" must lie within 1000 rows and columns"));
         }
         const QString at = n.text("caption_at", QStringLiteral("above"));
         if (at != QLatin1String("above") && at != QLatin1String("left"))
