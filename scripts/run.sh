@@ -20,7 +20,7 @@ var="RTE_COM$port"
 if [ -z "${!var:-}" ]; then
   tmp=$(mktemp -d)
   trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$tmp"' EXIT
-  "$bin/analyser_sim" --link "$tmp/analyser" --speed 20 >/dev/null &
+  "$bin/analyser_sim" "$tmp/analyser" --speed 20 >/dev/null &
   sim=$!
   for _ in $(seq 100); do [ -e "$tmp/analyser" ] && break; sleep 0.1; done
   export "$var=$tmp/analyser"
