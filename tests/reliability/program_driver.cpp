@@ -1,0 +1,88 @@
+#include "tests/reliability/program_driver.h"
+
+#include <cstdlib>
+
+#include <QCoreApplication>
+
+#include "app/callbacks.h"
+#include "app/state.h"
+#include "link/serial_port.h"
+#include "rte/rs232.h"
+#include "rte/testing.h"
+#include "rte/userint.h"
+#include "run/cycle.h"
+
+namespace reliability {
+namespace {
+
+double g_now = 0.0;
+
+double heldClock() { return g_now; }
+
+}  // namespace
+
+void loadProgram(int &argc, char **argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    start_engine(argc, argv);
+    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
+    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
+    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    DisplayPanel(state.main_panel);
+}
+
+bool connectAnalyser(const std::string &link, double interval)
+{
+    if (state.port_open != 0)
+        CloseCom(settings.com_port);
+    RunState fresh{};
+    fresh.main_panel = state.main_panel;
+    fresh.com_panel = state.com_panel;
+    fresh.info_panel = state.info_panel;
+    fresh.menu_bar = state.menu_bar;
+    state = fresh;
+    settings = Settings{kAnalyserPort, interval, 1, 1, 0, 0.0, 10.0};
+    setenv(("RTE_COM" + std::to_string(kAnalyserPort)).c_str(), link.c_str(), 1);
+    ComOpen();
+    return state.port_open == 1;
+}
+
+bool startRecordedRun(const std::string &path)
+{
+    rte::testing::queueFileSelect(2, path);
+    rte::testing::operate(state.main_panel, 10);
+    return state.running == 1 && state.recording == 1;
+}
+
+bool startRecordedRunOnHeldClock(const std::string &path)
+{
+    g_now = 0.0;
+    rte::testing::setClock(heldClock);
+    const bool started = startRecordedRun(path);
+    SetCtrlAttribute(state.main_panel, 18, 1270, 86400.0);
+    return started;
+}
+
+void tickAt(double t)
+{
+    g_now = t;
+    timer2(state.main_panel, 18, 15, nullptr, 0, 0);
+    QCoreApplication::processEvents();
+}
+
+std::string controlText(int control)
+{
+    char text[kPathSize + 64];
+    GetCtrlVal(state.main_panel, control, text);
+    return text;
+}
+
+double newestDrawnTime()
+{
+    const auto points =
+        rte::testing::plotPoints(state.main_panel, 5, rte::testing::lastPlot(state.main_panel, 5));
+    return points.empty() ? -1.0 : points.back().first;
+}
+
+}  // namespace reliability

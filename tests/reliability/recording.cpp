@@ -1,0 +1,72 @@
+#include "tests/reliability/recording.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+namespace reliability {
+namespace {
+
+// A blank, the time with one decimal, a tab, the reading in scientific
+// notation with an exponent of two (or, past 1e99, three) digits, a blank.
+// The mantissa's digits are left open.
+const std::regex &lineShape()
+{
+    static const std::regex shape(R"( (\d+\.\d)\t(-?\d\.\d+e[+-]\d{2,3}) )");
+    return shape;
+}
+
+double number(const std::ssub_match &text)
+{
+    double value = 0;
+    std::from_chars(&*text.first, &*text.first + text.length(), value);
+    return value;
+}
+
+std::string shown(const std::string &text)
+{
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c >= 0x7F)
+            out += "\\x" + std::string{"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+        else
+            out += static_cast<char>(c);
+    }
+    return '"' + out + '"';
+}
+
+}  // namespace
+
+Recording readRecording(const std::string &path)
+{
+    Recording recording;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        recording.fault = "cannot read " + path;
+        return recording;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\n', start);
+        const std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+        const std::string where = "line " + std::to_string(recording.lines.size() + 1);
+        if (end == std::string::npos) {
+            recording.fault = where + " has no line end: " + shown(line);
+            break;
+        }
+        std::smatch parts;
+        if (!std::regex_match(line, parts, lineShape())) {
+            recording.fault = where + " is not a recorded line: " + shown(line);
+            break;
+        }
+        recording.lines.push_back({number(parts[1]), number(parts[2])});
+        start = end + 1;
+    }
+    return recording;
+}
+
+}  // namespace reliability
