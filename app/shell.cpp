@@ -6,6 +6,14 @@
 #include "rte/formatio.h"
 #include "rte/userint.h"
 
+void laden()
+{
+    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
+    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
+    state.menu_bar = GetPanelMenuBar(state.main_panel);
+}
+
 void setup()
 {
     state.port_open = 0;

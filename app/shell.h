@@ -2,6 +2,7 @@
 // belong to no measurement.
 #pragma once
 
+void laden();
 void setup();
 void enden();
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/callbacks.h"
+#include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "rte/testing.h"
@@ -60,10 +61,7 @@ int main(int argc, char **argv)
 
     int one = 1;
     start_engine(one, argv);
-    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
-    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    laden();
     DisplayPanel(state.main_panel);
     settings = Settings{1, 0.1, 1, 1, 0, 0.0, 10.0};
     ComOpen();

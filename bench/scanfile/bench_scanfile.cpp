@@ -16,6 +16,7 @@
 // Each measurement is the best of N runs (default 3), by the wall clock and
 // by processor time.
 #include "app/callbacks.h"
+#include "app/shell.h"
 #include "app/state.h"
 #include "files/viewer.h"
 #include "rte/formatio.h"
@@ -225,8 +226,7 @@ void startProgram(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     start_engine(argc, argv);
-    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    laden();
     DisplayPanel(state.main_panel);
 }
 

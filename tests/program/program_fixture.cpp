@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/callbacks.h"
+#include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "rte/formatio.h"
@@ -113,10 +114,8 @@ int main(int argc, char **argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     start_engine(argc, argv);
     using program_test::panels;
-    panels.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    panels.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    panels.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
-    panels.menu_bar = GetPanelMenuBar(panels.main_panel);
+    laden();
+    panels = state;
     DisplayPanel(panels.main_panel);
     // The engine's own end releases the toolkit, so that leak checking
     // sees only what the tests left behind.

@@ -72,10 +72,7 @@ void runProgram(const std::function<void()> &operator_)
     char name[] = "vandrel", ignored[] = "--ignored-argument";
     char *argv[] = {name, ignored, nullptr};
     start_engine(argc, argv);
-    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
-    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    laden();
     setup();
     require(panelVisible(state.main_panel), "main panel shown");
     operator_();

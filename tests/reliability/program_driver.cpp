@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "app/callbacks.h"
+#include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "rte/rs232.h"
@@ -25,10 +26,7 @@ void loadProgram(int &argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     start_engine(argc, argv);
-    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
-    state.menu_bar = GetPanelMenuBar(state.main_panel);
+    laden();
     DisplayPanel(state.main_panel);
 }
 
