@@ -16,31 +16,12 @@
 
 namespace {
 
-template <std::size_t N>
-struct Guarded {
-    char text[N];
-    char guard[16];
-    Guarded()
-    {
-        std::memset(text, 'T', N);
-        std::memset(guard, 0x5a, sizeof guard);
-    }
-    std::size_t check() const
-    {
-        for (char c : guard)
-            FUZZ_CHECK(c == 0x5a);
-        const void *end = std::memchr(text, '\0', N);
-        FUZZ_CHECK(end != nullptr);
-        return static_cast<std::size_t>(static_cast<const char *>(end) - text);
-    }
-};
-
 template <std::size_t N, typename... Args>
 std::size_t fmtInto(const char *format, const Args &...args)
 {
     Guarded<N> g;
     Fmt(g.text, format, args...);
-    return g.check();
+    return g.terminatedLength();
 }
 
 template <typename... Args>
@@ -90,13 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
         Guarded<32> stage1;
         Fmt(stage1.text, " %cf[p%dw10] ppm O2", '%', digits);
-        FUZZ_CHECK(stage1.check() == 17);
+        FUZZ_CHECK(stage1.terminatedLength() == 17);
         FUZZ_CHECK(fmtInto<32>(stage1.text, x) == 18);
 
         // The recording line, and its reading back.
         Guarded<400> line;
         Fmt(line.text, " %f[p1]\t%f[e2] \n", x, x);
-        line.check();
+        line.terminatedLength();
         everySize(" %f[p1]\t%f[e2] \n", x, x);
         double t = 0, y = 0;
         const int got = Scan(line.text, "%f %f", t, y);
@@ -112,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The settings line, and its reading back.
     Guarded<1100> line;
     Fmt(line.text, " %d %f %d %d %d %f %f  Kv_2014\n", n, v, n, digits, m, raw, v);
-    line.check();
+    line.terminatedLength();
     everySize(" %d %f %d %d %d %f %f  Kv_2014\n", n, v, n, digits, m, raw, v);
     int a = 0, b = 0, c = 0, e = 0;
     double d1 = 0, d2 = 0, d3 = 0;

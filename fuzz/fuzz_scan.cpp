@@ -13,28 +13,6 @@
 
 namespace {
 
-template <std::size_t N>
-struct Guarded {
-    char text[N];
-    char guard[16];
-    Guarded()
-    {
-        std::memset(text, 'T', N);
-        std::memset(guard, 0x5a, sizeof guard);
-    }
-    // A filled target is terminated; an unfilled one is left alone.
-    void check(bool filled) const
-    {
-        for (char c : guard)
-            FUZZ_CHECK(c == 0x5a);
-        if (filled)
-            FUZZ_CHECK(std::memchr(text, '\0', N) != nullptr);
-        else
-            for (char c : text)
-                FUZZ_CHECK(c == 'T');
-    }
-};
-
 bool same(double a, double b)
 {
     return std::isnan(a) ? std::isnan(b) : a == b;
