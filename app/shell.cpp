@@ -27,13 +27,19 @@ void setup()
     Fmt(where, "Settings file: %s", path);
     SetCtrlVal(state.info_panel, 3, where);
     DisplayPanel(state.main_panel);
+    settings_zeigen();
+    ComOpen();
+}
+
+// The settings into the main panel's controls, as start-up shows them.
+void settings_zeigen()
+{
     SetCtrlVal(state.main_panel, 3, settings.interval);
     SetCtrlVal(state.main_panel, 2, settings.y_min);
     SetCtrlVal(state.main_panel, 4, settings.y_max);
     SetCtrlVal(state.main_panel, 7, settings.autoscale);
     SetCtrlVal(state.main_panel, 19, settings.mode);
     SetCtrlVal(state.main_panel, 6, settings.log_scale);
-    ComOpen();
 }
 
 void enden()

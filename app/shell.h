@@ -4,6 +4,7 @@
 
 void laden();
 void setup();
+void settings_zeigen();
 void enden();
 
 int endSC(int panel, int event, void *callbackData, int eventData1, int eventData2);

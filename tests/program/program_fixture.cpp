@@ -55,12 +55,7 @@ void ProgramTest::startProgram(const std::vector<std::string> &simOptions)
     state.info_panel = panels.info_panel;
     state.menu_bar = panels.menu_bar;
     settings = Settings{kSimPort, 1.0, 1, 1, 0, 0.0, 10.0};
-    SetCtrlVal(state.main_panel, 3, settings.interval);
-    SetCtrlVal(state.main_panel, 2, settings.y_min);
-    SetCtrlVal(state.main_panel, 4, settings.y_max);
-    SetCtrlVal(state.main_panel, 7, settings.autoscale);
-    SetCtrlVal(state.main_panel, 19, settings.mode);
-    SetCtrlVal(state.main_panel, 6, settings.log_scale);
+    settings_zeigen();
     ComOpen();
     ASSERT_EQ(state.port_open, 1);
 }
