@@ -14,6 +14,7 @@
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "rte/utility.h"
+#include "tests/support/privileges.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -117,32 +118,46 @@ TEST_F(SettingsFile, AnythingShortOfSevenValuesGivesAllDefaults)
     }
 }
 
+// Not allowed to write beside the program, as after a package install into a
+// system directory: root becomes an ordinary user, an ordinary user sees the
+// program's directory read-only.  In a child process, which answers through
+// its exit status.
 TEST_F(SettingsFile, ASharedInstallationKeepsEachUsersSettingsInTheirOwnDirectory)
 {
-    if (getuid() != 0)
-        GTEST_SKIP() << "needs root to become a user who may not write here";
     support::TempDir home;
     chmod(home.path().c_str(), 0777);
-    EXPECT_EXIT(
-        {
-            // Not allowed to write beside the program, as after a package
-            // install into a system directory.
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                std::_Exit(2);
-            setenv("HOME", home.path().c_str(), 1);
-            unsetenv("XDG_CONFIG_HOME");
-            char path[kPathSize];
-            settings_path(path);
-            const std::string expected = home.path() + "/.config/program_unit_test/vandrel.ini";
-            if (expected != path)
-                std::_Exit(3);
-            settings_load();
-            settings.com_port = 5;
-            settings_save();
-            settings_load();
-            std::_Exit(settings.com_port == 5 && access(path, R_OK) == 0 ? 0 : 4);
-        },
-        ::testing::ExitedWithCode(0), "");
+    enum Outcome { kKept, kCannotSetUp, kWritableBesideTheProgram, kOtherPath, kNotKept };
+    const int outcome = support::inChildProcess([&] {
+        char own[kPathSize];
+        GetProjectDir(own);
+        std::string why = support::dropRoot();
+        if (why.empty() && getuid() != 0 && access(own, W_OK) == 0) {
+            why = support::ownMounts();
+            if (why.empty())
+                why = support::mountReadOnly(own);
+        }
+        if (!why.empty()) {
+            std::fprintf(stderr, "cannot take away the right to write beside the program: %s\n", why.c_str());
+            return kCannotSetUp;
+        }
+        if (access(own, W_OK) == 0)
+            return kWritableBesideTheProgram;
+        setenv("HOME", home.path().c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        char path[kPathSize];
+        settings_path(path);
+        const std::string expected = home.path() + "/.config/program_unit_test/vandrel.ini";
+        if (expected != path) {
+            std::fprintf(stderr, "settings path: %s\n", path);
+            return kOtherPath;
+        }
+        settings_load();
+        settings.com_port = 5;
+        settings_save();
+        settings_load();
+        return settings.com_port == 5 && access(path, R_OK) == 0 ? kKept : kNotKept;
+    });
+    EXPECT_EQ(outcome, kKept);
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 //   reliability_recorder LINK FILE CYCLES tmpfs
 //       Recording can grow the file only to BYTES (RLIMIT_FSIZE, SIGXFSZ
 //       ignored), or the file's directory is a tmpfs of one page in a mount
-//       namespace of this process.  Held clock, CYCLES ticks one second
-//       apart; after each, one report line on standard output:
+//       namespace of this process (in a user namespace of its own when not
+//       run by root).  Held clock, CYCLES ticks one second apart; after
+//       each, one report line on standard output:
 //           cycle <TAB> file display <TAB> reading display <TAB> newest drawn time
 //       then "pid N" and "done", and the process waits to be ended so that
 //       the file stays readable through /proc/N/root.  When no tmpfs can be
@@ -24,7 +25,6 @@
 #include <filesystem>
 #include <string>
 
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,28 +33,24 @@
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "tests/reliability/program_driver.h"
+#include "tests/support/privileges.h"
 
 namespace {
 
 using namespace reliability;
 
 // The tmpfs stays in this process's own mount namespace, so nothing outside
-// the test is touched and it goes away with the process.
+// the test is touched and it goes away with the process.  Without root, a
+// user namespace of its own gives the process the right to mount.
 bool mountOnePageTmpfs(const std::string &directory)
 {
-    const char *step = "unshare";
-    bool done = ::unshare(CLONE_NEWNS) == 0;
-    if (done) {
-        step = "making the mounts private";
-        done = ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    }
-    if (done) {
-        step = "mounting";
-        done = ::mount("tmpfs", directory.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4k") == 0;
-    }
-    if (!done)
-        std::printf("unavailable: %s: %s\n", step, std::strerror(errno));
-    return done;
+    std::string why = support::ownMounts();
+    if (why.empty() &&
+        ::mount("tmpfs", directory.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4k") != 0)
+        why = std::string("mounting: ") + std::strerror(errno);
+    if (!why.empty())
+        std::printf("unavailable: %s\n", why.c_str());
+    return why.empty();
 }
 
 void limitFileSize(rlim_t bytes)
