@@ -45,6 +45,12 @@ int Control::setAttribute(int attribute, double value)
     return 0;
 }
 
+void Control::commit() const
+{
+    panel_.settle();
+    send(kEventCommit);
+}
+
 void Control::send(int event) const
 {
     if (!callback_)
@@ -141,8 +147,8 @@ private:
 // ---- numeric entries -------------------------------------------------------
 
 // An entry commits on Enter, and when its value changed by typing (taken
-// when the focus leaves it) or by its arrows.  Values set by the program
-// never commit.
+// when the focus leaves it or when the value is read) or by its arrows.
+// Values set by the program never commit.
 template <typename Base>
 class EntryBox : public Base {
 public:
@@ -151,6 +157,15 @@ public:
         this->setKeyboardTracking(false);
         this->setFocusPolicy(Qt::StrongFocus);
         QObject::connect(this, &Base::valueChanged, [this] { committed(); });
+    }
+    // Typed text is taken as Enter takes it: a valid value becomes the value
+    // (and commits when it differs), anything else gives way to the value
+    // on show.  Untouched text is left alone: the shortest form shown may be
+    // shorter than the value the program set.
+    void settle()
+    {
+        if (this->lineEdit()->text() != this->textFromValue(this->value()))
+            this->interpretText();
     }
     void committed()
     {
@@ -213,11 +228,13 @@ public:
             auto *box = new EntryBox<QSpinBox>(commitFn);
             box->setRange(static_cast<int>(desc.min), static_cast<int>(desc.max));
             box_ = box;
+            settle_ = [box] { box->settle(); };
         } else {
             auto *box = new DoubleBox(commitFn);
             box->setDecimals(12);
             box->setRange(desc.min, desc.max);
             box_ = box;
+            settle_ = [box] { box->settle(); };
         }
         dress(box_, desc);
         box_->setMinimumHeight(30);
@@ -226,6 +243,7 @@ public:
     }
     QWidget *widget() const override { return box_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    void settle() override { settle_(); }
 
     int set(double value) override
     {
@@ -249,6 +267,7 @@ public:
 
 private:
     QAbstractSpinBox *box_;
+    std::function<void()> settle_;
     std::unique_ptr<Captioned> captioned_;
 };
 

@@ -111,8 +111,9 @@ void Panel::buildMenuBar(const PanelSpec &desc)
             if (item.callback.isEmpty())
                 continue;
             QObject::connect(action, &QAction::triggered,
-                             [cb = engine().menuCallback(item.callback), bar = menuBar_->handle(),
+                             [this, cb = engine().menuCallback(item.callback), bar = menuBar_->handle(),
                               id = item.id, panel = handle_] {
+                                 settle();
                                  engine().deliver(Engine::Busy::Defer, [=] { cb(bar, id, nullptr, panel); });
                              });
         }
@@ -129,6 +130,12 @@ void Panel::display()
 }
 
 void Panel::hide() { window_->hide(); }
+
+void Panel::settle()
+{
+    for (auto &[number, control] : controls_)
+        control->settle();
+}
 
 void Panel::closeRequested()
 {

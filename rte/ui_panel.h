@@ -43,6 +43,9 @@ public:
 
     void display();
     void hide();
+    // Takes what the operator typed into the panel's entries and has not yet
+    // confirmed: the operator acts on the values the panel shows.
+    void settle();
     // The operator asked to close the window.
     void closeRequested();
 
