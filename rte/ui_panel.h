@@ -53,12 +53,14 @@ private:
     class Window;
     void build(const PanelSpec &desc);
     void buildMenuBar(const PanelSpec &desc);
+    void fitToScreen();
 
     int handle_;
     PanelCallbackPtr callback_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<MenuBar> menuBar_;
     std::map<int, std::unique_ptr<Control>> controls_;
+    bool shownBefore_ = false;
 };
 
 }  // namespace rte::ui
