@@ -115,9 +115,8 @@ void Panel::buildMenuBar(const PanelSpec &desc)
             if (item.callback.isEmpty())
                 continue;
             QObject::connect(action, &QAction::triggered,
-                             [this, cb = engine().menuCallback(item.callback), bar = menuBar_->handle(),
+                             [cb = engine().menuCallback(item.callback), bar = menuBar_->handle(),
                               id = item.id, panel = handle_] {
-                                 settle();
                                  engine().deliver(Engine::Busy::Defer, [=] { cb(bar, id, nullptr, panel); });
                              });
         }

@@ -44,7 +44,9 @@ public:
     void display();
     void hide();
     // Takes what the operator typed into the panel's entries and has not yet
-    // confirmed: the operator acts on the values the panel shows.
+    // confirmed: the operator's controls act on the values the panel shows.
+    // Menu items do not: "Restore settings" is how the operator drops typed
+    // values.
     void settle();
     // The operator asked to close the window.
     void closeRequested();
