@@ -76,7 +76,8 @@ void Panel::build(const PanelSpec &desc)
     auto *grid = new QGridLayout(window_.get());
     grid->setContentsMargins(12, 8, 12, 12);
     grid->setHorizontalSpacing(14);
-    grid->setVerticalSpacing(8);
+    // Rows close enough that the main panel fits a 1024 x 600 screen.
+    grid->setVerticalSpacing(6);
     for (std::size_t i = 0; i < desc.columnStretch.size(); ++i)
         grid->setColumnStretch(static_cast<int>(i), desc.columnStretch[i]);
     for (std::size_t i = 0; i < desc.rowStretch.size(); ++i)
