@@ -45,6 +45,12 @@ int Control::setAttribute(int attribute, double value)
     return 0;
 }
 
+void Control::commit() const
+{
+    panel_.settle();
+    send(kEventCommit);
+}
+
 void Control::send(int event) const
 {
     if (!callback_)
@@ -81,6 +87,19 @@ void dress(QWidget *w, const ControlSpec &desc)
         w->setToolTip(desc.tip);
 }
 
+// A control never gets less room than it asks for, so that its writing is
+// never cut; the graph is what gives up space when the window is small.
+void keepWhole(QWidget *w)
+{
+    const auto noShrink = [](QSizePolicy::Policy p) {
+        return static_cast<QSizePolicy::Policy>(p & ~QSizePolicy::ShrinkFlag);
+    };
+    QSizePolicy policy = w->sizePolicy();
+    policy.setHorizontalPolicy(noShrink(policy.horizontalPolicy()));
+    policy.setVerticalPolicy(noShrink(policy.verticalPolicy()));
+    w->setSizePolicy(policy);
+}
+
 // An entry, selector or list with its caption label as the label's buddy.
 class Captioned {
 public:
@@ -98,6 +117,8 @@ public:
                                            : static_cast<QBoxLayout *>(new QVBoxLayout(outer_));
         box->setContentsMargins(0, 0, 0, 0);
         box->setSpacing(desc.captionLeft ? 8 : 2);
+        keepWhole(label);
+        keepWhole(inner);
         box->addWidget(label);
         box->addWidget(inner, 1);
     }
@@ -114,6 +135,7 @@ public:
     Button(Panel &panel, const ControlSpec &desc) : Control(panel, desc), button_(new QPushButton(desc.caption))
     {
         dress(button_, desc);
+        keepWhole(button_);
         button_->setAutoDefault(false);
         button_->setMinimumHeight(34);
         QObject::connect(button_, &QPushButton::clicked, [this] { commit(); });
@@ -141,8 +163,8 @@ private:
 // ---- numeric entries -------------------------------------------------------
 
 // An entry commits on Enter, and when its value changed by typing (taken
-// when the focus leaves it) or by its arrows.  Values set by the program
-// never commit.
+// when the focus leaves it or when the value is read) or by its arrows.
+// Values set by the program never commit.
 template <typename Base>
 class EntryBox : public Base {
 public:
@@ -151,6 +173,15 @@ public:
         this->setKeyboardTracking(false);
         this->setFocusPolicy(Qt::StrongFocus);
         QObject::connect(this, &Base::valueChanged, [this] { committed(); });
+    }
+    // Typed text is taken as Enter takes it: a valid value becomes the value
+    // (and commits when it differs), anything else gives way to the value
+    // on show.  Untouched text is left alone: the shortest form shown may be
+    // shorter than the value the program set.
+    void settle()
+    {
+        if (this->lineEdit()->text() != this->textFromValue(this->value()))
+            this->interpretText();
     }
     void committed()
     {
@@ -213,11 +244,13 @@ public:
             auto *box = new EntryBox<QSpinBox>(commitFn);
             box->setRange(static_cast<int>(desc.min), static_cast<int>(desc.max));
             box_ = box;
+            settle_ = [box] { box->settle(); };
         } else {
             auto *box = new DoubleBox(commitFn);
             box->setDecimals(12);
             box->setRange(desc.min, desc.max);
             box_ = box;
+            settle_ = [box] { box->settle(); };
         }
         dress(box_, desc);
         box_->setMinimumHeight(30);
@@ -226,6 +259,7 @@ public:
     }
     QWidget *widget() const override { return box_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    void settle() override { settle_(); }
 
     int set(double value) override
     {
@@ -249,6 +283,7 @@ public:
 
 private:
     QAbstractSpinBox *box_;
+    std::function<void()> settle_;
     std::unique_ptr<Captioned> captioned_;
 };
 
@@ -293,6 +328,7 @@ public:
     Switch(Panel &panel, const ControlSpec &desc) : Control(panel, desc), box_(new QCheckBox(desc.caption))
     {
         dress(box_, desc);
+        keepWhole(box_);
         box_->setChecked(desc.initial != 0);
         // Toggled, not clicked: assistive technology toggles without a click.
         QObject::connect(box_, &QCheckBox::toggled, [this] { commit(); });
@@ -367,6 +403,7 @@ public:
     Indicator(Panel &panel, const ControlSpec &desc) : Control(panel, desc), lamp_(new Lamp(desc.caption))
     {
         dress(lamp_, desc);
+        keepWhole(lamp_);
         set(desc.initial);
     }
     QWidget *widget() const override { return lamp_; }
@@ -392,10 +429,28 @@ QString withProgramDir(QString text)
     return text.replace(QLatin1String("{programDir}"), QDir::toNativeSeparators(programDir()));
 }
 
+// A line that shows a number of characters of its font whole, where the
+// panel file asks for one.  The toolkit's hint holds 17 of them without the
+// room that the cursor and the glyphs' overhang take: one more makes that.
+class DisplayLine final : public QLineEdit {
+public:
+    explicit DisplayLine(int columns) : columns_(columns) {}
+    QSize sizeHint() const override
+    {
+        QSize hint = QLineEdit::sizeHint();
+        if (columns_ > 0)
+            hint.rwidth() += (columns_ + 1 - 17) * fontMetrics().horizontalAdvance(QLatin1Char('x'));
+        return hint;
+    }
+
+private:
+    int columns_;
+};
+
 // A read-only line: its value is what assistive technology reads.
 class Display final : public Control {
 public:
-    Display(Panel &panel, const ControlSpec &desc) : Control(panel, desc), line_(new QLineEdit)
+    Display(Panel &panel, const ControlSpec &desc) : Control(panel, desc), line_(new DisplayLine(desc.columns))
     {
         line_->setReadOnly(true);
         line_->setFocusPolicy(Qt::StrongFocus);
@@ -438,6 +493,11 @@ public:
     {
         label_->setText(text);
         label_->setAccessibleName(text);
+        // A window keeps no room for lines that wrapping adds as it gets
+        // narrower: the text asks for the room of its lines at a width no
+        // window is narrower than.
+        const int width = std::min(label_->sizeHint().width(), 40 * label_->fontMetrics().averageCharWidth());
+        label_->setMinimumSize(width, label_->heightForWidth(width));
         return 0;
     }
     int get(QString &text) const override

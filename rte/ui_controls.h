@@ -48,13 +48,18 @@ public:
     virtual int get(double &value) const;
     virtual int get(QString &text) const;
     virtual int setAttribute(int attribute, double value);
+    // Makes the value what the control shows: text the operator typed but
+    // has not yet confirmed is taken, as Enter would take it.
+    virtual void settle() {}
     // The panel was just shown.
     virtual void shown() {}
 
 protected:
     // Hands an event to the control's callback, if it has one.
     void send(int event) const;
-    void commit() const { send(kEventCommit); }
+    // The operator's action acts on what every entry of the panel shows, as
+    // it does when a click takes the focus from the entry first.
+    void commit() const;
     Panel &panel_;
 
 private:

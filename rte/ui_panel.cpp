@@ -10,7 +10,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace rte::ui {
 
@@ -72,7 +76,8 @@ void Panel::build(const PanelSpec &desc)
     auto *grid = new QGridLayout(window_.get());
     grid->setContentsMargins(12, 8, 12, 12);
     grid->setHorizontalSpacing(14);
-    grid->setVerticalSpacing(8);
+    // Rows close enough that the main panel fits a 1024 x 600 screen.
+    grid->setVerticalSpacing(6);
     for (std::size_t i = 0; i < desc.columnStretch.size(); ++i)
         grid->setColumnStretch(static_cast<int>(i), desc.columnStretch[i]);
     for (std::size_t i = 0; i < desc.rowStretch.size(); ++i)
@@ -123,12 +128,51 @@ void Panel::display()
 {
     for (auto &[number, control] : controls_)
         control->shown();
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        fitToScreen();
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();
 }
 
+// The window system tells a window's frame only once it shows the window;
+// until then a title bar of two lines of writing and thin borders.
+static QMargins frameOf(QWidget &window)
+{
+    const QMargins known = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+    if (!known.isNull())
+        return known;
+    const int border = 4;
+    return {border, 2 * window.fontMetrics().height(), border, border};
+}
+
+// The first size is the panel file's where the screen's free area (without
+// task bars) has room for it with the frame, and smaller where it has not,
+// though never smaller than the size at which every control is whole; the
+// window opens in the middle of that area.
+void Panel::fitToScreen()
+{
+    QWidget &w = *window_;
+    w.winId();  // the window and its screen, and its frame where already known
+    w.layout()->activate();
+    const QRect free = w.screen()->availableGeometry();
+    const QMargins frame = frameOf(w);
+    const QSize size = w.size().boundedTo(free.size().shrunkBy(frame)).expandedTo(w.minimumSize());
+    w.resize(size);
+    const QSize outer = size.grownBy(frame);
+    w.move(free.x() + std::max(0, (free.width() - outer.width()) / 2),
+           free.y() + std::max(0, (free.height() - outer.height()) / 2));
+}
+
 void Panel::hide() { window_->hide(); }
+
+void Panel::settle()
+{
+    for (auto &[number, control] : controls_)
+        control->settle();
+}
 
 void Panel::closeRequested()
 {

@@ -43,6 +43,11 @@ public:
 
     void display();
     void hide();
+    // Takes what the operator typed into the panel's entries and has not yet
+    // confirmed: the operator's controls act on the values the panel shows.
+    // Menu items do not: "Restore settings" is how the operator drops typed
+    // values.
+    void settle();
     // The operator asked to close the window.
     void closeRequested();
 
@@ -50,12 +55,14 @@ private:
     class Window;
     void build(const PanelSpec &desc);
     void buildMenuBar(const PanelSpec &desc);
+    void fitToScreen();
 
     int handle_;
     PanelCallbackPtr callback_;
     std::unique_ptr<Window> window_;
     std::unique_ptr<MenuBar> menuBar_;
     std::map<int, std::unique_ptr<Control>> controls_;
+    bool shownBefore_ = false;
 };
 
 }  // namespace rte::ui

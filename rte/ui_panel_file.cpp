@@ -272,6 +272,11 @@ private:
             if (c.items.empty())
                 n.fail(QStringLiteral("a selector needs items"));
         }
+        if (c.kind == Kind::Display) {
+            c.columns = n.integer("columns", 0);
+            if (c.columns < 0 || c.columns > 1000)
+                n.fail(QStringLiteral("\"columns\" must lie between 0 and 1000"));
+        }
         if (c.type == ValueType::Text)
             c.initialText = n.text("value", QString());
         else if (c.type != ValueType::None)

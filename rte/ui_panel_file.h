@@ -27,6 +27,7 @@
 //   "type"      int | double: the value kind of an entry
 //   "range"     [min, max] for entries
 //   "value"     initial value
+//   "columns"   display: the characters it always shows whole (optional)
 //   "items"     selector: [ [caption, int value], ... ]
 //   "callback"  control callback name (optional)
 //   "font"      { "size": points, "monospace": bool, "bold": bool } (optional)
@@ -66,6 +67,7 @@ struct ControlSpec {
     double min = 0, max = 0;
     double initial = 0;      // int and double values
     QString initialText;     // text values
+    int columns = 0;         // display: characters always shown whole; 0: the toolkit's choice
     std::vector<SelectorItem> items;
     QString callback;
     double fontSize = 0;

@@ -115,7 +115,11 @@ int GetCtrlVal(int panel, int control, int &value)
 int GetCtrlVal(int panel, int control, double &value)
 {
     Control *c = find(panel, control);
-    return c ? c->get(value) : kUiBadHandle;
+    if (!c)
+        return kUiBadHandle;
+    // The value is the one the operator sees.
+    c->settle();
+    return c->get(value);
 }
 
 int rte::ui::getCtrlText(int panel, int control, char *value, std::size_t capacity)

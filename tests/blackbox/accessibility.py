@@ -149,15 +149,16 @@ def enter_text(acc, value):
     wait_for(f"'{acc.name}' to hold {value!r}", lambda: text(acc) == value)
 
 
-def type_keys(acc, value):
+def type_keys(acc, value, enter=True):
     """Types value on the keyboard into the field, replacing what it held,
-    and ends it with Enter."""
+    and ends it with Enter unless told not to."""
     acc.queryComponent().grabFocus()
     wait_for(f"the keyboard focus in '{acc.name}'", lambda: focused(acc))
     acc.queryEditableText().setTextContents("")
     pyatspi.Registry.generateKeyboardEvent(0, value, pyatspi.KEY_STRING)
     wait_for(f"'{acc.name}' to show {value!r}", lambda: text(acc) == value)
-    pyatspi.Registry.generateKeyboardEvent(0xFF0D, None, pyatspi.KEY_SYM)  # Return
+    if enter:
+        pyatspi.Registry.generateKeyboardEvent(0xFF0D, None, pyatspi.KEY_SYM)  # Return
 
 
 class Application:

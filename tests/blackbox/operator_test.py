@@ -259,6 +259,39 @@ class OperatorTest(unittest.TestCase):
         self.close_main_window()
         self.assertEqual(self.settings_line(), " 9 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
 
+    def test_typed_values_are_the_values_used(self):
+        """Text typed into an entry and never confirmed with Enter is what a
+        button or switch pressed next acts on; text that is no value gives
+        way to the value in force, visibly."""
+        s = self.session
+        s.start_simulator()
+        (s.dir / "vandrel.ini").write_text(" 3 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+        self.app = s.start_program({3: s.link, 7: s.dir / "no-such-device"})
+
+        ui.press(self.app.control(self.main_window(), "menu item", "Serial port"))
+        panel = self.app.window("filler", "Serial port")
+        entry = self.app.control(panel, "spin button", "Port number")
+        self.app.until("the stored port number", lambda: ui.text(entry) == "3")
+        activate("Serial port")
+        ui.type_keys(entry, "7", enter=False)
+        s.screenshot("port-number-typed")
+        ui.press(self.app.control(panel, "push button", "OK"))
+        self.answer("COM port cannot be opened !", "OK", "port-7-tried")
+        self.app.window_gone("filler", "Serial port")
+
+        activate(MAIN)
+        ui.type_keys(self.main_control("spin button", "Y max"), "250", enter=False)
+        ui.act(self.main_control("check box", "Log scale"), "Toggle")
+        interval = self.main_control("spin button", "Interval (s)")
+        ui.type_keys(interval, "0", enter=False)  # below the shortest interval
+        ui.act(self.main_control("check box", "Log scale"), "Toggle")
+        self.app.until("the interval in force on show", lambda: ui.text(interval) == "1")
+        s.screenshot("values-taken")
+
+        self.close_main_window()
+        port, seconds, _, _, _, _, y_max = self.settings_line().split()[:7]
+        self.assertEqual((port, seconds, y_max), ("7", "1.000000", "250.000000"))
+
 
 def main():
     global paths

@@ -142,6 +142,70 @@ TEST_F(Controls, LeavingAChangedEntryCommitsButTypingDoesNot)
     EXPECT_EQ(count("skalieren", 1), 1);
 }
 
+// Text put into an entry as assistive technology puts it, never confirmed:
+// reading the entry takes it as Enter would, and the entry shows what was
+// read.
+TEST_F(Controls, ReadingAnEntryGivesWhatItShows)
+{
+    SetCtrlVal(comPanel, 2, 3);
+    struct Case {
+        int *panel;
+        int control;
+        const char *text;
+        double value;       // read back
+        const char *shown;  // afterwards
+        int commits;        // of the entry's own callback
+    } cases[] = {
+        {&mainPanel, 4, "250", 250, "250", 1},
+        {&mainPanel, 3, "0", 1, "1", 0},  // below the range
+        {&mainPanel, 2, "abc", 0, "0", 0},
+        {&comPanel, 2, "7", 7, "7", 0},  // an entry without a callback
+        {&comPanel, 2, "300", 7, "7", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        reset();
+        auto *line = t::widget(*c.panel, c.control)->findChild<QLineEdit *>();
+        ASSERT_NE(line, nullptr);
+        line->setText(QString::fromUtf8(c.text));
+        double value = -99;
+        ASSERT_EQ(GetCtrlVal(*c.panel, c.control, value), 0);
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(line->text(), QString::fromUtf8(c.shown));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(count("skalieren", 1), c.commits);
+    }
+}
+
+// A button operated without taking the focus from the entry (by assistive
+// technology or a shortcut) acts on the typed value: the entry commits
+// first, as it does when a click takes the focus.
+TEST_F(Controls, ButtonsActOnTheTypedValues)
+{
+    SetCtrlVal(comPanel, 2, 3);
+    DisplayPanel(comPanel);
+    int port = 0;
+    onCall = [&port](const Call &c) {
+        if (c.name == "comok")
+            GetCtrlVal(comPanel, 2, port);
+    };
+    t::typeInto(comPanel, 2, "7", false);
+    t::operate(comPanel, 3);
+    ASSERT_TRUE(t::waitUntil([] { return count("comok", 1) == 1; }, 5));
+    EXPECT_EQ(port, 7);
+
+    reset();
+    t::typeInto(mainPanel, 3, "2.5", false);
+    t::operate(mainPanel, 10);
+    ASSERT_TRUE(t::waitUntil([] { return count("m_run", 1) == 1; }, 5));
+    const std::vector<Call> got = withoutTicks();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].name, "skalieren");
+    EXPECT_EQ(got[0].control, 3);
+    EXPECT_EQ(got[0].value, 2.5);
+    EXPECT_EQ(got[1].name, "m_run");
+}
+
 TEST_F(Controls, ValuesSetByTheProgramDoNotCommit)
 {
     SetCtrlVal(mainPanel, 3, 4.0);
