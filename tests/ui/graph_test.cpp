@@ -196,6 +196,10 @@ TEST_F(Graph, LabelAttributesTakeTheirCodesOnly)
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1097, 7), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1096, 2), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 880, 0xFF0000), kUiBadArgument);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int attribute : {1096, 1097, 1142, 1143, 1146, 1149})
+        for (double v : {inf, -inf, 1e300, -1e300, 4294967297.0})
+            EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, attribute, v), kUiBadArgument) << attribute << " " << v;
     SetCtrlAttribute(mainPanel, kGraph, 1142, 0);
     SetCtrlAttribute(mainPanel, kGraph, 1097, 0xFFF0);
 }
