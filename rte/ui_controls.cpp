@@ -514,16 +514,15 @@ public:
         setInterval(value);
         return 0;
     }
-    double interval() const { return seconds_; }
+    // What the timer itself runs at, not what it was asked for.
+    double interval() const { return timer_.interval() / 1000.0; }
 
 private:
     void setInterval(double seconds)
     {
-        seconds_ = seconds;
         timer_.setInterval(static_cast<int>(std::clamp(std::round(seconds * 1000.0), 1.0, 2e9)));
     }
     QTimer timer_;
-    double seconds_ = 1;
 };
 
 }  // namespace
