@@ -34,7 +34,7 @@ Control::Control(Panel &panel, const ControlSpec &desc)
 
 std::optional<int> toInt(double value)
 {
-    // Both bounds are exact doubles; the upper one is the first value past int.
+    // The bounds are the nearest whole numbers outside int, exact as doubles.
     if (!(value > -2147483649.0 && value < 2147483648.0))
         return std::nullopt;
     return static_cast<int>(value);
