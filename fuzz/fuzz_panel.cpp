@@ -1,10 +1,23 @@
 // Any bytes as a panel file: read as the program reads its own at start-up,
-// it is either taken or refused with a fault to report, never more.
+// it is either taken or refused with a fault to report, never more; what is
+// taken builds into panels with their widgets.
 #include "fuzz_check.h"
 
 #include <cstdint>
 
+#include "rte/ui_engine.h"
+#include "rte/ui_panel.h"
 #include "rte/ui_panel_file.h"
+
+#include <QtGlobal>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without callbacks of the program's: every named callback is left unbound.
+    rte::ui::Engine::start(*argc, *argv, {});
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -13,5 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto panels = rte::ui::parsePanelFile(
         json, [](const QString &, rte::ui::CallbackShape) { return true; }, fault);
     FUZZ_CHECK(panels.has_value() || !fault.isEmpty());
+    if (panels)
+        for (const rte::ui::PanelSpec &desc : *panels)
+            rte::ui::Panel panel(1, 1, desc);
     return 0;
 }

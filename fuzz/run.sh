@@ -8,6 +8,7 @@ seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=0
 for target in fuzz_scan fuzz_scanfile fuzz_fmt fuzz_reply fuzz_panel; do
   mkdir -p "$work/$target"

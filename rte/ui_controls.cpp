@@ -32,6 +32,14 @@ Control::Control(Panel &panel, const ControlSpec &desc)
 {
 }
 
+std::optional<int> toInt(double value)
+{
+    // The bounds are the nearest whole numbers outside int, exact as doubles.
+    if (!(value > -2147483649.0 && value < 2147483648.0))
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
 int Control::set(double) { return kUiBadArgument; }
 int Control::set(const QString &) { return kUiBadArgument; }
 int Control::get(double &) const { return kUiBadArgument; }
@@ -146,8 +154,10 @@ public:
     {
         if (attribute != kAttrColour)
             return Control::setAttribute(attribute, value);
-        const auto rgb = static_cast<QRgb>(static_cast<long long>(value) & 0xFFFFFF);
-        const QColor face(rgb);
+        const std::optional<int> colour = toInt(value);
+        if (!colour)
+            return kUiBadArgument;
+        const QColor face(static_cast<QRgb>(*colour & 0xFFFFFF));
         QPalette pal = button_->palette();
         pal.setColor(QPalette::Button, face);
         // Dark faces get light writing so that the caption stays readable.
@@ -266,9 +276,12 @@ public:
         if (std::isnan(value))
             return kUiBadArgument;
         const QSignalBlocker quiet(box_);
-        if (auto *i = qobject_cast<QSpinBox *>(box_))
-            i->setValue(static_cast<int>(std::clamp<double>(value, i->minimum(), i->maximum())));
-        else
+        if (auto *i = qobject_cast<QSpinBox *>(box_)) {
+            const std::optional<int> v = toInt(value);
+            if (!v)
+                return kUiBadArgument;
+            i->setValue(*v);
+        } else
             static_cast<QDoubleSpinBox *>(box_)->setValue(value);
         return 0;
     }
@@ -306,8 +319,9 @@ public:
 
     int set(double value) override
     {
-        const int index = combo_->findData(static_cast<int>(value));
-        if (index < 0 || value != std::trunc(value))
+        const std::optional<int> v = toInt(value);
+        const int index = v && value == *v ? combo_->findData(*v) : -1;
+        if (index < 0)
             return kUiBadArgument;
         combo_->setCurrentIndex(index);
         return 0;
@@ -560,16 +574,15 @@ public:
         setInterval(value);
         return 0;
     }
-    double interval() const { return seconds_; }
+    // What the timer itself runs at, not what it was asked for.
+    double interval() const { return timer_.interval() / 1000.0; }
 
 private:
     void setInterval(double seconds)
     {
-        seconds_ = seconds;
         timer_.setInterval(static_cast<int>(std::clamp(std::round(seconds * 1000.0), 1.0, 2e9)));
     }
     QTimer timer_;
-    double seconds_ = 1;
 };
 
 }  // namespace

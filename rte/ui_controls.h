@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -67,6 +68,11 @@ private:
     Kind kind_;
     CtrlCallbackPtr callback_;
 };
+
+// The int a value given to the engine stands for, truncated toward zero;
+// nothing for NaN, infinities and values beyond int, which the engine
+// refuses as bad arguments.
+std::optional<int> toInt(double value);
 
 // Kinds other than the graph (ui_graph.h).
 std::unique_ptr<Control> makeControl(Panel &panel, const ControlSpec &desc);

@@ -118,7 +118,10 @@ public:
 
     int setAttribute(int attribute, double value) override
     {
-        const int v = static_cast<int>(value);
+        const std::optional<int> whole = toInt(value);
+        if (!whole)
+            return kUiBadArgument;
+        const int v = *whole;
         switch (attribute) {
         case kAttrYMapping:
             if (v != 0 && v != 1)

@@ -17,6 +17,9 @@ struct Fault {
     QString text;
 };
 
+// Whole numbers of the panel file fit an int with room to spare.
+bool isWhole(double d) { return d == std::trunc(d) && std::abs(d) <= 1e9; }
+
 // A JSON object with the place it came from, for messages that point at
 // the offending entry.
 class Node {
@@ -47,7 +50,7 @@ public:
     int integer(const char *key) const
     {
         const double d = number(key);
-        if (d != std::trunc(d) || std::abs(d) > 1e9)
+        if (!isWhole(d))
             fail(QStringLiteral("\"%1\" must be a whole number").arg(QLatin1String(key)));
         return static_cast<int>(d);
     }
@@ -99,7 +102,7 @@ public:
     {
         std::vector<int> out;
         for (double d : numbers(key, minCount, maxCount)) {
-            if (d != std::trunc(d) || std::abs(d) > 1e9)
+            if (!isWhole(d))
                 fail(QStringLiteral("\"%1\" must hold whole numbers").arg(QLatin1String(key)));
             out.push_back(static_cast<int>(d));
         }
@@ -137,6 +140,8 @@ constexpr KindInfo kKinds[] = {
     {"text", Kind::Text, ValueType::Text},          {"graph", Kind::Graph, ValueType::None},
     {"timer", Kind::Timer, ValueType::None},        {"portlist", Kind::PortList, ValueType::None},
 };
+
+std::vector<double> wholeNumbers(const std::vector<int> &ints) { return {ints.begin(), ints.end()}; }
 
 class Reader {
 public:
@@ -256,7 +261,9 @@ private:
                 c.type = ValueType::Double;
             else
                 n.fail(QStringLiteral("type \"%1\" does not suit an entry").arg(type));
-            const std::vector<double> range = n.numbers("range", 2, 2);
+            // An int entry holds its range as ints.
+            const std::vector<double> range = c.type == ValueType::Int ? wholeNumbers(n.integers("range", 2, 2))
+                                                                       : n.numbers("range", 2, 2);
             c.min = range[0];
             c.max = range[1];
             if (c.min > c.max)
@@ -265,9 +272,9 @@ private:
         if (c.kind == Kind::Selector) {
             for (const QJsonValue v : n.array("items")) {
                 const QJsonArray pair = v.toArray();
-                if (pair.size() != 2 || !pair[0].isString() || !pair[1].isDouble())
-                    n.fail(QStringLiteral("each of \"items\" must be [caption, number]"));
-                c.items.push_back({pair[0].toString(), pair[1].toInt()});
+                if (pair.size() != 2 || !pair[0].isString() || !pair[1].isDouble() || !isWhole(pair[1].toDouble()))
+                    n.fail(QStringLiteral("each of \"items\" must be [caption, whole number]"));
+                c.items.push_back({pair[0].toString(), static_cast<int>(pair[1].toDouble())});
             }
             if (c.items.empty())
                 n.fail(QStringLiteral("a selector needs items"));

@@ -1,15 +1,24 @@
-// The program's own share of a measurement cycle: processor time of the
-// user-interface thread per cycle (the serial wait and the closing pause
-// block without using the processor), over a run at a 0.1 s interval with
-// the graph drawing offscreen, against the simulated analyser.
+// A measurement cycle, in two runs against the simulated analyser with the
+// graph drawing offscreen.
 //
-//   QT_QPA_PLATFORM=offscreen bench_cycle [cycles]     (default 2000)
+// First the program's own share: processor time of the user-interface thread
+// per cycle over a run at a 0.1 s interval, on a test clock that skips the
+// cycle's closing pause, without recording and with a reply as fast as the
+// pseudo-terminal gives it.  Its wall time is the cycle without the pause.
+//
+// Then a cycle as a run has it: recording to a file, the real pause, the
+// analyser paced like a 9600-baud line.  Its wall time is the pause plus
+// the program's own time plus the wire.
+//
+//   QT_QPA_PLATFORM=offscreen bench_cycle [cycles] [recorded cycles]   (default 2000, 200)
 #include <time.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,10 +26,12 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
+#include "rte/rs232.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #include "tests/support/simulated_analyser.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -43,11 +54,39 @@ long residentKiB()
     return 0;
 }
 
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 void report(const char *what, std::vector<double> ms)
 {
     std::sort(ms.begin(), ms.end());
-    std::printf("%-28s median %7.3f ms   worst %7.3f ms   (%zu cycles)\n", what, ms[ms.size() / 2],
+    std::printf("%-44s median %7.3f ms   worst %7.3f ms   (%zu cycles)\n", what, ms[ms.size() / 2],
                 ms.back(), ms.size());
+}
+
+long linesIn(const std::string &path)
+{
+    std::ifstream in(path);
+    long n = 0;
+    for (std::string line; std::getline(in, line);)
+        n++;
+    return n;
+}
+
+// Cycles as the timer starts them, each timed on the wall clock and on the
+// thread's processor clock; `tick` runs before each.
+void runCycles(int count, const std::function<void(int)> &tick, std::vector<double> &cpu, std::vector<double> &wall)
+{
+    for (int k = 1; k <= count; k++) {
+        tick(k);
+        const double c0 = seconds(CLOCK_THREAD_CPUTIME_ID), w0 = seconds(CLOCK_MONOTONIC);
+        timer2(state.main_panel, 18, 15, nullptr, 0, 0);
+        cpu.push_back(1e3 * (seconds(CLOCK_THREAD_CPUTIME_ID) - c0));
+        wall.push_back(1e3 * (seconds(CLOCK_MONOTONIC) - w0));
+    }
 }
 
 }  // namespace
@@ -55,9 +94,17 @@ void report(const char *what, std::vector<double> ms)
 int main(int argc, char **argv)
 {
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const int recordedCycles = argc > 2 ? std::atoi(argv[2]) : 200;
+    if (cycles < 11 || recordedCycles < 1) {
+        std::fprintf(stderr, "usage: bench_cycle [cycles >= 11] [recorded cycles >= 1]\n");
+        return 2;
+    }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     support::SimulatedAnalyser sim({"--no-pacing", "--turnaround", "0.002"});
     setenv("RTE_COM1", sim.linkPath().c_str(), 1);
+    const double turnaround = 0.01;
+    support::SimulatedAnalyser paced({"--turnaround", std::to_string(turnaround)});
+    setenv("RTE_COM2", paced.linkPath().c_str(), 1);
 
     int one = 1;
     start_engine(one, argv);
@@ -70,20 +117,45 @@ int main(int argc, char **argv)
     rte::testing::operate(state.main_panel, 10);
 
     std::vector<double> cpu, wall;
-    for (int k = 1; k < cycles; k++) {
-        now = 0.1 * k;
-        const double c0 = seconds(CLOCK_THREAD_CPUTIME_ID), w0 = seconds(CLOCK_MONOTONIC);
-        timer2(state.main_panel, 18, 15, nullptr, 0, 0);
-        cpu.push_back(1e3 * (seconds(CLOCK_THREAD_CPUTIME_ID) - c0));
-        wall.push_back(1e3 * (seconds(CLOCK_MONOTONIC) - w0));
-    }
+    runCycles(cycles - 1, [](int k) { now = 0.1 * k; }, cpu, wall);
     std::printf("cycles %d at 0.1 s, graph %d plots drawn as %d curves\n", cycles,
                 rte::testing::plotCount(state.main_panel, 5),
                 rte::testing::drawnCurveCount(state.main_panel, 5));
     report("own time, first 10 cycles", {cpu.begin(), cpu.begin() + 10});
     report("own time, last 10 cycles", {cpu.end() - 10, cpu.end()});
     report("own time, all cycles", cpu);
-    report("whole cycle (wall), all", wall);
+    report("cycle without pause or recording (wall)", wall);
+
+    // The same program on the paced line, recording, with the real clock.
+    rte::testing::operate(state.main_panel, 9);
+    CloseCom(settings.com_port);
+    state.port_open = 0;
+    settings.com_port = 2;
+    rte::testing::setClock(nullptr);
+    const support::TempDir dir;
+    const std::string file = dir.file("bench.dat");
+    rte::testing::queueFileSelect(2, file);
+    rte::testing::operate(state.main_panel, 10);
+    if (state.recording != 1) {
+        std::fprintf(stderr, "the recorded run did not start recording\n");
+        return 1;
+    }
+    std::vector<double> recCpu, recWall;
+    runCycles(recordedCycles, [](int) {}, recCpu, recWall);
+    // On a 9600-baud line a byte takes ten bit times; the reply ends with
+    // its carriage return.
+    const double wireMs =
+        1e3 * (turnaround + (std::strlen(state.command) + std::strlen(state.reply) + 1) * 10.0 / 9600.0);
+    rte::testing::operate(state.main_panel, 9);
+    std::printf("recorded run: %d cycles, %ld lines in the file\n", recordedCycles, linesIn(file));
+    report("recorded cycle with its pause (wall)", recWall);
+    report("  of it the program's own time", recCpu);
+    std::printf("%-44s        %7.3f ms\n", "  of it the pause", 50.0);
+    std::vector<double> rest;
+    for (std::size_t i = 0; i < recWall.size(); i++)
+        rest.push_back(recWall[i] - recCpu[i] - 50.0);
+    std::printf("%-44s median %7.3f ms   (the line alone: %.3f ms)\n", "  of it the rest: wire and waiting",
+                median(rest), wireMs);
     std::printf("resident memory at the end  %ld KiB\n", residentKiB());
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 using namespace ui_test;
@@ -113,6 +114,27 @@ TEST_F(Controls, WrongHandlesAndKindsAreRefused)
     EXPECT_EQ(SetCtrlAttribute(mainPanel, 3, 1096, 1), kUiBadArgument);
     EXPECT_EQ(SetMenuBarAttribute(menuBar, 9, 500, 1), kUiBadHandle);
     EXPECT_EQ(DisplayPanel(999), kUiBadHandle);
+}
+
+// Values that become ints: none beyond int reaches a conversion.
+TEST_F(Controls, ValuesBeyondIntAreRefusedAndChangeNothing)
+{
+    SetCtrlVal(comPanel, 2, 17);
+    SetCtrlAttribute(mainPanel, 10, 880, 0x008000);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double v : {inf, -inf, 1e300, -1e300, 4294967297.0}) {
+        SCOPED_TRACE(v);
+        EXPECT_EQ(SetCtrlVal(comPanel, 2, v), kUiBadArgument);
+        EXPECT_EQ(SetCtrlVal(mainPanel, 19, v), kUiBadArgument);
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, 10, 880, v), kUiBadArgument);
+    }
+    int port = 0, quantity = 0;
+    GetCtrlVal(comPanel, 2, port);
+    GetCtrlVal(mainPanel, 19, quantity);
+    EXPECT_EQ(port, 17);
+    EXPECT_EQ(quantity, 1);
+    EXPECT_EQ(qobject_cast<QPushButton *>(t::widget(mainPanel, 10))->palette().color(QPalette::Button),
+              QColor(0x00, 0x80, 0x00));
 }
 
 TEST_F(Controls, EnterCommitsTheTypedValue)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -56,6 +57,28 @@ protected:
         // Lets a redraw that waits for the event loop happen.
         QCoreApplication::processEvents();
         return t::widget(mainPanel, kGraph)->grab().toImage();
+    }
+
+    // Whether the plot colour of plot() (blue, perhaps blended into the
+    // white ground at the edges of a line) shows within two pixels of where
+    // the point (t, y) is drawn.
+    static bool curveNear(const QImage &image, double t, double y)
+    {
+        const auto [px, py] = t::graphPixel(mainPanel, kGraph, t, y);
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx) {
+                if (!image.valid(px + dx, py + dy))
+                    continue;
+                const QColor c = image.pixelColor(px + dx, py + dy);
+                if (c.blue() - std::max(c.red(), c.green()) > 60)
+                    return true;
+            }
+        return false;
+    }
+    // A time on the graph's time axis after `last`, where no curve goes.
+    static double pastTheEnd(double last)
+    {
+        return (last + t::graphAxis(mainPanel, kGraph, 0).max) / 2;
     }
 };
 
@@ -184,7 +207,15 @@ TEST_F(Graph, OddRangesDrawSomethingSane)
         if (!std::isnan(c.wantMax)) {
             EXPECT_EQ(y.max, c.wantMax);
         }
-        EXPECT_FALSE(picture().isNull());
+        // Halfway along the line from (0, 1) to (50, 5) the curve shows
+        // where the axis reaches (at the geometric mean on a logarithmic
+        // one); after its end nothing does.
+        const double middle = c.log ? std::sqrt(5.0) : 3.0;
+        if (y.min < middle && middle < y.max) {
+            const QImage image = picture();
+            EXPECT_TRUE(curveNear(image, 25, middle));
+            EXPECT_FALSE(curveNear(image, pastTheEnd(50), middle));
+        }
     }
 }
 
@@ -196,6 +227,10 @@ TEST_F(Graph, LabelAttributesTakeTheirCodesOnly)
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1097, 7), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1096, 2), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 880, 0xFF0000), kUiBadArgument);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int attribute : {1096, 1097, 1142, 1143, 1146, 1149})
+        for (double v : {inf, -inf, 1e300, -1e300, 4294967297.0})
+            EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, attribute, v), kUiBadArgument) << attribute << " " << v;
     SetCtrlAttribute(mainPanel, kGraph, 1142, 0);
     SetCtrlAttribute(mainPanel, kGraph, 1097, 0xFFF0);
 }
@@ -273,7 +308,13 @@ TEST_F(Graph, LogarithmicAxisOverValuesThatAreNotPositiveStillDraws)
     EXPECT_TRUE(y.logarithmic);
     EXPECT_GT(y.min, 0);
     EXPECT_GE(y.max, 50);
-    EXPECT_FALSE(picture().isNull());
+    // The positive part is drawn: on a logarithmic axis the middle of the
+    // line from (20, 5) to (30, 50) is at their geometric mean.
+    const QImage image = picture();
+    EXPECT_TRUE(curveNear(image, 20, 5));
+    EXPECT_TRUE(curveNear(image, 25, std::sqrt(5.0 * 50.0)));
+    EXPECT_TRUE(curveNear(image, 30, 50));
+    EXPECT_FALSE(curveNear(image, pastTheEnd(30), std::sqrt(5.0 * 50.0)));
 }
 
 }  // namespace

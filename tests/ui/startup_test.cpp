@@ -66,6 +66,15 @@ TEST(StartUp, FaultyPanelFileEndsTheProgramWithStatusThreeAndSaysWhy)
         {"kind.uir", panelFile(R"({"number": 2, "kind": "knob", "caption": "K", "cell": [0, 0]})"), "3",
          "kind \"knob\" is not known"},
         {"resource.uir", panelFile(""), "9", "no panel with resource number 9"},
+        // Numbers that the panel's widgets hold as ints.
+        {"int_range.uir",
+         panelFile(R"({"number": 2, "kind": "entry", "type": "int", "caption": "N", "cell": [0, 0],
+                      "range": [0, 1e300]})"),
+         "3", "\"range\" must hold whole numbers"},
+        {"item.uir",
+         panelFile(R"({"number": 2, "kind": "selector", "caption": "Q", "cell": [0, 0],
+                      "items": [["a", 1], ["b", 1e300]]})"),
+         "3", "must be [caption, whole number]"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
