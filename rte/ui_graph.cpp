@@ -16,9 +16,6 @@
 namespace rte::ui {
 namespace {
 
-constexpr int kPlainLabels = 0xFFF0;
-constexpr int kScientificLabels = 0xFFF1;
-
 struct Point {
     double x, y;
     bool operator==(const Point &) const = default;
@@ -121,9 +118,9 @@ public:
         const int v = static_cast<int>(value);
         switch (attribute) {
         case kAttrYMapping:
-            if (v != 0 && v != 1)
+            if (v != kMappingLinear && v != kMappingLog)
                 return kUiBadArgument;
-            y_.logarithmic = v == 1;
+            y_.logarithmic = v == kMappingLog;
             apply(plot_->yAxis, y_);
             break;
         case kAttrYLabelFormat:
@@ -133,9 +130,9 @@ public:
             setYLabels();
             break;
         case kAttrTimeLabelForm:
-            if (v != 0 && v != 1)
+            if (v != kTimeSeconds && v != kTimeMinutes)
                 return kUiBadArgument;
-            minutes_ = v == 1;
+            minutes_ = v == kTimeMinutes;
             setTimeLabels();
             break;
         case kAttrTimeLabelDigits:

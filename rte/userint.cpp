@@ -149,7 +149,7 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value)
     QAction *item = bar ? bar->item(menuItem) : nullptr;
     if (!item)
         return kUiBadHandle;
-    if (attribute != rte::ui::kAttrDimmed)
+    if (attribute != kAttrDimmed)
         return kUiBadArgument;
     item->setEnabled(value == 0);
     return 0;
