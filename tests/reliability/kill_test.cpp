@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "tests/reliability/recording.h"
@@ -61,9 +62,9 @@ TEST(KilledRecording, LeavesOnlyCompleteLinesThatTheViewerDrawsAll)
         ASSERT_LT(fileSize(path), 20000) << "large enough for the viewer to thin it";
 
         rte::testing::queueFileSelect(1, path);
-        rte::testing::operate(state.main_panel, 11);
-        const auto drawn = rte::testing::plotPoints(state.main_panel, 5,
-                                                    rte::testing::lastPlot(state.main_panel, 5));
+        rte::testing::operate(state.main_panel, kMainOpenFile);
+        const auto drawn = rte::testing::plotPoints(state.main_panel, kMainGraph,
+                                                    rte::testing::lastPlot(state.main_panel, kMainGraph));
         ASSERT_EQ(drawn.size(), recording.lines.size());
         for (std::size_t i = 0; i < drawn.size(); ++i) {
             EXPECT_EQ(drawn[i].first, recording.lines[i].time) << "point " << i;

@@ -1,6 +1,7 @@
 // The timer control and the popups: ticks come at the set interval, never
 // while a popup is open or another callback runs; popups answer through the
 // test seam or as real dialogs.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -32,7 +33,7 @@ protected:
     }
     void TearDown() override
     {
-        SetCtrlAttribute(mainPanel, 18, 1270, 1.0);
+        SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 1.0);
         reset();
         t::clearPopups();
     }
@@ -58,21 +59,21 @@ void whenModalUp(std::function<void(W *)> act, int rounds = 0)
 
 TEST_F(TimerAndPopups, TicksComeAtTheSetInterval)
 {
-    ASSERT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, 0.02), 0);
-    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 0.02);
-    ASSERT_TRUE(t::waitUntil([] { return count("timer2", 15) >= 3; }, 10));
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0.02), 0);
+    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, kMainTimer), 0.02);
+    ASSERT_TRUE(t::waitUntil([] { return count("timer2", kEventTick) >= 3; }, 10));
     EXPECT_EQ(calls().back().control, 18);
     EXPECT_EQ(calls().back().handle, mainPanel);
 }
 
 TEST_F(TimerAndPopups, IntervalThatIsNotPositiveIsRefused)
 {
-    SetCtrlAttribute(mainPanel, 18, 1270, 0.5);
+    SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0.5);
     for (double bad : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()}) {
-        EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, bad), kUiBadArgument) << bad;
-        EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 0.5);
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, bad), kUiBadArgument) << bad;
+        EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, kMainTimer), 0.5);
     }
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, 0), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0), kUiBadArgument);
 }
 
 // The popup stays open while the event loop goes round 30 times, far
@@ -82,14 +83,14 @@ TEST_F(TimerAndPopups, NoTickWhileAPopupIsOpenInOrOutsideACallback)
     for (bool insideCallback : {false, true}) {
         SCOPED_TRACE(insideCallback);
         reset();
-        SetCtrlAttribute(mainPanel, 18, 1270, 0.005);
-        ASSERT_TRUE(t::waitUntil([] { return count("timer2", 15) >= 1; }, 10));
+        SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0.005);
+        ASSERT_TRUE(t::waitUntil([] { return count("timer2", kEventTick) >= 1; }, 10));
         int ticksWhileOpen = -1;
         whenModalUp<QMessageBox>([&](QMessageBox *) {
-            const int before = count("timer2", 15);
+            const int before = count("timer2", kEventTick);
             whenModalUp<QMessageBox>(
                 [&, before](QMessageBox *box) {
-                    ticksWhileOpen = count("timer2", 15) - before;
+                    ticksWhileOpen = count("timer2", kEventTick) - before;
                     box->accept();
                 },
                 30);
@@ -99,13 +100,13 @@ TEST_F(TimerAndPopups, NoTickWhileAPopupIsOpenInOrOutsideACallback)
                 if (c.name == "m_run")
                     MessagePopup("Busy", "A callback with a popup");
             };
-            t::operate(mainPanel, 10);
+            t::operate(mainPanel, kMainStart);
         } else {
             MessagePopup("Busy", "A popup outside any callback");
         }
         EXPECT_EQ(ticksWhileOpen, 0);
-        const int after = count("timer2", 15);
-        EXPECT_TRUE(t::waitUntil([after] { return count("timer2", 15) > after; }, 10));
+        const int after = count("timer2", kEventTick);
+        EXPECT_TRUE(t::waitUntil([after] { return count("timer2", kEventTick) > after; }, 10));
     }
 }
 
@@ -115,14 +116,14 @@ TEST_F(TimerAndPopups, CommitDuringACallbackRunsAfterIt)
         if (c.name != "m_run")
             return;
         whenModalUp<QMessageBox>([](QMessageBox *box) {
-            t::operate(mainPanel, 9);  // the stop button, while m_run still runs
+            t::operate(mainPanel, kMainStop);  // the stop button, while m_run still runs
             box->accept();
         });
         MessagePopup("Start", "Running");
         calls().push_back({"m_run returns", 0, 0, 0, 0, {}});
     };
-    t::operate(mainPanel, 10);
-    ASSERT_TRUE(t::waitUntil([] { return count("m_stop", 1) == 1; }, 10));
+    t::operate(mainPanel, kMainStart);
+    ASSERT_TRUE(t::waitUntil([] { return count("m_stop", kEventCommit) == 1; }, 10));
     const std::vector<Call> got = withoutTicks();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].name, "m_run returns");
