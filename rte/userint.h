@@ -57,6 +57,7 @@ enum Colour {
     kColourDarkRed = 0x800000,
     kColourNavy = 0x000080,
     kColourBlue = 0x0000FF,
+    kColourRed = 0xFF0000,
 };
 
 using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,

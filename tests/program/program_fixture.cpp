@@ -63,7 +63,7 @@ void ProgramTest::startProgram(const std::vector<std::string> &simOptions)
 
 void ProgramTest::startRun(const std::string &path)
 {
-    rte::testing::queueFileSelect(path.empty() ? 0 : 2, path);
+    rte::testing::queueFileSelect(path.empty() ? kSelectionCancelled : kSelectionNew, path);
     rte::testing::operate(state.main_panel, kMainStart);
     ASSERT_EQ(state.running, 1);
 }

@@ -44,8 +44,8 @@ protected:
                 .rgb() &
                    0xFFFFFF;
         };
-        EXPECT_EQ(colour(10), running ? 0xA0A0A0u : 0x008000u);
-        EXPECT_EQ(colour(9), running ? 0x800000u : 0xA0A0A0u);
+        EXPECT_EQ(colour(kMainStart), static_cast<unsigned>(running ? kColourGrey : kColourGreen));
+        EXPECT_EQ(colour(kMainStop), static_cast<unsigned>(running ? kColourDarkRed : kColourGrey));
     }
 };
 
@@ -93,9 +93,9 @@ TEST_F(Run, TheRecordingFileDialog)
     std::ofstream(existing) << " 0.0\t1.0e+00 \n 1.0\t2.0e+00 \n";
 
     // Existing, answer no: the dialog comes back; then cancelled.
-    queueFileSelect(1, existing);
+    queueFileSelect(kSelectionExisting, existing);
     queueConfirm(0);
-    queueFileSelect(0, "");
+    queueFileSelect(kSelectionCancelled, "");
     operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.recording, 0);
     EXPECT_EQ(controlText(kMainFile), "no file");
@@ -103,7 +103,7 @@ TEST_F(Run, TheRecordingFileDialog)
     operate(state.main_panel, kMainStop);
 
     // Existing, answer yes: emptied and recorded afresh.
-    queueFileSelect(1, existing);
+    queueFileSelect(kSelectionExisting, existing);
     queueConfirm(1);
     operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.recording, 1);
@@ -114,7 +114,7 @@ TEST_F(Run, TheRecordingFileDialog)
 
     // A file that cannot be opened: the operator is told, the run goes on.
     rte::testing::clearPopups();
-    queueFileSelect(2, dir.file("no-such-folder/run.dat"));
+    queueFileSelect(kSelectionNew, dir.file("no-such-folder/run.dat"));
     queueMessageAck();
     operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.running, 1);

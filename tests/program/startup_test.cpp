@@ -150,7 +150,7 @@ TEST_F(Startup, ClosingDuringARecordedRunKeepsEveryLine)
     setenv("RTE_COM1", sim.linkPath().c_str(), 1);
     const std::string path = dir.file("run.dat");
     EXPECT_EXIT(runProgram([&path] {
-                    queueFileSelect(2, path);
+                    queueFileSelect(kSelectionNew, path);
                     operate(state.main_panel, kMainStart);
                     require(state.running == 1 && state.recording == 1, "recorded run");
                     for (int i = 0; i < 3; i++)

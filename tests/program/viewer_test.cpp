@@ -29,7 +29,7 @@ protected:
     // Draws the file as the operator does and returns the points drawn.
     std::vector<std::pair<double, double>> view(const std::string &path)
     {
-        rte::testing::queueFileSelect(1, path);
+        rte::testing::queueFileSelect(kSelectionExisting, path);
         rte::testing::operate(state.main_panel, kMainOpenFile);
         return lastPlotPoints();
     }
@@ -123,7 +123,7 @@ TEST_F(Viewer, OnlyTheValuesReadLastForAPointDecideTheLogarithmicAxis)
 TEST_F(Viewer, NothingChangesUnlessAnExistingFileIsChosen)
 {
     SetCtrlVal(state.main_panel, kMainFile, "before");
-    for (int result : {0, 2, -1}) {
+    for (int result : {int{kSelectionCancelled}, int{kSelectionNew}, -1}) {
         rte::testing::queueFileSelect(result, dir.file("x.dat"));
         rte::testing::operate(state.main_panel, kMainOpenFile);
         EXPECT_EQ(controlText(kMainFile), "before");

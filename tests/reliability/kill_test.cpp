@@ -13,6 +13,7 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
+#include "rte/userint.h"
 #include "tests/reliability/recording.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simulated_analyser.h"
@@ -61,7 +62,7 @@ TEST(KilledRecording, LeavesOnlyCompleteLinesThatTheViewerDrawsAll)
         ASSERT_LT(recording.lines.size(), 999u) << "beyond what the viewer draws unthinned";
         ASSERT_LT(fileSize(path), 20000) << "large enough for the viewer to thin it";
 
-        rte::testing::queueFileSelect(1, path);
+        rte::testing::queueFileSelect(kSelectionExisting, path);
         rte::testing::operate(state.main_panel, kMainOpenFile);
         const auto drawn = rte::testing::plotPoints(state.main_panel, kMainGraph,
                                                     rte::testing::lastPlot(state.main_panel, kMainGraph));

@@ -49,7 +49,7 @@ bool connectAnalyser(const std::string &link, double interval)
 
 bool startRecordedRun(const std::string &path)
 {
-    rte::testing::queueFileSelect(2, path);
+    rte::testing::queueFileSelect(kSelectionNew, path);
     rte::testing::operate(state.main_panel, kMainStart);
     return state.running == 1 && state.recording == 1;
 }

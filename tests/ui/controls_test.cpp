@@ -186,7 +186,7 @@ TEST_F(Controls, DimmedControlsCannotBeOperated)
 
 TEST_F(Controls, ButtonColourIsItsFace)
 {
-    for (int rgb : {0x008000, 0xA0A0A0, 0x800000}) {
+    for (int rgb : {kColourGreen, kColourGrey, kColourDarkRed}) {
         ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainStart, kAttrColour, rgb), 0);
         const QPalette pal = t::widget(mainPanel, kMainStart)->palette();
         EXPECT_EQ(pal.color(QPalette::Button).rgb() & 0xFFFFFF, static_cast<QRgb>(rgb));

@@ -41,7 +41,7 @@ protected:
         DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
     }
 
-    static int plot(const Points &p, int colour = 0x0000FF)
+    static int plot(const Points &p, int colour = kColourBlue)
     {
         std::vector<double> x, y;
         for (const auto &[a, b] : p) {
@@ -92,7 +92,7 @@ std::vector<Points> histories(int cycles, int capacity)
 TEST_F(Graph, PlotsAreAddedAndDeletedByHandle)
 {
     const Points a = {{0, 1}, {10, 2}, {20, 3}}, b = {{0, 50}, {50, 60}};
-    const int ha = plot(a), hb = plot(b, 0xFF0000);
+    const int ha = plot(a), hb = plot(b, kColourRed);
     ASSERT_GT(ha, 0);
     ASSERT_GT(hb, 0);
     EXPECT_NE(ha, hb);
@@ -110,7 +110,7 @@ TEST_F(Graph, IntegerAndDoubleArraysAreCopied)
 {
     int x[] = {0, 1, 2};
     double y[] = {5, 6, 7};
-    const int h = PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, 0x0000FF);
+    const int h = PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     x[0] = 99;
     y[0] = 99;
     EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, h), (Points{{0, 5}, {1, 6}, {2, 7}}));
@@ -190,12 +190,15 @@ TEST_F(Graph, OddRangesDrawSomethingSane)
 
 TEST_F(Graph, LabelAttributesTakeTheirCodesOnly)
 {
-    for (auto [attribute, value] : {std::pair{1097, 0xFFF0}, {1097, 0xFFF1}, {1142, 0}, {1142, 1}, {1143, 0},
-                                    {1143, 1}, {1146, 0}, {1146, 1}, {1149, 0}, {1149, 1}})
+    for (auto [attribute, value] :
+         {std::pair<int, int>{kAttrYLabelFormat, kPlainLabels}, {kAttrYLabelFormat, kScientificLabels},
+          {kAttrTimeLabelForm, kTimeSeconds}, {kAttrTimeLabelForm, kTimeMinutes}, {kAttrTimeLabelDigits, 0},
+          {kAttrTimeLabelDigits, 1}, {kAttrGrid, 0}, {kAttrGrid, 1}, {kAttrRefreshAtOnce, 0},
+          {kAttrRefreshAtOnce, 1}})
         EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, attribute, value), 0) << attribute << " " << value;
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYLabelFormat, 7), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, 2), kUiBadArgument);
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrColour, 0xFF0000), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrColour, kColourRed), kUiBadArgument);
     SetCtrlAttribute(mainPanel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
     SetCtrlAttribute(mainPanel, kMainGraph, kAttrYLabelFormat, kPlainLabels);
 }
@@ -235,8 +238,8 @@ TEST_F(Graph, MergedPictureIsTheNaivePicture)
 TEST_F(Graph, OtherColoursAndUnrelatedDataGetCurvesOfTheirOwn)
 {
     plot({{0, 1}, {1, 2}});
-    plot({{0, 1}, {1, 2}, {2, 3}}, 0x000080);
-    plot({{5, 1}, {6, 2}}, 0x000080);
+    plot({{0, 1}, {1, 2}, {2, 3}}, kColourNavy);
+    plot({{5, 1}, {6, 2}}, kColourNavy);
     EXPECT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 3);
 }
 

@@ -67,7 +67,7 @@ protected:
         std::vector<double> x;
         for (std::size_t i = 0; i < y.size(); ++i)
             x.push_back(static_cast<double>(i) * 10);
-        PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(y.size()), kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, 0x0000FF);
+        PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(y.size()), kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     }
 
     static t::GraphView view(int axis) { return t::graphView(mainPanel, kMainGraph, axis); }
@@ -283,7 +283,7 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.chosen);
         t::clearPopups();
-        t::queueFileSelect(2, dir.filePath(c.chosen).toStdString());
+        t::queueFileSelect(kSelectionNew, dir.filePath(c.chosen).toStdString());
         if (c.replace >= 0)
             t::queueConfirm(c.replace);
         chooseFromMenu(QStringLiteral("Save graph"));
@@ -299,11 +299,11 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
 TEST_F(OperatorView, SaveGraphCancelledOrUnwritableLeavesNoFile)
 {
     QTemporaryDir dir;
-    t::queueFileSelect(0, "");
+    t::queueFileSelect(kSelectionCancelled, "");
     chooseFromMenu(QStringLiteral("Save graph"));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
-    t::queueFileSelect(2, dir.filePath("missing/graph.png").toStdString());
+    t::queueFileSelect(kSelectionNew, dir.filePath("missing/graph.png").toStdString());
     t::queueMessageAck();
     chooseFromMenu(QStringLiteral("Save graph"));
     EXPECT_EQ(t::pendingAnswers(), 0);

@@ -50,7 +50,7 @@ template <const char *Name>
 int control(int panel, int control, int event, void *, int, int)
 {
     Call c{Name, panel, control, event, 0, {}};
-    if (event == 1) {
+    if (event == kEventCommit) {
         GetCtrlVal(panel, control, c.value);
         char text[512] = "";
         GetCtrlVal(panel, control, text);

@@ -135,12 +135,12 @@ TEST_F(TimerAndPopups, ScriptedAnswersStandInForTheOperator)
     t::queueConfirm(0);
     t::queueConfirm(1);
     t::queueMessageAck();
-    t::queueFileSelect(2, "/tmp/new run.dat");
+    t::queueFileSelect(kSelectionNew, "/tmp/new run.dat");
     EXPECT_EQ(ConfirmPopup("File already exists !", "Do you want to overwrite it ?"), 0);
     EXPECT_EQ(ConfirmPopup("Again", "Sure ?"), 1);
     EXPECT_EQ(MessagePopup("Note", "COM port cannot be opened !"), 0);
     char path[260];
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", 0, 0, 0, 1, 0, path), 2);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", kLabelOk, 0, 0, 1, 0, path), kSelectionNew);
     EXPECT_STREQ(path, "/tmp/new run.dat");
     EXPECT_EQ(t::pendingAnswers(), 0);
     const std::vector<std::string> expected = {"File already exists !|Do you want to overwrite it ?", "Again|Sure ?",
@@ -152,11 +152,11 @@ TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
 {
     const std::string fits = "/tmp/" + std::string(250, 'a') + ".dat";  // 259 bytes
     const std::string tooLong = fits + "x";
-    t::queueFileSelect(1, tooLong);
+    t::queueFileSelect(kSelectionExisting, tooLong);
     t::queueMessageAck();
-    t::queueFileSelect(1, fits);
+    t::queueFileSelect(kSelectionExisting, fits);
     char path[260];
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 1);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, path), kSelectionExisting);
     EXPECT_EQ(std::string(path), fits);
     ASSERT_EQ(t::popupLog().size(), 3u);
     EXPECT_EQ(t::popupLog()[1].rfind("File name too long|", 0), 0u);
@@ -165,9 +165,9 @@ TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
 
 TEST_F(TimerAndPopups, CancelledDialogGivesZeroAndAnEmptyPath)
 {
-    t::queueFileSelect(0, "");
+    t::queueFileSelect(kSelectionCancelled, "");
     char path[260] = "old";
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 0);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, path), kSelectionCancelled);
     EXPECT_STREQ(path, "");
 }
 
@@ -190,7 +190,7 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
     struct Case {
         QString chosen;
         int result;
-    } cases[] = {{existing, 1}, {dir.filePath("fresh.dat"), 2}};
+    } cases[] = {{existing, kSelectionExisting}, {dir.filePath("fresh.dat"), kSelectionNew}};
     for (const Case &c : cases) {
         whenModalUp<QFileDialog>([&c](QFileDialog *d) {
             EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
@@ -209,7 +209,7 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
         });
         char path[260];
         const QByteArray dirBytes = QFile::encodeName(dir.path());
-        EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", 3, 0, 0, 1, 0, path),
+        EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", kLabelLoad, 0, 0, 1, 0, path),
                   c.result);
         EXPECT_EQ(QString::fromLocal8Bit(path), QDir::toNativeSeparators(c.chosen));
     }
