@@ -190,11 +190,11 @@ public:
 
     int setAxisScaling(int axis, int mode, double min, double max) override
     {
-        if ((axis != 0 && axis != 1) || (mode != 0 && mode != 1))
+        if ((axis != kAxisTime && axis != kAxisY) || (mode != kScaleManual && mode != kScaleAuto))
             return kUiBadArgument;
-        ProgramAxis &r = axis == 0 ? x_ : y_;
-        r.autoscale = mode == 1;
-        if (mode == 0) {
+        ProgramAxis &r = axis == kAxisTime ? x_ : y_;
+        r.autoscale = mode == kScaleAuto;
+        if (mode == kScaleManual) {
             r.min = min;
             r.max = max;
         }
@@ -297,10 +297,10 @@ private:
     static Qt::PenStyle lineStyle(int code)
     {
         switch (code) {
-        case 1: return Qt::DashLine;
-        case 2: return Qt::DotLine;
-        case 3: return Qt::DashDotLine;
-        case 4: return Qt::DashDotDotLine;
+        case kLineDash: return Qt::DashLine;
+        case kLineDot: return Qt::DotLine;
+        case kLineDashDot: return Qt::DashDotLine;
+        case kLineDashDotDot: return Qt::DashDotDotLine;
         default: return Qt::SolidLine;
         }
     }

@@ -10,8 +10,8 @@
 //                    the numbers after it, the engine does not read it
 //   "title"          window title
 //   "size"           [width, height]: the window's first size in pixels
-//   "callback"       panel callback name (optional): gets 11 on a close request;
-//                    without one a close request hides the panel
+//   "callback"       panel callback name (optional): gets kEventClose on a
+//                    close request; without one a close request hides the panel
 //   "closeOnEscape"  true: Escape asks to close the panel (optional)
 //   "columnStretch", "rowStretch"  stretch factor of each grid column / row
 //   "menuBar"        { "menus": [ { "caption": "&Settings",

@@ -45,7 +45,7 @@ std::vector<double> asDoubles(const void *data, int type, int count)
     std::vector<double> out(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         out[static_cast<std::size_t>(i)] =
-            type == 1 ? static_cast<const int *>(data)[i] : static_cast<const double *>(data)[i];
+            type == kTypeInt ? static_cast<const int *>(data)[i] : static_cast<const double *>(data)[i];
     return out;
 }
 

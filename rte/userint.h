@@ -50,7 +50,7 @@ enum { kMappingLinear = 0, kMappingLog = 1 };
 enum { kPlainLabels = 0xFFF0, kScientificLabels = 0xFFF1 };
 enum { kTimeSeconds = 0, kTimeMinutes = 1 };  // minutes:seconds
 
-// Colours the program gives its buttons and plots, 0xRRGGBB.
+// Colours for button faces and plots, 0xRRGGBB.
 enum Colour {
     kColourGreen = 0x008000,
     kColourGrey = 0xA0A0A0,
@@ -163,8 +163,9 @@ enum ScalingMode { kScaleManual = 0, kScaleAuto = 1 };  // manual: min to max
 int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max);
 // Adds a plot of count points; the data are copied, and points with a value
 // that is not finite are left out.  The types must match the arrays.  Every
-// plot style draws a thin line.  Returns the plot handle.  However many plots pile up, a plot that
-// continues the previous one costs only its new points.
+// plot style draws a thin line.  Returns the plot handle.  However many
+// plots pile up, a plot that continues the previous one costs only its new
+// points.
 enum DataType { kTypeInt = 1, kTypeDouble = 4 };
 enum { kPlotThinLine = 5 };
 enum { kPointNone = 0 };

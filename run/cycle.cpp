@@ -56,7 +56,8 @@ void plotten()
             state.x_min = whole(state.x_max - 899 * settings.interval + 1);
             if (state.x_min < state.hist_time[0])
                 state.x_min = state.hist_time[0];
-            SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleManual, state.x_min, state.x_max);
+            SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleManual, state.x_min,
+                               state.x_max);
             DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
         }
         SetCtrlAttribute(state.main_panel, kMainGraph, kAttrRefreshAtOnce, 1);

@@ -92,7 +92,8 @@ TEST_F(Startup, FirstStartWithoutSettingsOrPort)
 {
     setenv("RTE_COM1", "/nonexistent/analyser", 1);
     EXPECT_EXIT(runProgram([] {
-                    require(ctrlDouble(kMainInterval) == 1.0 && ctrlDouble(kMainYMin) == 0.0 && ctrlDouble(kMainYMax) == 10.0,
+                    require(ctrlDouble(kMainInterval) == 1.0 && ctrlDouble(kMainYMin) == 0.0 &&
+                                ctrlDouble(kMainYMax) == 10.0,
                             "default interval and y range shown");
                     require(ctrlInt(state.main_panel, kMainAutoscale) == 1 &&
                                 ctrlInt(state.main_panel, kMainQuantity) == 1 &&
@@ -113,7 +114,8 @@ TEST_F(Startup, StoredSettingsTheInfoPanelAndRestoringSettings)
     const std::string stored = " 7 2.500000 0 2 1 -1.000000 50.000000  Kv_2014\n";
     std::ofstream(settingsPath()) << stored;
     EXPECT_EXIT(runProgram([] {
-                    require(ctrlDouble(kMainInterval) == 2.5 && ctrlDouble(kMainYMin) == -1.0 && ctrlDouble(kMainYMax) == 50.0,
+                    require(ctrlDouble(kMainInterval) == 2.5 && ctrlDouble(kMainYMin) == -1.0 &&
+                                ctrlDouble(kMainYMax) == 50.0,
                             "stored interval and y range shown");
                     require(ctrlInt(state.main_panel, kMainAutoscale) == 0 &&
                                 ctrlInt(state.main_panel, kMainQuantity) == 2 &&

@@ -53,9 +53,10 @@ TEST_F(Controls, NumbersRoundTrip)
         int control;
         double value;
     } cases[] = {
-        {&mainPanel, kMainInterval, 2.5}, {&mainPanel, kMainInterval, 0.05},    {&mainPanel, kMainYMin, -1.25e-3}, {&mainPanel, kMainYMax, 123456.789},
-        {&mainPanel, kMainAutoscale, 1},   {&mainPanel, kMainLogScale, 1},       {&mainPanel, kMainLogScale, 0},        {&mainPanel, kMainBusy, 1},
-        {&mainPanel, kMainQuantity, 3},  {&comPanel, kPortNumber, 17},
+        {&mainPanel, kMainInterval, 2.5},  {&mainPanel, kMainInterval, 0.05}, {&mainPanel, kMainYMin, -1.25e-3},
+        {&mainPanel, kMainYMax, 123456.789}, {&mainPanel, kMainAutoscale, 1}, {&mainPanel, kMainLogScale, 1},
+        {&mainPanel, kMainLogScale, 0},    {&mainPanel, kMainBusy, 1},        {&mainPanel, kMainQuantity, 3},
+        {&comPanel, kPortNumber, 17},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.control);

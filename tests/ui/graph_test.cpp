@@ -48,7 +48,8 @@ protected:
             x.push_back(a);
             y.push_back(b);
         }
-        return PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(p.size()), kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, colour);
+        return PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(p.size()), kTypeDouble,
+                      kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, colour);
     }
 
     static QImage picture()
@@ -110,12 +111,18 @@ TEST_F(Graph, IntegerAndDoubleArraysAreCopied)
 {
     int x[] = {0, 1, 2};
     double y[] = {5, 6, 7};
-    const int h = PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
+    const int h = PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone,
+                         kLineSolid, 1, kColourBlue);
     x[0] = 99;
     y[0] = 99;
     EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, h), (Points{{0, 5}, {1, 6}, {2, 7}}));
-    EXPECT_EQ(PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, 0), kUiBadArgument);  // type code lies
-    EXPECT_EQ(PlotXY(mainPanel, kMainInterval, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, 0), kUiBadHandle);         // not a graph
+    // The type code lies; then a control that is not a graph.
+    EXPECT_EQ(PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone,
+                     kLineSolid, 1, 0),
+              kUiBadArgument);
+    EXPECT_EQ(PlotXY(mainPanel, kMainInterval, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone,
+                     kLineSolid, 1, 0),
+              kUiBadHandle);
 }
 
 TEST_F(Graph, PointsThatAreNotFiniteAreLeftOutAndEmptyPlotsAreFine)

@@ -67,7 +67,8 @@ protected:
         std::vector<double> x;
         for (std::size_t i = 0; i < y.size(); ++i)
             x.push_back(static_cast<double>(i) * 10);
-        PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(y.size()), kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
+        PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(y.size()), kTypeDouble, kTypeDouble,
+               kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     }
 
     static t::GraphView view(int axis) { return t::graphView(mainPanel, kMainGraph, axis); }

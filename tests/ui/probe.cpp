@@ -51,7 +51,8 @@ void drawRun(int panel)
     SetAxisScalingMode(panel, kMainGraph, kAxisTime, kScaleManual, 0, 460);
     SetAxisScalingMode(panel, kMainGraph, kAxisY, kScaleManual, 0, 200);
     SetCtrlAttribute(panel, kMainGraph, kAttrRefreshAtOnce, 1);
-    PlotXY(panel, kMainGraph, times, values, n, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
+    PlotXY(panel, kMainGraph, times, values, n, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1,
+           kColourBlue);
     SetCtrlVal(panel, kMainReading, "  3.47 ppm");
     SetCtrlAttribute(panel, kMainReading, kAttrDimmed, 0);
     SetCtrlVal(panel, kMainBusy, 1);

@@ -27,7 +27,8 @@ int count(const std::string &name, int event)
 std::vector<Call> withoutTicks()
 {
     std::vector<Call> out;
-    std::copy_if(calls().begin(), calls().end(), std::back_inserter(out), [](const Call &c) { return c.event != kEventTick; });
+    std::copy_if(calls().begin(), calls().end(), std::back_inserter(out),
+                 [](const Call &c) { return c.event != kEventTick; });
     return out;
 }
 
