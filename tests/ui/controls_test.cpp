@@ -108,7 +108,7 @@ TEST_F(Controls, TextIsCutToTheTarget)
 
 TEST_F(Controls, WrongHandlesAndKindsAreRefused)
 {
-    EXPECT_EQ(SetCtrlVal(999, 3, 1), kUiBadHandle);
+    EXPECT_EQ(SetCtrlVal(999, kMainInterval, 1), kUiBadHandle);
     EXPECT_EQ(SetCtrlVal(mainPanel, 99, 1), kUiBadHandle);
     EXPECT_EQ(SetCtrlVal(mainPanel, kMainInterval, "1.5"), kUiBadArgument);
     EXPECT_EQ(SetCtrlVal(mainPanel, kMainQuantity, 7), kUiBadArgument);

@@ -156,7 +156,7 @@ TEST_F(Graph, AxesFollowTheirScalingMode)
     SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleAuto, 0, 0);
     EXPECT_LE(t::graphAxis(mainPanel, kMainGraph, kAxisTime).min, 10);
     EXPECT_GE(t::graphAxis(mainPanel, kMainGraph, kAxisTime).max, 50);
-    EXPECT_EQ(SetAxisScalingMode(mainPanel, kMainGraph, 2, 0, 0, 1), kUiBadArgument);
+    EXPECT_EQ(SetAxisScalingMode(mainPanel, kMainGraph, 2, kScaleManual, 0, 1), kUiBadArgument);  // no third axis
 }
 
 TEST_F(Graph, OddRangesDrawSomethingSane)
