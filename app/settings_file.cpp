@@ -15,7 +15,7 @@ void settings_load()
 {
     char path[kPathSize];
     settings_path(path);
-    int file = OpenFile(path, 1, 0, 1);
+    int file = OpenFile(path, kOpenRead, kOpenTruncate, kOpenText);
     int filled = 0;
     if (file > 0)
         filled = ScanFile(file, "%s>%d%f%d%d%d%f%f", settings.com_port, settings.interval,
@@ -44,7 +44,7 @@ void settings_save()
     Fmt(fresh, "%s.new", path);
     // Written beside the old file and renamed over it, so that a program
     // killed while saving leaves the old settings, never half a line.
-    int file = OpenFile(fresh, 2, 0, 1);
+    int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
     if (file <= 0)
         return;
     const int written = FmtFile(file, " %d %f %d %d %d %f %f  Kv_2014\n", settings.com_port,

@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "app/panel_ids.h"
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "link/serial_port.h"
@@ -8,9 +9,9 @@
 
 void laden()
 {
-    state.main_panel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    state.com_panel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    state.info_panel = LoadPanel(0, "Vandrel_V3.uir", 2);
+    state.main_panel = LoadPanel(0, kPanelFile, kMainPanel);
+    state.com_panel = LoadPanel(0, kPanelFile, kPortPanel);
+    state.info_panel = LoadPanel(0, kPanelFile, kInfoPanel);
     state.menu_bar = GetPanelMenuBar(state.main_panel);
 }
 
@@ -25,7 +26,7 @@ void setup()
     char path[kPathSize], where[kPathSize + 20];
     settings_path(path);
     Fmt(where, "Settings file: %s", path);
-    SetCtrlVal(state.info_panel, 3, where);
+    SetCtrlVal(state.info_panel, kInfoSettingsFile, where);
     DisplayPanel(state.main_panel);
     settings_zeigen();
     ComOpen();
@@ -34,12 +35,12 @@ void setup()
 // The settings into the main panel's controls, as start-up shows them.
 void settings_zeigen()
 {
-    SetCtrlVal(state.main_panel, 3, settings.interval);
-    SetCtrlVal(state.main_panel, 2, settings.y_min);
-    SetCtrlVal(state.main_panel, 4, settings.y_max);
-    SetCtrlVal(state.main_panel, 7, settings.autoscale);
-    SetCtrlVal(state.main_panel, 19, settings.mode);
-    SetCtrlVal(state.main_panel, 6, settings.log_scale);
+    SetCtrlVal(state.main_panel, kMainInterval, settings.interval);
+    SetCtrlVal(state.main_panel, kMainYMin, settings.y_min);
+    SetCtrlVal(state.main_panel, kMainYMax, settings.y_max);
+    SetCtrlVal(state.main_panel, kMainAutoscale, settings.autoscale);
+    SetCtrlVal(state.main_panel, kMainQuantity, settings.mode);
+    SetCtrlVal(state.main_panel, kMainLogScale, settings.log_scale);
 }
 
 void enden()
@@ -50,7 +51,7 @@ void enden()
 
 int endSC(int, int event, void *, int, int)
 {
-    if (event == 11) {
+    if (event == kEventClose) {
         if (state.recording == 1)
             CloseFile(state.log_file);
         enden();
@@ -61,22 +62,22 @@ int endSC(int, int event, void *, int, int)
 void stripch(int, int, void *, int)
 {
     DisplayPanel(state.main_panel);
-    SetCtrlVal(state.main_panel, 3, settings.interval);
-    SetCtrlVal(state.main_panel, 2, settings.y_min);
-    SetCtrlVal(state.main_panel, 4, settings.y_max);
-    SetCtrlVal(state.main_panel, 7, settings.autoscale);
+    SetCtrlVal(state.main_panel, kMainInterval, settings.interval);
+    SetCtrlVal(state.main_panel, kMainYMin, settings.y_min);
+    SetCtrlVal(state.main_panel, kMainYMax, settings.y_max);
+    SetCtrlVal(state.main_panel, kMainAutoscale, settings.autoscale);
 }
 
 int velto(int, int, int event, void *, int, int)
 {
-    if (event == 1)
+    if (event == kEventCommit)
         DisplayPanel(state.info_panel);
     return 0;
 }
 
 int velto_end(int, int event, void *, int, int)
 {
-    if (event == 11)
+    if (event == kEventClose)
         HidePanel(state.info_panel);
     return 0;
 }

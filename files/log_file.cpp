@@ -1,5 +1,6 @@
 #include "files/log_file.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
@@ -25,30 +26,30 @@ void speichern_starten()
         return;
     int chosen;
     for (;;) {
-        chosen = FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", 0, 0, 0, 1, 0,
+        chosen = FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", kLabelOk, 0, 0, 1, 0,
                                  state.log_path);
-        if (chosen != 1 ||
+        if (chosen != kSelectionExisting ||
             ConfirmPopup("File already exists !", "Do you want to overwrite it ?") != 0)
             break;
     }
-    if (chosen != 1 && chosen != 2) {
-        SetCtrlVal(state.main_panel, 17, "no file");
+    if (chosen != kSelectionExisting && chosen != kSelectionNew) {
+        SetCtrlVal(state.main_panel, kMainFile, "no file");
         state.recording = 0;
         return;
     }
-    state.log_file = OpenFile(state.log_path, 0, 0, 1);
+    state.log_file = OpenFile(state.log_path, kOpenReadWrite, kOpenTruncate, kOpenText);
     if (state.log_file <= 0) {
         // The run still starts, but nobody may believe it is being recorded.
         char message[kPathSize + 160];
         Fmt(message, "The recording file cannot be opened (%s):\n%s\n\nThe run goes on without recording.",
             open_failure(state.log_file), state.log_path);
         MessagePopup("", message);
-        SetCtrlVal(state.main_panel, 17, "no file");
+        SetCtrlVal(state.main_panel, kMainFile, "no file");
         return;
     }
     state.recording = 1;
     state.log_failed = 0;
-    SetCtrlVal(state.main_panel, 17, state.log_path);
+    SetCtrlVal(state.main_panel, kMainFile, state.log_path);
     SetComTime(settings.com_port, 0.3);
 }
 
@@ -59,11 +60,11 @@ void aufzeichnen()
         if (state.log_failed == 0) {
             char message[kPathSize + 40];
             Fmt(message, "NOT RECORDED (write failed): %s", state.log_path);
-            SetCtrlVal(state.main_panel, 17, message);
+            SetCtrlVal(state.main_panel, kMainFile, message);
             state.log_failed = 1;
         }
     } else if (state.log_failed != 0) {
-        SetCtrlVal(state.main_panel, 17, state.log_path);
+        SetCtrlVal(state.main_panel, kMainFile, state.log_path);
         state.log_failed = 0;
     }
 }

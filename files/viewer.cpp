@@ -1,5 +1,6 @@
 #include "files/viewer.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
@@ -9,7 +10,7 @@ enum { kViewPoints = 999 };
 
 int oeffnen(int, int, int event, void *, int, int)
 {
-    if (event == 1)
+    if (event == kEventCommit)
         darstellen();
     return 0;
 }
@@ -19,16 +20,17 @@ void darstellen()
     double times[kViewPoints + 1];
     double values[kViewPoints + 1];
 
-    if (FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, state.view_path) != 1)
+    if (FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, state.view_path) !=
+        kSelectionExisting)
         return;
-    state.view_file = OpenFile(state.view_path, 1, 2, 1);
+    state.view_file = OpenFile(state.view_path, kOpenRead, kOpenKeep, kOpenText);
     // Thinning keeps a large file to at most 999 points spread over all of it;
     // a file whose size cannot be read is taken whole, up to those points.
     long long size = 0;
     GetFileInfo(state.view_path, size);
     const long long step = 1 + size / 20000;
-    SetCtrlVal(state.main_panel, 17, state.view_path);
-    SetCtrlVal(state.main_panel, 7, 1);
+    SetCtrlVal(state.main_panel, kMainFile, state.view_path);
+    SetCtrlVal(state.main_panel, kMainAutoscale, 1);
     state.log_allowed = 1;
 
     SetWaitCursor(1);
@@ -48,12 +50,13 @@ void darstellen()
     if (state.view_file > 0)
         CloseFile(state.view_file);
 
-    SetCtrlAttribute(state.main_panel, 5, 1143, 1);
-    SetCtrlAttribute(state.main_panel, 5, 1142, 0);
-    SetCtrlAttribute(state.main_panel, 5, 1146, 1);
-    DeleteGraphPlot(state.main_panel, 5, -1, 1);
-    SetAxisScalingMode(state.main_panel, 5, 0, 1, state.x_min, state.x_max);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 1);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrGrid, 1);
+    DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
+    SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleAuto, state.x_min, state.x_max);
     log_auto();
-    SetCtrlAttribute(state.main_panel, 5, 1149, 1);
-    PlotXY(state.main_panel, 5, times, values, points, 4, 4, 5, 0, 0, 1, 0x000080);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrRefreshAtOnce, 1);
+    PlotXY(state.main_panel, kMainGraph, times, values, points, kTypeDouble, kTypeDouble, kPlotThinLine,
+           kPointNone, kLineSolid, 1, kColourNavy);
 }

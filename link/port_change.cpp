@@ -1,5 +1,6 @@
 #include "link/port_change.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
@@ -9,16 +10,16 @@
 void comport(int, int, void *, int)
 {
     DisplayPanel(state.com_panel);
-    SetCtrlVal(state.com_panel, 2, settings.com_port);
+    SetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
 }
 
 int comok(int, int, int event, void *, int, int)
 {
-    if (event != 1)
+    if (event != kEventCommit)
         return 0;
     if (state.port_open == 1)
         CloseCom(settings.com_port);
-    GetCtrlVal(state.com_panel, 2, settings.com_port);
+    GetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
     OpenComConfig(settings.com_port, "", 9600, 0, 8, 1, 128, 24);
     if (_GetRs232Err() == 0) {
         state.port_open = 1;

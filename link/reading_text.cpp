@@ -1,5 +1,6 @@
 #include "link/reading_text.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
@@ -34,11 +35,11 @@ void messwert()
 
 int setzewas(int, int, int event, void *, int, int)
 {
-    if (event == 1) {
-        GetCtrlVal(state.main_panel, 19, settings.mode);
+    if (event == kEventCommit) {
+        GetCtrlVal(state.main_panel, kMainQuantity, settings.mode);
         state.reading = 0.0;
         messwert();
-        SetCtrlVal(state.main_panel, 12, state.reading_text);
+        SetCtrlVal(state.main_panel, kMainReading, state.reading_text);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "link/serial_port.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
@@ -11,6 +12,6 @@ void ComOpen()
         SetComTime(settings.com_port, 0.6);
     } else {
         DisplayPanel(state.com_panel);
-        SetCtrlVal(state.com_panel, 2, settings.com_port);
+        SetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
     }
 }

@@ -165,11 +165,12 @@ enum {
     kFileWriteError = -6,   // a write failed (disk full, file size limit, device gone)
 };
 
-// mode: 0 read/write, 1 read, 2 write.  action: 0 truncate, 1 append,
-// 2 keep (position at the start); they concern writing: a read-only open
-// never changes the file.  type: 0 binary, 1 text (the platform's line end
-// is written for "\n"; on POSIX both are the same).  A file opened for
-// writing is created.
+// The action concerns writing: a read-only open never changes the file.  A
+// text file has the platform's line end written for "\n" (on POSIX both
+// kinds are the same).  A file opened for writing is created.
+enum FileMode { kOpenReadWrite = 0, kOpenRead = 1, kOpenWrite = 2 };
+enum FileAction { kOpenTruncate = 0, kOpenAppend = 1, kOpenKeep = 2 };  // keep: position at the start
+enum FileType { kOpenBinary = 0, kOpenText = 1 };
 int OpenFile(const char *path, int mode, int action, int type);
 // 0; kFileBadArgument for a handle that is not open; kFileIoError when the
 // system reports a failure (the handle is closed all the same).

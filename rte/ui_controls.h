@@ -15,20 +15,6 @@ namespace rte::ui {
 
 class Panel;
 
-enum Event { kEventCommit = 1, kEventClose = 11, kEventTick = 15 };
-
-enum Attribute {
-    kAttrDimmed = 500,
-    kAttrColour = 880,
-    kAttrYMapping = 1096,
-    kAttrYLabelFormat = 1097,
-    kAttrTimeLabelForm = 1142,
-    kAttrTimeLabelDigits = 1143,
-    kAttrGrid = 1146,
-    kAttrRefreshAtOnce = 1149,
-    kAttrInterval = 1270,
-};
-
 class Control {
 public:
     Control(Panel &panel, const ControlSpec &desc);

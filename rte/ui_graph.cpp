@@ -16,9 +16,6 @@
 namespace rte::ui {
 namespace {
 
-constexpr int kPlainLabels = 0xFFF0;
-constexpr int kScientificLabels = 0xFFF1;
-
 struct Point {
     double x, y;
     bool operator==(const Point &) const = default;
@@ -124,9 +121,9 @@ public:
         const int v = *whole;
         switch (attribute) {
         case kAttrYMapping:
-            if (v != 0 && v != 1)
+            if (v != kMappingLinear && v != kMappingLog)
                 return kUiBadArgument;
-            y_.logarithmic = v == 1;
+            y_.logarithmic = v == kMappingLog;
             apply(plot_->yAxis, y_);
             break;
         case kAttrYLabelFormat:
@@ -136,9 +133,9 @@ public:
             setYLabels();
             break;
         case kAttrTimeLabelForm:
-            if (v != 0 && v != 1)
+            if (v != kTimeSeconds && v != kTimeMinutes)
                 return kUiBadArgument;
-            minutes_ = v == 1;
+            minutes_ = v == kTimeMinutes;
             setTimeLabels();
             break;
         case kAttrTimeLabelDigits:
@@ -196,11 +193,11 @@ public:
 
     int setAxisScaling(int axis, int mode, double min, double max) override
     {
-        if ((axis != 0 && axis != 1) || (mode != 0 && mode != 1))
+        if ((axis != kAxisTime && axis != kAxisY) || (mode != kScaleManual && mode != kScaleAuto))
             return kUiBadArgument;
-        ProgramAxis &r = axis == 0 ? x_ : y_;
-        r.autoscale = mode == 1;
-        if (mode == 0) {
+        ProgramAxis &r = axis == kAxisTime ? x_ : y_;
+        r.autoscale = mode == kScaleAuto;
+        if (mode == kScaleManual) {
             r.min = min;
             r.max = max;
         }
@@ -303,10 +300,10 @@ private:
     static Qt::PenStyle lineStyle(int code)
     {
         switch (code) {
-        case 1: return Qt::DashLine;
-        case 2: return Qt::DotLine;
-        case 3: return Qt::DashDotLine;
-        case 4: return Qt::DashDotDotLine;
+        case kLineDash: return Qt::DashLine;
+        case kLineDot: return Qt::DotLine;
+        case kLineDashDot: return Qt::DashDotLine;
+        case kLineDashDotDot: return Qt::DashDotDotLine;
         default: return Qt::SolidLine;
         }
     }

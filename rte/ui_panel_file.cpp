@@ -334,6 +334,14 @@ private:
 
 }  // namespace
 
+const char *kindName(Kind kind)
+{
+    for (const KindInfo &k : kKinds)
+        if (k.kind == kind)
+            return k.name;
+    return "";
+}
+
 std::optional<std::vector<PanelSpec>> parsePanelFile(
     const QByteArray &json,
     const std::function<bool(const QString &, CallbackShape)> &hasCallback, QString &fault)

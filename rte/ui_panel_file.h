@@ -5,10 +5,13 @@
 //
 // PANEL
 //   "resource"       int > 0, unique in the file: the number LoadPanel asks for
+//   "constant"       the name the program's code gives the panel (optional;
+//                    controls and menu items have one too): the build names
+//                    the numbers after it, the engine does not read it
 //   "title"          window title
 //   "size"           [width, height]: the window's first size in pixels
-//   "callback"       panel callback name (optional): gets 11 on a close request;
-//                    without one a close request hides the panel
+//   "callback"       panel callback name (optional): gets kEventClose on a
+//                    close request; without one a close request hides the panel
 //   "closeOnEscape"  true: Escape asks to close the panel (optional)
 //   "columnStretch", "rowStretch"  stretch factor of each grid column / row
 //   "menuBar"        { "menus": [ { "caption": "&Settings",
@@ -104,6 +107,9 @@ struct PanelSpec {
 };
 
 enum class CallbackShape { Control, Panel, Menu };
+
+// The word the panel file uses for a kind ("graph").
+const char *kindName(Kind kind);
 
 // Reads a whole panel file.  On a fault returns nothing and says what is
 // wrong and where in `fault`.  `hasCallback` tells whether the program has a

@@ -45,7 +45,7 @@ std::vector<double> asDoubles(const void *data, int type, int count)
     std::vector<double> out(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         out[static_cast<std::size_t>(i)] =
-            type == 1 ? static_cast<const int *>(data)[i] : static_cast<const double *>(data)[i];
+            type == kTypeInt ? static_cast<const int *>(data)[i] : static_cast<const double *>(data)[i];
     return out;
 }
 
@@ -153,7 +153,7 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value)
     QAction *item = bar ? bar->item(menuItem) : nullptr;
     if (!item)
         return kUiBadHandle;
-    if (attribute != rte::ui::kAttrDimmed)
+    if (attribute != kAttrDimmed)
         return kUiBadArgument;
     item->setEnabled(value == 0);
     return 0;

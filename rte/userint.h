@@ -8,27 +8,13 @@
 //   kUiBadPanelFile  the panel file is missing or damaged
 // Text crossing this interface is Windows-1252 (the degree sign is 0xB0).
 //
-// Events passed to callbacks: 1 commit, 11 panel close, 15 timer tick.
 // Entries commit on Enter and when the focus leaves them after a change;
 // switches, selectors and buttons commit when operated; values set by the
 // program never commit.  A close request (the window's close button) closes
-// nothing by itself: the panel callback gets 11, and a panel without one
-// hides.  Callbacks run one at a time on the thread of the event loop: a
-// timer tick that falls due while a callback runs or a popup is open is
-// dropped, a commit waits until the running callback has returned.
-//
-// Attributes (SetCtrlAttribute):
-//   500   dimmed (int 0/1)              any control but the timer
-//   880   colour, 0xRRGGBB (int)        buttons: their face
-//   1270  tick interval, seconds        timer control; a value that is not
-//         (double)                      positive is refused, the timer keeps
-//                                       the interval it has
-//   1096  y-axis mapping: 0 linear, 1 logarithmic               graph
-//   1097  y-axis labels: 0xFFF0 plain decimal, 0xFFF1 scientific graph
-//   1142  time-axis labels: 0 plain seconds, 1 minutes:seconds  graph
-//   1143  digits after the point on the time-axis labels        graph
-//   1146  grid lines shown (0/1)                                graph
-//   1149  redraw the graph at once after each plot call (0/1)   graph
+// nothing by itself: the panel callback gets kEventClose, and a panel
+// without one hides.  Callbacks run one at a time on the thread of the event
+// loop: a timer tick that falls due while a callback runs or a popup is open
+// is dropped, a commit waits until the running callback has returned.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +25,39 @@ enum {
     kUiBadHandle = -1,
     kUiBadArgument = -2,
     kUiBadPanelFile = -3,
+};
+
+// Events passed to callbacks.
+enum Event { kEventCommit = 1, kEventClose = 11, kEventTick = 15 };
+
+// Attributes (SetCtrlAttribute; kAttrDimmed also SetMenuBarAttribute).
+enum Attribute {
+    kAttrDimmed = 500,            // int 0/1; any control but the timer
+    kAttrColour = 880,            // int 0xRRGGBB; buttons: their face
+    kAttrYMapping = 1096,         // graph: kMappingLinear or kMappingLog
+    kAttrYLabelFormat = 1097,     // graph: kPlainLabels or kScientificLabels
+    kAttrTimeLabelForm = 1142,    // graph: kTimeSeconds or kTimeMinutes
+    kAttrTimeLabelDigits = 1143,  // graph: digits after the point on the time axis
+    kAttrGrid = 1146,             // graph: grid lines shown (0/1)
+    kAttrRefreshAtOnce = 1149,    // graph: redraw at once after each plot call (0/1)
+    kAttrInterval = 1270,         // timer: tick interval in seconds (double); a
+                                  // value that is not positive is refused and
+                                  // the timer keeps the interval it has
+};
+
+// Values of the graph attributes.
+enum { kMappingLinear = 0, kMappingLog = 1 };
+enum { kPlainLabels = 0xFFF0, kScientificLabels = 0xFFF1 };
+enum { kTimeSeconds = 0, kTimeMinutes = 1 };  // minutes:seconds
+
+// Colours for button faces and plots, 0xRRGGBB.
+enum Colour {
+    kColourGreen = 0x008000,
+    kColourGrey = 0xA0A0A0,
+    kColourDarkRed = 0x800000,
+    kColourNavy = 0x000080,
+    kColourBlue = 0x0000FF,
+    kColourRed = 0xFF0000,
 };
 
 using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,
@@ -116,10 +135,12 @@ int SetWaitCursor(int on);
 int MessagePopup(const char *title, const char *message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char *title, const char *message);
-// 1 an existing file was chosen, 2 a new name, 0 cancelled, negative on
-// failure.  buttonLabel: 0 "OK", 1 "Save", 2 "Select", 3 "Load".  A path
-// that would not fit in the target is refused with a message and the dialog
-// stays open.
+// What FileSelectPopup returns when it does not fail (failures are negative).
+enum FileSelection { kSelectionCancelled = 0, kSelectionExisting = 1, kSelectionNew = 2 };
+// The caption of the dialog's accepting button.
+enum ButtonLabel { kLabelOk = 0, kLabelSave = 1, kLabelSelect = 2, kLabelLoad = 3 };
+// A FileSelection or a failure.  A path that would not fit in the target is
+// refused with a message and the dialog stays open.
 template <std::size_t N>
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                     const char *fileTypeList, const char *title, int buttonLabel,
@@ -131,26 +152,32 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                                allowMakeDirectory, path, N);
 }
 
-// plot -1 deletes every plot; refresh 1 redraws at once.
+// kAllPlots deletes every plot; refresh 1 redraws at once.
+enum { kAllPlots = -1 };
 int DeleteGraphPlot(int panel, int control, int plot, int refresh);
-// axis 0 time (x), 1 y; mode 0 manual (min to max), 1 autoscale.  Odd
-// ranges still draw: reversed bounds are swapped, an empty range is widened,
-// and a logarithmic axis whose range reaches 0 or below starts at a
+enum Axis { kAxisTime = 0, kAxisY = 1 };
+enum ScalingMode { kScaleManual = 0, kScaleAuto = 1 };  // manual: min to max
+// Odd ranges still draw: reversed bounds are swapped, an empty range is
+// widened, and a logarithmic axis whose range reaches 0 or below starts at a
 // thousandth of its maximum.
 int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max);
 // Adds a plot of count points; the data are copied, and points with a value
-// that is not finite are left out.  Types: 1 int, 4 double, and they must
-// match the arrays.  Every plot style draws a thin line (5); point style 0
-// none; line style 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
-// Returns the plot handle.  However many plots pile up, a plot that
-// continues the previous one costs only its new points.
+// that is not finite are left out.  The types must match the arrays.  Every
+// plot style draws a thin line.  Returns the plot handle.  However many
+// plots pile up, a plot that continues the previous one costs only its new
+// points.
+enum DataType { kTypeInt = 1, kTypeDouble = 4 };
+enum { kPlotThinLine = 5 };
+enum { kPointNone = 0 };
+enum LineStyle { kLineSolid = 0, kLineDash = 1, kLineDot = 2, kLineDashDot = 3, kLineDashDotDot = 4 };
 template <typename X, typename Y>
 int PlotXY(int panel, int control, const X *x, const Y *y, int count, int xType, int yType,
            int plotStyle, int pointStyle, int lineStyle, int pointFrequency, int colour)
 {
     static_assert(std::is_same_v<X, int> || std::is_same_v<X, double>);
     static_assert(std::is_same_v<Y, int> || std::is_same_v<Y, double>);
-    if (xType != (std::is_same_v<X, int> ? 1 : 4) || yType != (std::is_same_v<Y, int> ? 1 : 4))
+    if (xType != (std::is_same_v<X, int> ? kTypeInt : kTypeDouble) ||
+        yType != (std::is_same_v<Y, int> ? kTypeInt : kTypeDouble))
         return kUiBadArgument;
     return rte::ui::plotXY(panel, control, x, y, count, xType, yType, plotStyle, pointStyle,
                            lineStyle, pointFrequency, colour);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
 #include "link/exchange.h"
@@ -26,12 +27,12 @@ static int whole(double seconds)
 
 void plotten()
 {
-    SetCtrlVal(state.main_panel, 8, 1);
+    SetCtrlVal(state.main_panel, kMainBusy, 1);
     state.t_elapsed = Timer() - state.t_start;
     abfragen();
     if (state.reading <= 0.0)
         state.log_allowed = 0;
-    SetCtrlVal(state.main_panel, 12, state.reading_text);
+    SetCtrlVal(state.main_panel, kMainReading, state.reading_text);
 
     int n = state.n_points;
     if (n < kHistory) {
@@ -55,24 +56,25 @@ void plotten()
             state.x_min = whole(state.x_max - 899 * settings.interval + 1);
             if (state.x_min < state.hist_time[0])
                 state.x_min = state.hist_time[0];
-            SetAxisScalingMode(state.main_panel, 5, 0, 0, state.x_min, state.x_max);
-            DeleteGraphPlot(state.main_panel, 5, -1, 1);
+            SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleManual, state.x_min,
+                               state.x_max);
+            DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
         }
-        SetCtrlAttribute(state.main_panel, 5, 1149, 1);
-        PlotXY(state.main_panel, 5, state.hist_time, state.hist_value, state.n_points, 1, 4, 5,
-               0, 0, 1, 0x0000FF);
+        SetCtrlAttribute(state.main_panel, kMainGraph, kAttrRefreshAtOnce, 1);
+        PlotXY(state.main_panel, kMainGraph, state.hist_time, state.hist_value, state.n_points, kTypeInt,
+               kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     }
     state.n_points = state.n_points + 1;
 
     if (state.recording != 0)
         aufzeichnen();
     Delay(0.05);
-    SetCtrlVal(state.main_panel, 8, 0);
+    SetCtrlVal(state.main_panel, kMainBusy, 0);
 }
 
 int timer2(int, int, int event, void *, int, int)
 {
-    if (event == 15 && state.running != 0)
+    if (event == kEventTick && state.running != 0)
         plotten();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "run/run_control.h"
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
 #include "link/serial_port.h"
@@ -11,7 +12,7 @@
 
 int m_run(int, int, int event, void *, int, int)
 {
-    if (event != 1)
+    if (event != kEventCommit)
         return 0;
     if (state.port_open == 0)
         ComOpen();
@@ -19,15 +20,15 @@ int m_run(int, int, int event, void *, int, int)
         return 0;
     faerben(1);
     speichern_starten();
-    SetCtrlAttribute(state.main_panel, 5, 1143, 0);
-    SetCtrlAttribute(state.main_panel, 5, 1142, 0);
-    SetCtrlAttribute(state.main_panel, 5, 1146, 1);
-    DeleteGraphPlot(state.main_panel, 5, -1, 1);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 0);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
+    SetCtrlAttribute(state.main_panel, kMainGraph, kAttrGrid, 1);
+    DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
     state.x_max = 100;
     state.x_min = 0;
     state.n_points = 0;
-    SetAxisScalingMode(state.main_panel, 5, 0, 0, 0.0, 100.0);
-    SetCtrlAttribute(state.main_panel, 18, 1270, settings.interval);
+    SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleManual, 0.0, 100.0);
+    SetCtrlAttribute(state.main_panel, kMainTimer, kAttrInterval, settings.interval);
     state.log_allowed = 1;
     log_auto();
     state.t_start = Timer();
@@ -40,7 +41,7 @@ int m_run(int, int, int event, void *, int, int)
 
 int m_stop(int, int, int event, void *, int, int)
 {
-    if (event == 1) {
+    if (event == kEventCommit) {
         state.running = 0;
         if (state.recording == 1)
             CloseFile(state.log_file);
@@ -52,10 +53,10 @@ int m_stop(int, int, int event, void *, int, int)
 
 void faerben(int running)
 {
-    SetCtrlAttribute(state.main_panel, 11, 500, running != 0 ? 1 : 0);
-    SetCtrlAttribute(state.main_panel, 12, 500, running != 0 ? 0 : 1);
-    SetCtrlAttribute(state.main_panel, 19, 500, running != 0 ? 1 : 0);
-    SetMenuBarAttribute(state.menu_bar, 2, 500, running != 0 ? 1 : 0);
-    SetCtrlAttribute(state.main_panel, 10, 880, running != 0 ? 0xA0A0A0 : 0x008000);
-    SetCtrlAttribute(state.main_panel, 9, 880, running != 0 ? 0x800000 : 0xA0A0A0);
+    SetCtrlAttribute(state.main_panel, kMainOpenFile, kAttrDimmed, running != 0 ? 1 : 0);
+    SetCtrlAttribute(state.main_panel, kMainReading, kAttrDimmed, running != 0 ? 0 : 1);
+    SetCtrlAttribute(state.main_panel, kMainQuantity, kAttrDimmed, running != 0 ? 1 : 0);
+    SetMenuBarAttribute(state.menu_bar, kMainRestoreItem, kAttrDimmed, running != 0 ? 1 : 0);
+    SetCtrlAttribute(state.main_panel, kMainStart, kAttrColour, running != 0 ? kColourGrey : kColourGreen);
+    SetCtrlAttribute(state.main_panel, kMainStop, kAttrColour, running != 0 ? kColourDarkRed : kColourGrey);
 }

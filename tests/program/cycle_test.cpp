@@ -2,8 +2,10 @@
 // and what the graph is given, driven by a clock the test sets.
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
+#include "rte/userint.h"
 #include "run/cycle.h"
 #include "tests/program/program_fixture.h"
 
@@ -30,7 +32,7 @@ protected:
     }
     void expectWindow(double min, double max)
     {
-        const auto axis = graphAxis(state.main_panel, 5, 0);
+        const auto axis = graphAxis(state.main_panel, kMainGraph, kAxisTime);
         EXPECT_EQ(axis.min, min);
         EXPECT_EQ(axis.max, max);
         EXPECT_FALSE(axis.autoscale);
@@ -42,19 +44,19 @@ TEST_F(Cycle, TheFirstTwoReadingsAreStoredAndTheThirdCycleDrawsThem)
     run(1.0);
     EXPECT_EQ(state.n_points, 1);
     EXPECT_EQ(state.hist_time[0], 0);
-    EXPECT_EQ(plotCount(state.main_panel, 5), 0);
+    EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 0);
     tickAt(1.5);
     EXPECT_EQ(state.n_points, 2);
     EXPECT_EQ(state.hist_time[1], 1);
-    EXPECT_EQ(plotCount(state.main_panel, 5), 0);
+    EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 0);
     tickAt(2.9);
-    EXPECT_EQ(plotCount(state.main_panel, 5), 1);
+    EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 1);
     const auto drawn = lastPlotPoints();
     ASSERT_EQ(drawn.size(), 2u);
     EXPECT_EQ(drawn[0], std::make_pair(0.0, state.hist_value[0]));
     EXPECT_EQ(drawn[1], std::make_pair(1.0, state.hist_value[1]));
     expectWindow(0, 100);
-    EXPECT_EQ(controlInt(8), 0) << "busy indicator after the cycle";
+    EXPECT_EQ(controlInt(kMainBusy), 0) << "busy indicator after the cycle";
 }
 
 TEST_F(Cycle, TheWindowMovesOnlyOnceTheTimeHasPassedItsEnd)
@@ -69,11 +71,11 @@ TEST_F(Cycle, TheWindowMovesOnlyOnceTheTimeHasPassedItsEnd)
         tickAt(1);
         tickAt(100);  // equal to the end: no move
         expectWindow(0, 100);
-        EXPECT_EQ(plotCount(state.main_panel, 5), 1);
+        EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 1);
         tickAt(100.5);
         expectWindow(row.min, row.max);
-        EXPECT_EQ(plotCount(state.main_panel, 5), 1) << "plots deleted when the window moved";
-        rte::testing::operate(state.main_panel, 9);
+        EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 1) << "plots deleted when the window moved";
+        rte::testing::operate(state.main_panel, kMainStop);
     }
 }
 
@@ -82,11 +84,11 @@ TEST_F(Cycle, BelowATenthOfASecondEveryLateCycleRedrawsAlone)
     run(0.05);
     for (double t = 1; t < 5; t++)
         tickAt(t);
-    EXPECT_EQ(plotCount(state.main_panel, 5), 3);
+    EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 3);
     for (double t = 101; t < 105; t++) {
         tickAt(t);
         expectWindow(56, 100);  // 100 - 899 * 0.05 + 1, above the oldest time
-        EXPECT_EQ(plotCount(state.main_panel, 5), 1);
+        EXPECT_EQ(plotCount(state.main_panel, kMainGraph), 1);
     }
 }
 
@@ -120,7 +122,7 @@ TEST_F(Cycle, AnAutoscaledAxisShowsEveryDrawnReading)
         tickAt(k);
         rte::testing::waitUntil([] { return false; }, 0.2);
     }
-    const auto y = rte::testing::graphView(state.main_panel, 5, 1);
+    const auto y = rte::testing::graphView(state.main_panel, kMainGraph, kAxisY);
     EXPECT_TRUE(y.following);
     for (int i = 0; i < state.n_points - 1; i++) {
         EXPECT_GE(state.hist_value[i], y.min);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "link/exchange.h"
 #include "link/reading_text.h"
@@ -147,12 +148,12 @@ TEST_F(Exchange, OtherQuantitiesAskForOxygenAndShowAFixedText)
 
 TEST_F(Exchange, ChoosingAQuantityShowsZeroInItsForm)
 {
-    rte::testing::selectItem(state.main_panel, 19, 2);  // temperature
+    rte::testing::selectItem(state.main_panel, kMainQuantity, 2);  // temperature
     EXPECT_EQ(settings.mode, 3);
     EXPECT_EQ(state.reading, 0.0);
-    EXPECT_EQ(controlText(12), "        0.0 \xB0" "C    ");
-    rte::testing::selectItem(state.main_panel, 19, 0);
-    EXPECT_EQ(controlText(12), " 0.0000e+00 ppm O2");
+    EXPECT_EQ(controlText(kMainReading), "        0.0 \xB0" "C    ");
+    rte::testing::selectItem(state.main_panel, kMainQuantity, 0);
+    EXPECT_EQ(controlText(kMainReading), " 0.0000e+00 ppm O2");
 }
 
 double processorSeconds()

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/callbacks.h"
+#include "app/panel_ids.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
@@ -62,15 +63,15 @@ void ProgramTest::startProgram(const std::vector<std::string> &simOptions)
 
 void ProgramTest::startRun(const std::string &path)
 {
-    rte::testing::queueFileSelect(path.empty() ? 0 : 2, path);
-    rte::testing::operate(state.main_panel, 10);
+    rte::testing::queueFileSelect(path.empty() ? kSelectionCancelled : kSelectionNew, path);
+    rte::testing::operate(state.main_panel, kMainStart);
     ASSERT_EQ(state.running, 1);
 }
 
 void ProgramTest::tickAt(double t)
 {
     now = t;
-    timer2(state.main_panel, 18, 15, nullptr, 0, 0);
+    timer2(state.main_panel, kMainTimer, kEventTick, nullptr, 0, 0);
 }
 
 std::string ProgramTest::controlText(int control)
@@ -122,6 +123,6 @@ int main(int argc, char **argv)
 namespace program_test {
 std::vector<std::pair<double, double>> ProgramTest::lastPlotPoints()
 {
-    return rte::testing::plotPoints(state.main_panel, 5, rte::testing::lastPlot(state.main_panel, 5));
+    return rte::testing::plotPoints(state.main_panel, kMainGraph, rte::testing::lastPlot(state.main_panel, kMainGraph));
 }
 }  // namespace program_test

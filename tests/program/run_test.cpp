@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QWidget>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/userint.h"
 #include "rte/testing.h"
@@ -33,9 +34,9 @@ protected:
     }
     void expectPresentation(bool running)
     {
-        EXPECT_EQ(dimmed(11), running);
-        EXPECT_EQ(dimmed(12), !running);
-        EXPECT_EQ(dimmed(19), running);
+        EXPECT_EQ(dimmed(kMainOpenFile), running);
+        EXPECT_EQ(dimmed(kMainReading), !running);
+        EXPECT_EQ(dimmed(kMainQuantity), running);
         const auto colour = [this](int control) {
             return rte::testing::widget(state.main_panel, control)
                 ->palette()
@@ -43,8 +44,8 @@ protected:
                 .rgb() &
                    0xFFFFFF;
         };
-        EXPECT_EQ(colour(10), running ? 0xA0A0A0u : 0x008000u);
-        EXPECT_EQ(colour(9), running ? 0x800000u : 0xA0A0A0u);
+        EXPECT_EQ(colour(kMainStart), static_cast<unsigned>(running ? kColourGrey : kColourGreen));
+        EXPECT_EQ(colour(kMainStop), static_cast<unsigned>(running ? kColourDarkRed : kColourGrey));
     }
 };
 
@@ -54,10 +55,10 @@ TEST_F(Run, ARecordedRunWritesOneLinePerCycleAndStopEndsIt)
     settings.interval = 0.5;
     startRun(path);
     expectPresentation(true);
-    EXPECT_EQ(controlText(17), path);
+    EXPECT_EQ(controlText(kMainFile), path);
     for (int k = 1; k < 300; k++)
         tickAt(0.5 * k + 0.01);
-    operate(state.main_panel, 9);
+    operate(state.main_panel, kMainStop);
     EXPECT_EQ(state.running, 0);
     EXPECT_EQ(state.recording, 0);
     expectPresentation(false);
@@ -79,9 +80,9 @@ TEST_F(Run, ARecordedRunWritesOneLinePerCycleAndStopEndsIt)
 TEST_F(Run, StartingTwiceTakesNoExtraReading)
 {
     startRun();
-    EXPECT_EQ(controlText(17), "no file");
+    EXPECT_EQ(controlText(kMainFile), "no file");
     const long queries = sim->status().queries;
-    operate(state.main_panel, 10);
+    operate(state.main_panel, kMainStart);
     EXPECT_EQ(sim->status().queries, queries);
     EXPECT_EQ(state.n_points, 1);
 }
@@ -92,33 +93,33 @@ TEST_F(Run, TheRecordingFileDialog)
     std::ofstream(existing) << " 0.0\t1.0e+00 \n 1.0\t2.0e+00 \n";
 
     // Existing, answer no: the dialog comes back; then cancelled.
-    queueFileSelect(1, existing);
+    queueFileSelect(kSelectionExisting, existing);
     queueConfirm(0);
-    queueFileSelect(0, "");
-    operate(state.main_panel, 10);
+    queueFileSelect(kSelectionCancelled, "");
+    operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.recording, 0);
-    EXPECT_EQ(controlText(17), "no file");
+    EXPECT_EQ(controlText(kMainFile), "no file");
     EXPECT_EQ(readLines(existing).size(), 2u) << "declined file untouched";
-    operate(state.main_panel, 9);
+    operate(state.main_panel, kMainStop);
 
     // Existing, answer yes: emptied and recorded afresh.
-    queueFileSelect(1, existing);
+    queueFileSelect(kSelectionExisting, existing);
     queueConfirm(1);
-    operate(state.main_panel, 10);
+    operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.recording, 1);
     tickAt(1.0);
-    operate(state.main_panel, 9);
+    operate(state.main_panel, kMainStop);
     EXPECT_EQ(readLines(existing).size(), 2u);
     EXPECT_EQ(readLines(existing)[0].substr(0, 5), " 0.0\t");
 
     // A file that cannot be opened: the operator is told, the run goes on.
     rte::testing::clearPopups();
-    queueFileSelect(2, dir.file("no-such-folder/run.dat"));
+    queueFileSelect(kSelectionNew, dir.file("no-such-folder/run.dat"));
     queueMessageAck();
-    operate(state.main_panel, 10);
+    operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.running, 1);
     EXPECT_EQ(state.recording, 0);
-    EXPECT_EQ(controlText(17), "no file");
+    EXPECT_EQ(controlText(kMainFile), "no file");
     ASSERT_EQ(popupLog().size(), 2u);
     EXPECT_NE(popupLog()[1].find("no-such-folder/run.dat"), std::string::npos);
 }
@@ -127,7 +128,7 @@ TEST_F(Run, AFailedWriteIsShownAtOnceAndTheRunGoesOn)
 {
     startRun("/dev/full");
     EXPECT_EQ(state.recording, 1);
-    EXPECT_EQ(controlText(17).rfind("NOT RECORDED", 0), 0u) << controlText(17);
+    EXPECT_EQ(controlText(kMainFile).rfind("NOT RECORDED", 0), 0u) << controlText(kMainFile);
     tickAt(1.0);
     EXPECT_EQ(state.running, 1);
     EXPECT_EQ(state.n_points, 2);
@@ -140,21 +141,21 @@ TEST_F(Run, APortChangeDuringARecordedRun)
     tickAt(1.0);
 
     // The same number: closed, opened again, and the run goes on.
-    rte::testing::activateMenuItem(state.menu_bar, 1);
+    rte::testing::activateMenuItem(state.menu_bar, kMainSerialPortItem);
     EXPECT_TRUE(rte::testing::panelVisible(state.com_panel));
-    operate(state.com_panel, 3);
+    operate(state.com_panel, kPortOk);
     EXPECT_FALSE(rte::testing::panelVisible(state.com_panel));
     EXPECT_EQ(state.running, 1);
     EXPECT_EQ(state.port_open, 1);
     tickAt(2.0);
     EXPECT_EQ(readLines(path).size(), 3u);
-    EXPECT_NE(controlText(12), "NO CONNECTION");
+    EXPECT_NE(controlText(kMainReading), "NO CONNECTION");
 
     // A number that does not open: told, then the run and the file end.
-    rte::testing::activateMenuItem(state.menu_bar, 1);
-    rte::testing::typeInto(state.com_panel, 2, "99");
+    rte::testing::activateMenuItem(state.menu_bar, kMainSerialPortItem);
+    rte::testing::typeInto(state.com_panel, kPortNumber, "99");
     queueMessageAck();
-    operate(state.com_panel, 3);
+    operate(state.com_panel, kPortOk);
     EXPECT_EQ(popupLog().back(), "|COM port cannot be opened !");
     EXPECT_EQ(settings.com_port, 99);
     EXPECT_EQ(state.port_open, 0);
@@ -165,11 +166,11 @@ TEST_F(Run, APortChangeDuringARecordedRun)
     EXPECT_EQ(readLines(path).size(), 3u);
 
     // The next start tries the stored number again and shows the panel.
-    operate(state.main_panel, 10);
+    operate(state.main_panel, kMainStart);
     EXPECT_EQ(state.running, 0);
     EXPECT_TRUE(rte::testing::panelVisible(state.com_panel));
     int shown = 0;
-    GetCtrlVal(state.com_panel, 2, shown);
+    GetCtrlVal(state.com_panel, kPortNumber, shown);
     EXPECT_EQ(shown, 99);
     HidePanel(state.com_panel);
 }

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -48,8 +49,8 @@ TEST_F(Scaling, TheRulesOfTheLogarithmicAxis)
         settings.y_min = row.y_min;
         settings.y_max = row.y_max;
         settings.log_scale = 1;
-        SetCtrlVal(state.main_panel, 6, 1);
-        SetCtrlVal(state.main_panel, 2, row.y_min);
+        SetCtrlVal(state.main_panel, kMainLogScale, 1);
+        SetCtrlVal(state.main_panel, kMainYMin, row.y_min);
         state.log_allowed = row.allowed;
         log_auto();
         if (std::isnan(row.y_min_after)) {
@@ -59,12 +60,12 @@ TEST_F(Scaling, TheRulesOfTheLogarithmicAxis)
         }
         EXPECT_EQ(state.log_allowed, row.allowed_after);
         EXPECT_EQ(settings.log_scale, row.log_after);
-        EXPECT_EQ(controlInt(6), row.log_after);
-        const auto axis = rte::testing::graphAxis(state.main_panel, 5, 1);
+        EXPECT_EQ(controlInt(kMainLogScale), row.log_after);
+        const auto axis = rte::testing::graphAxis(state.main_panel, kMainGraph, kAxisY);
         EXPECT_EQ(axis.logarithmic, row.log_after == 1);
         EXPECT_EQ(axis.autoscale, row.autoscale != 0);
         double shown = 99;
-        GetCtrlVal(state.main_panel, 2, shown);
+        GetCtrlVal(state.main_panel, kMainYMin, shown);
         if (!std::isnan(row.y_min)) {
             EXPECT_EQ(shown, row.y_min) << "the entry keeps what it showed";
             // A logarithmic axis from 0 or a reversed range is drawn as the
@@ -78,26 +79,26 @@ TEST_F(Scaling, TheRulesOfTheLogarithmicAxis)
 
 TEST_F(Scaling, ACommitReadsTheControlsAndSetsTheInterval)
 {
-    rte::testing::typeInto(state.main_panel, 3, "2.5");
+    rte::testing::typeInto(state.main_panel, kMainInterval, "2.5");
     EXPECT_EQ(settings.interval, 2.5);
-    EXPECT_EQ(rte::testing::timerInterval(state.main_panel, 18), 2.5);
-    rte::testing::operate(state.main_panel, 7);  // autoscale off
+    EXPECT_EQ(rte::testing::timerInterval(state.main_panel, kMainTimer), 2.5);
+    rte::testing::operate(state.main_panel, kMainAutoscale);  // autoscale off
     EXPECT_EQ(settings.autoscale, 0);
-    rte::testing::typeInto(state.main_panel, 4, "50");
+    rte::testing::typeInto(state.main_panel, kMainYMax, "50");
     EXPECT_EQ(settings.y_max, 50.0);
     EXPECT_EQ(settings.y_min, 0.1) << "fixed range from 0";
-    const auto axis = rte::testing::graphAxis(state.main_panel, 5, 1);
+    const auto axis = rte::testing::graphAxis(state.main_panel, kMainGraph, kAxisY);
     EXPECT_FALSE(axis.autoscale);
     EXPECT_EQ(axis.max, 50.0);
 }
 
 TEST_F(Scaling, AnIntervalThatIsNotPositiveIsNotTaken)
 {
-    rte::testing::typeInto(state.main_panel, 3, "2");
+    rte::testing::typeInto(state.main_panel, kMainInterval, "2");
     for (const char *typed : {"0", "-1", "nan"}) {
-        rte::testing::typeInto(state.main_panel, 3, typed);
+        rte::testing::typeInto(state.main_panel, kMainInterval, typed);
         EXPECT_GT(settings.interval, 0.0) << typed;
-        EXPECT_EQ(rte::testing::timerInterval(state.main_panel, 18), settings.interval);
+        EXPECT_EQ(rte::testing::timerInterval(state.main_panel, kMainTimer), settings.interval);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/callbacks.h"
+#include "app/panel_ids.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -91,15 +92,16 @@ TEST_F(Startup, FirstStartWithoutSettingsOrPort)
 {
     setenv("RTE_COM1", "/nonexistent/analyser", 1);
     EXPECT_EXIT(runProgram([] {
-                    require(ctrlDouble(3) == 1.0 && ctrlDouble(2) == 0.0 && ctrlDouble(4) == 10.0,
+                    require(ctrlDouble(kMainInterval) == 1.0 && ctrlDouble(kMainYMin) == 0.0 &&
+                                ctrlDouble(kMainYMax) == 10.0,
                             "default interval and y range shown");
-                    require(ctrlInt(state.main_panel, 7) == 1 &&
-                                ctrlInt(state.main_panel, 19) == 1 &&
-                                ctrlInt(state.main_panel, 6) == 0,
+                    require(ctrlInt(state.main_panel, kMainAutoscale) == 1 &&
+                                ctrlInt(state.main_panel, kMainQuantity) == 1 &&
+                                ctrlInt(state.main_panel, kMainLogScale) == 0,
                             "default switches and quantity shown");
                     require(state.port_open == 0, "no port");
                     require(panelVisible(state.com_panel), "port panel shown");
-                    require(ctrlInt(state.com_panel, 2) == 1, "port panel shows port 1");
+                    require(ctrlInt(state.com_panel, kPortNumber) == 1, "port panel shows port 1");
                 }),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(readFile(settingsPath()), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n");
@@ -112,31 +114,32 @@ TEST_F(Startup, StoredSettingsTheInfoPanelAndRestoringSettings)
     const std::string stored = " 7 2.500000 0 2 1 -1.000000 50.000000  Kv_2014\n";
     std::ofstream(settingsPath()) << stored;
     EXPECT_EXIT(runProgram([] {
-                    require(ctrlDouble(3) == 2.5 && ctrlDouble(2) == -1.0 && ctrlDouble(4) == 50.0,
+                    require(ctrlDouble(kMainInterval) == 2.5 && ctrlDouble(kMainYMin) == -1.0 &&
+                                ctrlDouble(kMainYMax) == 50.0,
                             "stored interval and y range shown");
-                    require(ctrlInt(state.main_panel, 7) == 0 &&
-                                ctrlInt(state.main_panel, 19) == 2 &&
-                                ctrlInt(state.main_panel, 6) == 1,
+                    require(ctrlInt(state.main_panel, kMainAutoscale) == 0 &&
+                                ctrlInt(state.main_panel, kMainQuantity) == 2 &&
+                                ctrlInt(state.main_panel, kMainLogScale) == 1,
                             "stored switches and quantity shown");
                     require(state.port_open == 1 && !panelVisible(state.com_panel),
                             "stored port opened");
                     char shown[512];
-                    GetCtrlVal(state.info_panel, 3, shown);
+                    GetCtrlVal(state.info_panel, kInfoSettingsFile, shown);
                     require(shown == "Settings file: " + settingsPath(),
                             "the info panel names the settings file");
                     for (int i = 0; i < 3; i++) {
-                        operate(state.main_panel, 13);
+                        operate(state.main_panel, kMainAbout);
                         require(panelVisible(state.info_panel), "info panel shown");
                         closePanel(state.info_panel);
                         require(!panelVisible(state.info_panel), "info panel hidden");
                     }
                     // Typed but not committed: restoring puts the stored
                     // values back and leaves the switches alone.
-                    typeInto(state.main_panel, 3, "9", false);
-                    SetCtrlVal(state.main_panel, 6, 0);
-                    activateMenuItem(state.menu_bar, 2);
-                    require(ctrlDouble(3) == 2.5, "stored value back");
-                    require(ctrlInt(state.main_panel, 6) == 0, "log switch left alone");
+                    typeInto(state.main_panel, kMainInterval, "9", false);
+                    SetCtrlVal(state.main_panel, kMainLogScale, 0);
+                    activateMenuItem(state.menu_bar, kMainRestoreItem);
+                    require(ctrlDouble(kMainInterval) == 2.5, "stored value back");
+                    require(ctrlInt(state.main_panel, kMainLogScale) == 0, "log switch left alone");
                 }),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(readFile(settingsPath()), stored);
@@ -149,11 +152,11 @@ TEST_F(Startup, ClosingDuringARecordedRunKeepsEveryLine)
     setenv("RTE_COM1", sim.linkPath().c_str(), 1);
     const std::string path = dir.file("run.dat");
     EXPECT_EXIT(runProgram([&path] {
-                    queueFileSelect(2, path);
-                    operate(state.main_panel, 10);
+                    queueFileSelect(kSelectionNew, path);
+                    operate(state.main_panel, kMainStart);
                     require(state.running == 1 && state.recording == 1, "recorded run");
                     for (int i = 0; i < 3; i++)
-                        timer2(state.main_panel, 18, 15, nullptr, 0, 0);
+                        timer2(state.main_panel, kMainTimer, kEventTick, nullptr, 0, 0);
                 }),
                 ::testing::ExitedWithCode(0), "");
     std::istringstream lines(readFile(path));

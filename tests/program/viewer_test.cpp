@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -28,8 +29,8 @@ protected:
     // Draws the file as the operator does and returns the points drawn.
     std::vector<std::pair<double, double>> view(const std::string &path)
     {
-        rte::testing::queueFileSelect(1, path);
-        rte::testing::operate(state.main_panel, 11);
+        rte::testing::queueFileSelect(kSelectionExisting, path);
+        rte::testing::operate(state.main_panel, kMainOpenFile);
         return lastPlotPoints();
     }
 };
@@ -59,9 +60,9 @@ TEST_F(Viewer, FilesAsOperatorsHaveThem)
         SCOPED_TRACE(row.what);
         const std::string path = write(row.bytes);
         EXPECT_EQ(view(path), row.points);
-        EXPECT_EQ(controlText(17), path);
-        EXPECT_EQ(controlInt(7), 1);
-        EXPECT_EQ(rte::testing::plotCount(state.main_panel, 5), 1);
+        EXPECT_EQ(controlText(kMainFile), path);
+        EXPECT_EQ(controlInt(kMainAutoscale), 1);
+        EXPECT_EQ(rte::testing::plotCount(state.main_panel, kMainGraph), 1);
     }
 }
 
@@ -121,11 +122,11 @@ TEST_F(Viewer, OnlyTheValuesReadLastForAPointDecideTheLogarithmicAxis)
 
 TEST_F(Viewer, NothingChangesUnlessAnExistingFileIsChosen)
 {
-    SetCtrlVal(state.main_panel, 17, "before");
-    for (int result : {0, 2, -1}) {
+    SetCtrlVal(state.main_panel, kMainFile, "before");
+    for (int result : {int{kSelectionCancelled}, int{kSelectionNew}, -1}) {
         rte::testing::queueFileSelect(result, dir.file("x.dat"));
-        rte::testing::operate(state.main_panel, 11);
-        EXPECT_EQ(controlText(17), "before");
+        rte::testing::operate(state.main_panel, kMainOpenFile);
+        EXPECT_EQ(controlText(kMainFile), "before");
     }
 }
 
@@ -134,9 +135,9 @@ TEST_F(Viewer, AFileGoneBeforeItIsReadYieldsNoPoints)
     settings.autoscale = 0;
     const auto points = view(dir.file("vanished.dat"));
     EXPECT_TRUE(points.empty());
-    EXPECT_EQ(controlText(17), dir.file("vanished.dat"));
+    EXPECT_EQ(controlText(kMainFile), dir.file("vanished.dat"));
     EXPECT_EQ(state.log_allowed, 1);
-    EXPECT_EQ(controlInt(7), 1);
+    EXPECT_EQ(controlInt(kMainAutoscale), 1);
     EXPECT_EQ(settings.autoscale, 0) << "the setting keeps its value";
 }
 

@@ -10,8 +10,10 @@
 #include <iterator>
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
+#include "rte/userint.h"
 #include "tests/reliability/recording.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simulated_analyser.h"
@@ -60,10 +62,10 @@ TEST(KilledRecording, LeavesOnlyCompleteLinesThatTheViewerDrawsAll)
         ASSERT_LT(recording.lines.size(), 999u) << "beyond what the viewer draws unthinned";
         ASSERT_LT(fileSize(path), 20000) << "large enough for the viewer to thin it";
 
-        rte::testing::queueFileSelect(1, path);
-        rte::testing::operate(state.main_panel, 11);
-        const auto drawn = rte::testing::plotPoints(state.main_panel, 5,
-                                                    rte::testing::lastPlot(state.main_panel, 5));
+        rte::testing::queueFileSelect(kSelectionExisting, path);
+        rte::testing::operate(state.main_panel, kMainOpenFile);
+        const auto drawn = rte::testing::plotPoints(state.main_panel, kMainGraph,
+                                                    rte::testing::lastPlot(state.main_panel, kMainGraph));
         ASSERT_EQ(drawn.size(), recording.lines.size());
         for (std::size_t i = 0; i < drawn.size(); ++i) {
             EXPECT_EQ(drawn[i].first, recording.lines[i].time) << "point " << i;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "app/callbacks.h"
+#include "app/panel_ids.h"
 #include "app/shell.h"
 #include "app/state.h"
 #include "link/serial_port.h"
@@ -48,8 +49,8 @@ bool connectAnalyser(const std::string &link, double interval)
 
 bool startRecordedRun(const std::string &path)
 {
-    rte::testing::queueFileSelect(2, path);
-    rte::testing::operate(state.main_panel, 10);
+    rte::testing::queueFileSelect(kSelectionNew, path);
+    rte::testing::operate(state.main_panel, kMainStart);
     return state.running == 1 && state.recording == 1;
 }
 
@@ -58,14 +59,14 @@ bool startRecordedRunOnHeldClock(const std::string &path)
     g_now = 0.0;
     rte::testing::setClock(heldClock);
     const bool started = startRecordedRun(path);
-    SetCtrlAttribute(state.main_panel, 18, 1270, 86400.0);
+    SetCtrlAttribute(state.main_panel, kMainTimer, kAttrInterval, 86400.0);
     return started;
 }
 
 void tickAt(double t)
 {
     g_now = t;
-    timer2(state.main_panel, 18, 15, nullptr, 0, 0);
+    timer2(state.main_panel, kMainTimer, kEventTick, nullptr, 0, 0);
     QCoreApplication::processEvents();
 }
 
@@ -79,7 +80,7 @@ std::string controlText(int control)
 double newestDrawnTime()
 {
     const auto points =
-        rte::testing::plotPoints(state.main_panel, 5, rte::testing::lastPlot(state.main_panel, 5));
+        rte::testing::plotPoints(state.main_panel, kMainGraph, rte::testing::lastPlot(state.main_panel, kMainGraph));
     return points.empty() ? -1.0 : points.back().first;
 }
 

@@ -29,6 +29,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -86,10 +87,10 @@ int runCycles(const std::string &file, int cycles)
     std::string report;
     for (int k = 1; k < cycles; ++k) {
         tickAt(k);
-        report += std::to_string(k) + '\t' + controlText(17) + '\t' + controlText(12) + '\t' +
+        report += std::to_string(k) + '\t' + controlText(kMainFile) + '\t' + controlText(kMainReading) + '\t' +
                   std::to_string(newestDrawnTime()) + '\n';
     }
-    rte::testing::operate(state.main_panel, 9);
+    rte::testing::operate(state.main_panel, kMainStop);
     liftFileSizeLimit();
     std::printf("%spid %d\ndone\n", report.c_str(), static_cast<int>(::getpid()));
     std::fflush(stdout);

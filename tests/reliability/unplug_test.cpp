@@ -7,6 +7,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "tests/reliability/program_driver.h"
@@ -20,7 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool realReading() { return controlText(12).find("ppm") != std::string::npos; }
+bool realReading() { return controlText(kMainReading).find("ppm") != std::string::npos; }
 
 class UnpluggedAnalyser : public ::testing::Test {
 protected:
@@ -28,7 +29,7 @@ protected:
     // is the real one again, however this test ends.
     void TearDown() override
     {
-        rte::testing::operate(state.main_panel, 9);
+        rte::testing::operate(state.main_panel, kMainStop);
         rte::testing::setClock(nullptr);
     }
 };
@@ -52,7 +53,7 @@ TEST_F(UnpluggedAnalyser, TheRecordedRunGoesOnAndReadsAgainOnceItIsBack)
     analyser.hangUp();
     for (int k = 0; k < 5; ++k) {
         tick();
-        EXPECT_EQ(controlText(12), "NO CONNECTION");
+        EXPECT_EQ(controlText(kMainReading), "NO CONNECTION");
         const Recording recording = readRecording(path);
         ASSERT_EQ(recording.lines.size(), static_cast<std::size_t>(cycles)) << recording.fault;
         EXPECT_EQ(recording.lines.back().value, 0.0);
@@ -65,12 +66,12 @@ TEST_F(UnpluggedAnalyser, TheRecordedRunGoesOnAndReadsAgainOnceItIsBack)
             return realReading();
         },
         60s);
-    ASSERT_TRUE(readsAgain) << "still " << controlText(12) << " after " << cycles - pulled
+    ASSERT_TRUE(readsAgain) << "still " << controlText(kMainReading) << " after " << cycles - pulled
                             << " cycles since the analyser was pulled";
     const int back = cycles - 1;
     for (int k = 0; k < 3; ++k)
         tick();
-    rte::testing::operate(state.main_panel, 9);
+    rte::testing::operate(state.main_panel, kMainStop);
 
     const Recording recording = readRecording(path);
     EXPECT_EQ(recording.fault, "");

@@ -1,5 +1,6 @@
 // Values, commits and attributes of the controls, operated through the real
 // widgets.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -32,15 +33,15 @@ protected:
     void TearDown() override
     {
         reset();
-        SetCtrlVal(mainPanel, 3, 1.0);
-        SetCtrlVal(mainPanel, 2, 0.0);
-        SetCtrlVal(mainPanel, 4, 100.0);
-        SetCtrlVal(mainPanel, 7, 0);
-        SetCtrlVal(mainPanel, 19, 1);
-        SetCtrlVal(mainPanel, 12, "");
-        SetCtrlVal(mainPanel, 17, "no file");
-        SetCtrlAttribute(mainPanel, 11, 500, 0);
-        SetMenuBarAttribute(menuBar, 2, 500, 0);
+        SetCtrlVal(mainPanel, kMainInterval, 1.0);
+        SetCtrlVal(mainPanel, kMainYMin, 0.0);
+        SetCtrlVal(mainPanel, kMainYMax, 100.0);
+        SetCtrlVal(mainPanel, kMainAutoscale, 0);
+        SetCtrlVal(mainPanel, kMainQuantity, 1);
+        SetCtrlVal(mainPanel, kMainReading, "");
+        SetCtrlVal(mainPanel, kMainFile, "no file");
+        SetCtrlAttribute(mainPanel, kMainOpenFile, kAttrDimmed, 0);
+        SetMenuBarAttribute(menuBar, kMainRestoreItem, kAttrDimmed, 0);
         HidePanel(comPanel);
         HidePanel(infoPanel);
     }
@@ -53,9 +54,10 @@ TEST_F(Controls, NumbersRoundTrip)
         int control;
         double value;
     } cases[] = {
-        {&mainPanel, 3, 2.5}, {&mainPanel, 3, 0.05},    {&mainPanel, 2, -1.25e-3}, {&mainPanel, 4, 123456.789},
-        {&mainPanel, 7, 1},   {&mainPanel, 6, 1},       {&mainPanel, 6, 0},        {&mainPanel, 8, 1},
-        {&mainPanel, 19, 3},  {&comPanel, 2, 17},
+        {&mainPanel, kMainInterval, 2.5},  {&mainPanel, kMainInterval, 0.05}, {&mainPanel, kMainYMin, -1.25e-3},
+        {&mainPanel, kMainYMax, 123456.789}, {&mainPanel, kMainAutoscale, 1}, {&mainPanel, kMainLogScale, 1},
+        {&mainPanel, kMainLogScale, 0},    {&mainPanel, kMainBusy, 1},        {&mainPanel, kMainQuantity, 3},
+        {&comPanel, kPortNumber, 17},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.control);
@@ -67,101 +69,101 @@ TEST_F(Controls, NumbersRoundTrip)
         ASSERT_EQ(GetCtrlVal(*c.panel, c.control, i), 0);
         EXPECT_EQ(i, static_cast<int>(c.value));
     }
-    SetCtrlVal(mainPanel, 8, 0);
-    SetCtrlVal(mainPanel, 6, 0);
+    SetCtrlVal(mainPanel, kMainBusy, 0);
+    SetCtrlVal(mainPanel, kMainLogScale, 0);
 }
 
 TEST_F(Controls, EntriesKeepTheirRange)
 {
-    SetCtrlVal(mainPanel, 3, 0.0);
+    SetCtrlVal(mainPanel, kMainInterval, 0.0);
     double interval = 0;
-    GetCtrlVal(mainPanel, 3, interval);
+    GetCtrlVal(mainPanel, kMainInterval, interval);
     EXPECT_GT(interval, 0);
-    SetCtrlVal(comPanel, 2, 999);
+    SetCtrlVal(comPanel, kPortNumber, 999);
     int port = 0;
-    GetCtrlVal(comPanel, 2, port);
+    GetCtrlVal(comPanel, kPortNumber, port);
     EXPECT_EQ(port, 256);
 }
 
 TEST_F(Controls, TextIsWindows1252AtTheInterface)
 {
-    ASSERT_EQ(SetCtrlVal(mainPanel, 12, "21.5 \xB0" "C"), 0);
-    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, 12))->text(), QString::fromUtf8("21.5 \u00b0C"));
+    ASSERT_EQ(SetCtrlVal(mainPanel, kMainReading, "21.5 \xB0" "C"), 0);
+    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainReading))->text(), QString::fromUtf8("21.5 \u00b0C"));
     std::string all;
     for (int b = 1; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    SetCtrlVal(mainPanel, 17, all.c_str());
+    SetCtrlVal(mainPanel, kMainFile, all.c_str());
     char back[300];
-    ASSERT_EQ(GetCtrlVal(mainPanel, 17, back), 0);
+    ASSERT_EQ(GetCtrlVal(mainPanel, kMainFile, back), 0);
     EXPECT_EQ(std::string(back), all);
-    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, 17))->text().at(0x80 - 1), QChar(0x20AC));
+    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainFile))->text().at(0x80 - 1), QChar(0x20AC));
 }
 
 TEST_F(Controls, TextIsCutToTheTarget)
 {
-    SetCtrlVal(mainPanel, 17, "no file at all");
+    SetCtrlVal(mainPanel, kMainFile, "no file at all");
     char small[5] = "xxxx";
-    ASSERT_EQ(GetCtrlVal(mainPanel, 17, small), 0);
+    ASSERT_EQ(GetCtrlVal(mainPanel, kMainFile, small), 0);
     EXPECT_STREQ(small, "no f");
 }
 
 TEST_F(Controls, WrongHandlesAndKindsAreRefused)
 {
-    EXPECT_EQ(SetCtrlVal(999, 3, 1), kUiBadHandle);
+    EXPECT_EQ(SetCtrlVal(999, kMainInterval, 1), kUiBadHandle);
     EXPECT_EQ(SetCtrlVal(mainPanel, 99, 1), kUiBadHandle);
-    EXPECT_EQ(SetCtrlVal(mainPanel, 3, "1.5"), kUiBadArgument);
-    EXPECT_EQ(SetCtrlVal(mainPanel, 19, 7), kUiBadArgument);
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, 3, 1096, 1), kUiBadArgument);
-    EXPECT_EQ(SetMenuBarAttribute(menuBar, 9, 500, 1), kUiBadHandle);
+    EXPECT_EQ(SetCtrlVal(mainPanel, kMainInterval, "1.5"), kUiBadArgument);
+    EXPECT_EQ(SetCtrlVal(mainPanel, kMainQuantity, 7), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainInterval, kAttrYMapping, kMappingLog), kUiBadArgument);
+    EXPECT_EQ(SetMenuBarAttribute(menuBar, 9, kAttrDimmed, 1), kUiBadHandle);
     EXPECT_EQ(DisplayPanel(999), kUiBadHandle);
 }
 
 // Values that become ints: none beyond int reaches a conversion.
 TEST_F(Controls, ValuesBeyondIntAreRefusedAndChangeNothing)
 {
-    SetCtrlVal(comPanel, 2, 17);
-    SetCtrlAttribute(mainPanel, 10, 880, 0x008000);
+    SetCtrlVal(comPanel, kPortNumber, 17);
+    SetCtrlAttribute(mainPanel, kMainStart, kAttrColour, kColourGreen);
     const double inf = std::numeric_limits<double>::infinity();
     for (double v : {inf, -inf, 1e300, -1e300, 4294967297.0}) {
         SCOPED_TRACE(v);
-        EXPECT_EQ(SetCtrlVal(comPanel, 2, v), kUiBadArgument);
-        EXPECT_EQ(SetCtrlVal(mainPanel, 19, v), kUiBadArgument);
-        EXPECT_EQ(SetCtrlAttribute(mainPanel, 10, 880, v), kUiBadArgument);
+        EXPECT_EQ(SetCtrlVal(comPanel, kPortNumber, v), kUiBadArgument);
+        EXPECT_EQ(SetCtrlVal(mainPanel, kMainQuantity, v), kUiBadArgument);
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainStart, kAttrColour, v), kUiBadArgument);
     }
     int port = 0, quantity = 0;
-    GetCtrlVal(comPanel, 2, port);
-    GetCtrlVal(mainPanel, 19, quantity);
+    GetCtrlVal(comPanel, kPortNumber, port);
+    GetCtrlVal(mainPanel, kMainQuantity, quantity);
     EXPECT_EQ(port, 17);
     EXPECT_EQ(quantity, 1);
-    EXPECT_EQ(qobject_cast<QPushButton *>(t::widget(mainPanel, 10))->palette().color(QPalette::Button),
+    EXPECT_EQ(qobject_cast<QPushButton *>(t::widget(mainPanel, kMainStart))->palette().color(QPalette::Button),
               QColor(0x00, 0x80, 0x00));
 }
 
 TEST_F(Controls, EnterCommitsTheTypedValue)
 {
-    t::typeInto(mainPanel, 3, "2.5");
-    ASSERT_TRUE(t::waitUntil([] { return count("skalieren", 1) == 1; }, 5));
+    t::typeInto(mainPanel, kMainInterval, "2.5");
+    ASSERT_TRUE(t::waitUntil([] { return count("skalieren", kEventCommit) == 1; }, 5));
     EXPECT_EQ(withoutTicks().back().control, 3);
     EXPECT_EQ(withoutTicks().back().value, 2.5);
     // Enter again without a change applies the value again.
-    t::typeInto(mainPanel, 3, "2.5");
-    EXPECT_TRUE(t::waitUntil([] { return count("skalieren", 1) == 2; }, 5));
+    t::typeInto(mainPanel, kMainInterval, "2.5");
+    EXPECT_TRUE(t::waitUntil([] { return count("skalieren", kEventCommit) == 2; }, 5));
 }
 
 TEST_F(Controls, LeavingAChangedEntryCommitsButTypingDoesNot)
 {
-    t::typeInto(mainPanel, 2, "7", false);
+    t::typeInto(mainPanel, kMainYMin, "7", false);
     QCoreApplication::processEvents();
-    EXPECT_EQ(count("skalieren", 1), 0);
-    t::focusControl(mainPanel, 4);
-    ASSERT_TRUE(t::waitUntil([] { return count("skalieren", 1) == 1; }, 5));
+    EXPECT_EQ(count("skalieren", kEventCommit), 0);
+    t::focusControl(mainPanel, kMainYMax);
+    ASSERT_TRUE(t::waitUntil([] { return count("skalieren", kEventCommit) == 1; }, 5));
     EXPECT_EQ(withoutTicks().back().control, 2);
     EXPECT_EQ(withoutTicks().back().value, 7);
     // Passing through without a change commits nothing.
-    t::focusControl(mainPanel, 2);
-    t::focusControl(mainPanel, 4);
+    t::focusControl(mainPanel, kMainYMin);
+    t::focusControl(mainPanel, kMainYMax);
     QCoreApplication::processEvents();
-    EXPECT_EQ(count("skalieren", 1), 1);
+    EXPECT_EQ(count("skalieren", kEventCommit), 1);
 }
 
 // Text put into an entry as assistive technology puts it, never confirmed:
@@ -169,7 +171,7 @@ TEST_F(Controls, LeavingAChangedEntryCommitsButTypingDoesNot)
 // read.
 TEST_F(Controls, ReadingAnEntryGivesWhatItShows)
 {
-    SetCtrlVal(comPanel, 2, 3);
+    SetCtrlVal(comPanel, kPortNumber, 3);
     struct Case {
         int *panel;
         int control;
@@ -195,7 +197,7 @@ TEST_F(Controls, ReadingAnEntryGivesWhatItShows)
         EXPECT_EQ(value, c.value);
         EXPECT_EQ(line->text(), QString::fromUtf8(c.shown));
         QCoreApplication::processEvents();
-        EXPECT_EQ(count("skalieren", 1), c.commits);
+        EXPECT_EQ(count("skalieren", kEventCommit), c.commits);
     }
 }
 
@@ -204,22 +206,22 @@ TEST_F(Controls, ReadingAnEntryGivesWhatItShows)
 // first, as it does when a click takes the focus.
 TEST_F(Controls, ButtonsActOnTheTypedValues)
 {
-    SetCtrlVal(comPanel, 2, 3);
+    SetCtrlVal(comPanel, kPortNumber, 3);
     DisplayPanel(comPanel);
     int port = 0;
     onCall = [&port](const Call &c) {
         if (c.name == "comok")
-            GetCtrlVal(comPanel, 2, port);
+            GetCtrlVal(comPanel, kPortNumber, port);
     };
-    t::typeInto(comPanel, 2, "7", false);
-    t::operate(comPanel, 3);
-    ASSERT_TRUE(t::waitUntil([] { return count("comok", 1) == 1; }, 5));
+    t::typeInto(comPanel, kPortNumber, "7", false);
+    t::operate(comPanel, kPortOk);
+    ASSERT_TRUE(t::waitUntil([] { return count("comok", kEventCommit) == 1; }, 5));
     EXPECT_EQ(port, 7);
 
     reset();
-    t::typeInto(mainPanel, 3, "2.5", false);
-    t::operate(mainPanel, 10);
-    ASSERT_TRUE(t::waitUntil([] { return count("m_run", 1) == 1; }, 5));
+    t::typeInto(mainPanel, kMainInterval, "2.5", false);
+    t::operate(mainPanel, kMainStart);
+    ASSERT_TRUE(t::waitUntil([] { return count("m_run", kEventCommit) == 1; }, 5));
     const std::vector<Call> got = withoutTicks();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].name, "skalieren");
@@ -230,20 +232,20 @@ TEST_F(Controls, ButtonsActOnTheTypedValues)
 
 TEST_F(Controls, ValuesSetByTheProgramDoNotCommit)
 {
-    SetCtrlVal(mainPanel, 3, 4.0);
-    SetCtrlVal(mainPanel, 7, 1);
-    SetCtrlVal(mainPanel, 19, 2);
+    SetCtrlVal(mainPanel, kMainInterval, 4.0);
+    SetCtrlVal(mainPanel, kMainAutoscale, 1);
+    SetCtrlVal(mainPanel, kMainQuantity, 2);
     QCoreApplication::processEvents();
     EXPECT_TRUE(withoutTicks().empty());
 }
 
 TEST_F(Controls, ButtonsSwitchesAndSelectorsCommitWhenOperated)
 {
-    t::operate(mainPanel, 10);
-    t::operate(mainPanel, 7);
-    t::selectItem(mainPanel, 19, 1);
-    t::operate(mainPanel, 13);
-    t::operate(comPanel, 3);
+    t::operate(mainPanel, kMainStart);
+    t::operate(mainPanel, kMainAutoscale);
+    t::selectItem(mainPanel, kMainQuantity, 1);
+    t::operate(mainPanel, kMainAbout);
+    t::operate(comPanel, kPortOk);
     ASSERT_TRUE(t::waitUntil([] { return withoutTicks().size() == 5; }, 5));
     const std::vector<Call> got = withoutTicks();
     EXPECT_EQ(got[0].name, "m_run");
@@ -254,26 +256,26 @@ TEST_F(Controls, ButtonsSwitchesAndSelectorsCommitWhenOperated)
     EXPECT_EQ(got[3].name, "velto");
     EXPECT_EQ(got[4].name, "comok");
     for (const Call &c : got)
-        EXPECT_EQ(c.event, 1);
+        EXPECT_EQ(c.event, kEventCommit);
 }
 
 TEST_F(Controls, DimmedControlsCannotBeOperated)
 {
-    ASSERT_EQ(SetCtrlAttribute(mainPanel, 11, 500, 1), 0);
-    EXPECT_FALSE(t::widget(mainPanel, 11)->isEnabled());
-    t::operate(mainPanel, 11);
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainOpenFile, kAttrDimmed, 1), 0);
+    EXPECT_FALSE(t::widget(mainPanel, kMainOpenFile)->isEnabled());
+    t::operate(mainPanel, kMainOpenFile);
     QCoreApplication::processEvents();
-    EXPECT_EQ(count("oeffnen", 1), 0);
-    SetCtrlAttribute(mainPanel, 11, 500, 0);
-    t::operate(mainPanel, 11);
-    EXPECT_TRUE(t::waitUntil([] { return count("oeffnen", 1) == 1; }, 5));
+    EXPECT_EQ(count("oeffnen", kEventCommit), 0);
+    SetCtrlAttribute(mainPanel, kMainOpenFile, kAttrDimmed, 0);
+    t::operate(mainPanel, kMainOpenFile);
+    EXPECT_TRUE(t::waitUntil([] { return count("oeffnen", kEventCommit) == 1; }, 5));
 }
 
 TEST_F(Controls, ButtonColourIsItsFace)
 {
-    for (int rgb : {0x008000, 0xA0A0A0, 0x800000}) {
-        ASSERT_EQ(SetCtrlAttribute(mainPanel, 10, 880, rgb), 0);
-        const QPalette pal = t::widget(mainPanel, 10)->palette();
+    for (int rgb : {kColourGreen, kColourGrey, kColourDarkRed}) {
+        ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainStart, kAttrColour, rgb), 0);
+        const QPalette pal = t::widget(mainPanel, kMainStart)->palette();
         EXPECT_EQ(pal.color(QPalette::Button).rgb() & 0xFFFFFF, static_cast<QRgb>(rgb));
         // The caption stays readable on the face.
         EXPECT_GT(std::abs(pal.color(QPalette::ButtonText).lightness() - pal.color(QPalette::Button).lightness()), 90);
@@ -282,29 +284,29 @@ TEST_F(Controls, ButtonColourIsItsFace)
 
 TEST_F(Controls, MenuItemsCallTheirCallbackUnlessDimmed)
 {
-    t::activateMenuItem(menuBar, 1);
+    t::activateMenuItem(menuBar, kMainSerialPortItem);
     ASSERT_TRUE(t::waitUntil([] { return count("comport", 0) == 1; }, 5));
     EXPECT_EQ(withoutTicks().back().handle, menuBar);
     EXPECT_EQ(withoutTicks().back().control, 1);
-    ASSERT_EQ(SetMenuBarAttribute(menuBar, 2, 500, 1), 0);
-    t::activateMenuItem(menuBar, 2);
-    t::activateMenuItem(menuBar, 1);
+    ASSERT_EQ(SetMenuBarAttribute(menuBar, kMainRestoreItem, kAttrDimmed, 1), 0);
+    t::activateMenuItem(menuBar, kMainRestoreItem);
+    t::activateMenuItem(menuBar, kMainSerialPortItem);
     ASSERT_TRUE(t::waitUntil([] { return count("comport", 0) == 2; }, 5));
     EXPECT_EQ(count("stripch", 0), 0);
-    SetMenuBarAttribute(menuBar, 2, 500, 0);
-    t::activateMenuItem(menuBar, 2);
+    SetMenuBarAttribute(menuBar, kMainRestoreItem, kAttrDimmed, 0);
+    t::activateMenuItem(menuBar, kMainRestoreItem);
     EXPECT_TRUE(t::waitUntil([] { return count("stripch", 0) == 1; }, 5));
 }
 
 TEST_F(Controls, CloseRequestsGoToThePanelCallbackOrHide)
 {
     t::closePanel(mainPanel);
-    ASSERT_TRUE(t::waitUntil([] { return count("endSC", 11) == 1; }, 5));
+    ASSERT_TRUE(t::waitUntil([] { return count("endSC", kEventClose) == 1; }, 5));
     EXPECT_TRUE(t::panelVisible(mainPanel));  // the program decides
 
     DisplayPanel(infoPanel);
     t::closePanel(infoPanel);
-    ASSERT_TRUE(t::waitUntil([] { return count("velto_end", 11) == 1; }, 5));
+    ASSERT_TRUE(t::waitUntil([] { return count("velto_end", kEventClose) == 1; }, 5));
     EXPECT_EQ(withoutTicks().back().handle, infoPanel);
 
     DisplayPanel(comPanel);

@@ -1,6 +1,7 @@
 // The graph: plots by handle, axes, odd requests, and the merging of the
 // program's successive histories, which must look exactly like drawing
 // every plot.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -22,7 +23,6 @@ namespace t = rte::testing;
 
 namespace {
 
-constexpr int kGraph = 5;
 using Points = std::vector<std::pair<double, double>>;
 
 class Graph : public ::testing::Test {
@@ -30,33 +30,34 @@ protected:
     void SetUp() override
     {
         DisplayPanel(mainPanel);
-        t::setPlotMerging(mainPanel, kGraph, true);
-        DeleteGraphPlot(mainPanel, kGraph, -1, 1);
-        SetCtrlAttribute(mainPanel, kGraph, 1096, 0);
-        SetAxisScalingMode(mainPanel, kGraph, 0, 0, 0, 100);
-        SetAxisScalingMode(mainPanel, kGraph, 1, 0, 0, 100);
+        t::setPlotMerging(mainPanel, kMainGraph, true);
+        DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, kMappingLinear);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, 0, 100);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleManual, 0, 100);
     }
     void TearDown() override
     {
-        t::setPlotMerging(mainPanel, kGraph, true);
-        DeleteGraphPlot(mainPanel, kGraph, -1, 1);
+        t::setPlotMerging(mainPanel, kMainGraph, true);
+        DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
     }
 
-    static int plot(const Points &p, int colour = 0x0000FF)
+    static int plot(const Points &p, int colour = kColourBlue)
     {
         std::vector<double> x, y;
         for (const auto &[a, b] : p) {
             x.push_back(a);
             y.push_back(b);
         }
-        return PlotXY(mainPanel, kGraph, x.data(), y.data(), static_cast<int>(p.size()), 4, 4, 5, 0, 0, 1, colour);
+        return PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(p.size()), kTypeDouble,
+                      kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1, colour);
     }
 
     static QImage picture()
     {
         // Lets a redraw that waits for the event loop happen.
         QCoreApplication::processEvents();
-        return t::widget(mainPanel, kGraph)->grab().toImage();
+        return t::widget(mainPanel, kMainGraph)->grab().toImage();
     }
 
     // Whether the plot colour of plot() (blue, perhaps blended into the
@@ -64,7 +65,7 @@ protected:
     // the point (t, y) is drawn.
     static bool curveNear(const QImage &image, double t, double y)
     {
-        const auto [px, py] = t::graphPixel(mainPanel, kGraph, t, y);
+        const auto [px, py] = t::graphPixel(mainPanel, kMainGraph, t, y);
         for (int dy = -2; dy <= 2; ++dy)
             for (int dx = -2; dx <= 2; ++dx) {
                 if (!image.valid(px + dx, py + dy))
@@ -78,7 +79,7 @@ protected:
     // A time on the graph's time axis after `last`, where no curve goes.
     static double pastTheEnd(double last)
     {
-        return (last + t::graphAxis(mainPanel, kGraph, 0).max) / 2;
+        return (last + t::graphAxis(mainPanel, kMainGraph, kAxisTime).max) / 2;
     }
 };
 
@@ -115,64 +116,70 @@ std::vector<Points> histories(int cycles, int capacity)
 TEST_F(Graph, PlotsAreAddedAndDeletedByHandle)
 {
     const Points a = {{0, 1}, {10, 2}, {20, 3}}, b = {{0, 50}, {50, 60}};
-    const int ha = plot(a), hb = plot(b, 0xFF0000);
+    const int ha = plot(a), hb = plot(b, kColourRed);
     ASSERT_GT(ha, 0);
     ASSERT_GT(hb, 0);
     EXPECT_NE(ha, hb);
-    EXPECT_EQ(t::plotCount(mainPanel, kGraph), 2);
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, ha), a);
-    EXPECT_EQ(DeleteGraphPlot(mainPanel, kGraph, ha, 1), 0);
-    EXPECT_EQ(DeleteGraphPlot(mainPanel, kGraph, ha, 1), kUiBadHandle);
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, hb), b);
-    EXPECT_EQ(DeleteGraphPlot(mainPanel, kGraph, -1, 1), 0);
-    EXPECT_EQ(t::plotCount(mainPanel, kGraph), 0);
-    EXPECT_EQ(t::drawnCurveCount(mainPanel, kGraph), 0);
+    EXPECT_EQ(t::plotCount(mainPanel, kMainGraph), 2);
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, ha), a);
+    EXPECT_EQ(DeleteGraphPlot(mainPanel, kMainGraph, ha, 1), 0);
+    EXPECT_EQ(DeleteGraphPlot(mainPanel, kMainGraph, ha, 1), kUiBadHandle);
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, hb), b);
+    EXPECT_EQ(DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1), 0);
+    EXPECT_EQ(t::plotCount(mainPanel, kMainGraph), 0);
+    EXPECT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 0);
 }
 
 TEST_F(Graph, IntegerAndDoubleArraysAreCopied)
 {
     int x[] = {0, 1, 2};
     double y[] = {5, 6, 7};
-    const int h = PlotXY(mainPanel, kGraph, x, y, 3, 1, 4, 5, 0, 0, 1, 0x0000FF);
+    const int h = PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone,
+                         kLineSolid, 1, kColourBlue);
     x[0] = 99;
     y[0] = 99;
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, h), (Points{{0, 5}, {1, 6}, {2, 7}}));
-    EXPECT_EQ(PlotXY(mainPanel, kGraph, x, y, 3, 4, 4, 5, 0, 0, 1, 0), kUiBadArgument);  // type code lies
-    EXPECT_EQ(PlotXY(mainPanel, 3, x, y, 3, 1, 4, 5, 0, 0, 1, 0), kUiBadHandle);         // not a graph
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, h), (Points{{0, 5}, {1, 6}, {2, 7}}));
+    // The type code lies; then a control that is not a graph.
+    EXPECT_EQ(PlotXY(mainPanel, kMainGraph, x, y, 3, kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone,
+                     kLineSolid, 1, 0),
+              kUiBadArgument);
+    EXPECT_EQ(PlotXY(mainPanel, kMainInterval, x, y, 3, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone,
+                     kLineSolid, 1, 0),
+              kUiBadHandle);
 }
 
 TEST_F(Graph, PointsThatAreNotFiniteAreLeftOutAndEmptyPlotsAreFine)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const int h = plot({{0, 1}, {1, nan}, {2, 3}, {inf, 4}, {4, -inf}, {5, 6}});
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, h), (Points{{0, 1}, {2, 3}, {5, 6}}));
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, h), (Points{{0, 1}, {2, 3}, {5, 6}}));
     const int empty = plot({});
     EXPECT_GT(empty, 0);
-    EXPECT_TRUE(t::plotPoints(mainPanel, kGraph, empty).empty());
-    EXPECT_EQ(DeleteGraphPlot(mainPanel, kGraph, empty, 1), 0);
+    EXPECT_TRUE(t::plotPoints(mainPanel, kMainGraph, empty).empty());
+    EXPECT_EQ(DeleteGraphPlot(mainPanel, kMainGraph, empty, 1), 0);
 }
 
 TEST_F(Graph, AxesFollowTheirScalingMode)
 {
     plot({{10, -5}, {20, 40}, {30, 15}});
-    ASSERT_EQ(SetAxisScalingMode(mainPanel, kGraph, 1, 1, 0, 0), 0);
-    t::GraphAxis y = t::graphAxis(mainPanel, kGraph, 1);
+    ASSERT_EQ(SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleAuto, 0, 0), 0);
+    t::GraphAxis y = t::graphAxis(mainPanel, kMainGraph, kAxisY);
     EXPECT_TRUE(y.autoscale);
     EXPECT_LE(y.min, -5);
     EXPECT_GE(y.max, 40);
     plot({{40, 90}});
     plot({{40, 90}, {50, 120}});
-    EXPECT_GE(t::graphAxis(mainPanel, kGraph, 1).max, 120);
+    EXPECT_GE(t::graphAxis(mainPanel, kMainGraph, kAxisY).max, 120);
 
-    SetAxisScalingMode(mainPanel, kGraph, 0, 0, 2, 900);
-    const t::GraphAxis x = t::graphAxis(mainPanel, kGraph, 0);
+    SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, 2, 900);
+    const t::GraphAxis x = t::graphAxis(mainPanel, kMainGraph, kAxisTime);
     EXPECT_FALSE(x.autoscale);
     EXPECT_EQ(x.min, 2);
     EXPECT_EQ(x.max, 900);
-    SetAxisScalingMode(mainPanel, kGraph, 0, 1, 0, 0);
-    EXPECT_LE(t::graphAxis(mainPanel, kGraph, 0).min, 10);
-    EXPECT_GE(t::graphAxis(mainPanel, kGraph, 0).max, 50);
-    EXPECT_EQ(SetAxisScalingMode(mainPanel, kGraph, 2, 0, 0, 1), kUiBadArgument);
+    SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleAuto, 0, 0);
+    EXPECT_LE(t::graphAxis(mainPanel, kMainGraph, kAxisTime).min, 10);
+    EXPECT_GE(t::graphAxis(mainPanel, kMainGraph, kAxisTime).max, 50);
+    EXPECT_EQ(SetAxisScalingMode(mainPanel, kMainGraph, 2, kScaleManual, 0, 1), kUiBadArgument);  // no third axis
 }
 
 TEST_F(Graph, OddRangesDrawSomethingSane)
@@ -192,10 +199,10 @@ TEST_F(Graph, OddRangesDrawSomethingSane)
     plot({{0, 1}, {50, 5}});
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.min << ".." << c.max << " log " << c.log);
-        SetCtrlAttribute(mainPanel, kGraph, 1096, 0);
-        ASSERT_EQ(SetAxisScalingMode(mainPanel, kGraph, 1, 0, c.min, c.max), 0);
-        ASSERT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1096, c.log), 0);
-        const t::GraphAxis y = t::graphAxis(mainPanel, kGraph, 1);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, kMappingLinear);
+        ASSERT_EQ(SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleManual, c.min, c.max), 0);
+        ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, c.log), 0);
+        const t::GraphAxis y = t::graphAxis(mainPanel, kMainGraph, kAxisY);
         EXPECT_EQ(y.logarithmic, c.log == 1);
         EXPECT_LT(y.min, y.max);
         if (c.log) {
@@ -221,18 +228,22 @@ TEST_F(Graph, OddRangesDrawSomethingSane)
 
 TEST_F(Graph, LabelAttributesTakeTheirCodesOnly)
 {
-    for (auto [attribute, value] : {std::pair{1097, 0xFFF0}, {1097, 0xFFF1}, {1142, 0}, {1142, 1}, {1143, 0},
-                                    {1143, 1}, {1146, 0}, {1146, 1}, {1149, 0}, {1149, 1}})
-        EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, attribute, value), 0) << attribute << " " << value;
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1097, 7), kUiBadArgument);
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1096, 2), kUiBadArgument);
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, 880, 0xFF0000), kUiBadArgument);
+    for (auto [attribute, value] :
+         {std::pair<int, int>{kAttrYLabelFormat, kPlainLabels}, {kAttrYLabelFormat, kScientificLabels},
+          {kAttrTimeLabelForm, kTimeSeconds}, {kAttrTimeLabelForm, kTimeMinutes}, {kAttrTimeLabelDigits, 0},
+          {kAttrTimeLabelDigits, 1}, {kAttrGrid, 0}, {kAttrGrid, 1}, {kAttrRefreshAtOnce, 0},
+          {kAttrRefreshAtOnce, 1}})
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, attribute, value), 0) << attribute << " " << value;
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYLabelFormat, 7), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, 2), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrColour, kColourRed), kUiBadArgument);
     const double inf = std::numeric_limits<double>::infinity();
-    for (int attribute : {1096, 1097, 1142, 1143, 1146, 1149})
+    for (int attribute : {kAttrYMapping, kAttrYLabelFormat, kAttrTimeLabelForm, kAttrTimeLabelDigits, kAttrGrid,
+                          kAttrRefreshAtOnce})
         for (double v : {inf, -inf, 1e300, -1e300, 4294967297.0})
-            EXPECT_EQ(SetCtrlAttribute(mainPanel, kGraph, attribute, v), kUiBadArgument) << attribute << " " << v;
-    SetCtrlAttribute(mainPanel, kGraph, 1142, 0);
-    SetCtrlAttribute(mainPanel, kGraph, 1097, 0xFFF0);
+            EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, attribute, v), kUiBadArgument) << attribute << " " << v;
+    SetCtrlAttribute(mainPanel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
+    SetCtrlAttribute(mainPanel, kMainGraph, kAttrYLabelFormat, kPlainLabels);
 }
 
 TEST_F(Graph, SuccessiveHistoriesShareOneCurveAndKeepTheirPoints)
@@ -241,28 +252,28 @@ TEST_F(Graph, SuccessiveHistoriesShareOneCurveAndKeepTheirPoints)
     std::vector<int> handles;
     for (const Points &h : all)
         handles.push_back(plot(h));
-    EXPECT_EQ(t::plotCount(mainPanel, kGraph), static_cast<int>(all.size()));
-    EXPECT_EQ(t::drawnCurveCount(mainPanel, kGraph), 1);
+    EXPECT_EQ(t::plotCount(mainPanel, kMainGraph), static_cast<int>(all.size()));
+    EXPECT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 1);
     for (std::size_t i = 0; i < all.size(); i += 97)
-        EXPECT_EQ(t::plotPoints(mainPanel, kGraph, handles[i]), all[i]) << i;
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, handles.back()), all.back());
+        EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, handles[i]), all[i]) << i;
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, handles.back()), all.back());
 }
 
 TEST_F(Graph, MergedPictureIsTheNaivePicture)
 {
     // A history of 25 slots that fills, then shifts for 55 more cycles.
     const std::vector<Points> all = histories(80, 25);
-    SetAxisScalingMode(mainPanel, kGraph, 0, 0, -1, 33);
+    SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, -1, 33);
     for (const Points &h : all)
         plot(h);
-    ASSERT_EQ(t::drawnCurveCount(mainPanel, kGraph), 1);
+    ASSERT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 1);
     const QImage merged = picture();
 
-    DeleteGraphPlot(mainPanel, kGraph, -1, 1);
-    t::setPlotMerging(mainPanel, kGraph, false);
+    DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
+    t::setPlotMerging(mainPanel, kMainGraph, false);
     for (const Points &h : all)
         plot(h);
-    ASSERT_EQ(t::drawnCurveCount(mainPanel, kGraph), static_cast<int>(all.size()));
+    ASSERT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), static_cast<int>(all.size()));
     const QImage naive = picture();
     EXPECT_TRUE(naive == merged) << differingPixels(naive, merged) << " pixels differ";
 }
@@ -270,9 +281,9 @@ TEST_F(Graph, MergedPictureIsTheNaivePicture)
 TEST_F(Graph, OtherColoursAndUnrelatedDataGetCurvesOfTheirOwn)
 {
     plot({{0, 1}, {1, 2}});
-    plot({{0, 1}, {1, 2}, {2, 3}}, 0x000080);
-    plot({{5, 1}, {6, 2}}, 0x000080);
-    EXPECT_EQ(t::drawnCurveCount(mainPanel, kGraph), 3);
+    plot({{0, 1}, {1, 2}, {2, 3}}, kColourNavy);
+    plot({{5, 1}, {6, 2}}, kColourNavy);
+    EXPECT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 3);
 }
 
 // Deleting single plots from a merged curve leaves exactly what the others
@@ -285,14 +296,14 @@ TEST_F(Graph, DeletingOnePlotOfAMergedCurveKeepsWhatTheOthersDraw)
     plot(a);
     const int hb = plot(b);
     const int hc = plot(c);
-    ASSERT_EQ(t::drawnCurveCount(mainPanel, kGraph), 1);
-    ASSERT_EQ(DeleteGraphPlot(mainPanel, kGraph, hb, 1), 0);
-    EXPECT_EQ(t::drawnCurveCount(mainPanel, kGraph), 2);
-    EXPECT_EQ(t::plotPoints(mainPanel, kGraph, hc), c);
+    ASSERT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 1);
+    ASSERT_EQ(DeleteGraphPlot(mainPanel, kMainGraph, hb, 1), 0);
+    EXPECT_EQ(t::drawnCurveCount(mainPanel, kMainGraph), 2);
+    EXPECT_EQ(t::plotPoints(mainPanel, kMainGraph, hc), c);
     const QImage afterDelete = picture();
 
-    DeleteGraphPlot(mainPanel, kGraph, -1, 1);
-    t::setPlotMerging(mainPanel, kGraph, false);
+    DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
+    t::setPlotMerging(mainPanel, kMainGraph, false);
     plot(a);
     plot(c);
     const QImage naive = picture();
@@ -302,9 +313,9 @@ TEST_F(Graph, DeletingOnePlotOfAMergedCurveKeepsWhatTheOthersDraw)
 TEST_F(Graph, LogarithmicAxisOverValuesThatAreNotPositiveStillDraws)
 {
     plot({{0, -4}, {10, 0}, {20, 5}, {30, 50}});
-    SetAxisScalingMode(mainPanel, kGraph, 1, 1, 0, 0);
-    ASSERT_EQ(SetCtrlAttribute(mainPanel, kGraph, 1096, 1), 0);
-    const t::GraphAxis y = t::graphAxis(mainPanel, kGraph, 1);
+    SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleAuto, 0, 0);
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, kMappingLog), 0);
+    const t::GraphAxis y = t::graphAxis(mainPanel, kMainGraph, kAxisY);
     EXPECT_TRUE(y.logarithmic);
     EXPECT_GT(y.min, 0);
     EXPECT_GE(y.max, 50);

@@ -1,6 +1,7 @@
 // The operator's side of the graph: zooming and panning with the mouse while
 // the program's axes go on unseen, the ways back to them, the readout under
 // the pointer, and saving the picture from the context menu.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -27,8 +28,6 @@ namespace t = rte::testing;
 
 namespace {
 
-constexpr int kGraph = 5;
-
 class OperatorView : public ::testing::Test {
 protected:
     void SetUp() override
@@ -48,18 +47,18 @@ protected:
 
     static void plainGraph()
     {
-        DeleteGraphPlot(mainPanel, kGraph, -1, 1);
-        SetCtrlAttribute(mainPanel, kGraph, 1096, 0);
-        SetCtrlAttribute(mainPanel, kGraph, 1142, 0);
+        DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, kMappingLinear);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
     }
 
-    static QWidget *graph() { return t::widget(mainPanel, kGraph); }
+    static QWidget *graph() { return t::widget(mainPanel, kMainGraph); }
 
     // Manual axes, and the redraw that lays the plot area out for them.
     static void axes(double x0, double x1, double y0, double y1)
     {
-        SetAxisScalingMode(mainPanel, kGraph, 0, 0, x0, x1);
-        SetAxisScalingMode(mainPanel, kGraph, 1, 0, y0, y1);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, x0, x1);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleManual, y0, y1);
         QCoreApplication::processEvents();
     }
 
@@ -68,17 +67,18 @@ protected:
         std::vector<double> x;
         for (std::size_t i = 0; i < y.size(); ++i)
             x.push_back(static_cast<double>(i) * 10);
-        PlotXY(mainPanel, kGraph, x.data(), y.data(), static_cast<int>(y.size()), 4, 4, 5, 0, 0, 1, 0x0000FF);
+        PlotXY(mainPanel, kMainGraph, x.data(), y.data(), static_cast<int>(y.size()), kTypeDouble, kTypeDouble,
+               kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     }
 
-    static t::GraphView view(int axis) { return t::graphView(mainPanel, kGraph, axis); }
-    static t::GraphAxis program(int axis) { return t::graphAxis(mainPanel, kGraph, axis); }
+    static t::GraphView view(int axis) { return t::graphView(mainPanel, kMainGraph, axis); }
+    static t::GraphAxis program(int axis) { return t::graphAxis(mainPanel, kMainGraph, axis); }
 
     static QPoint middle() { return graph()->rect().center(); }
 
     static QPoint at(double time, double value)
     {
-        const auto [x, y] = t::graphPixel(mainPanel, kGraph, time, value);
+        const auto [x, y] = t::graphPixel(mainPanel, kMainGraph, time, value);
         return {x, y};
     }
 
@@ -185,15 +185,15 @@ TEST_F(OperatorView, ProgramGoesOnUnseenUntilTheOperatorReturns)
     };
     for (const auto &[name, goBack] : waysBack) {
         SCOPED_TRACE(name);
-        DeleteGraphPlot(mainPanel, kGraph, -1, 1);
+        DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
         axes(0, 100, 0, 100);
-        SetAxisScalingMode(mainPanel, kGraph, 1, 1, 0, 0);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleAuto, 0, 0);
         plot({20, 80, 40});
         wheel(at(50, 50), 2);
         const t::GraphView x = view(0), y = view(1);
         ASSERT_FALSE(x.following);
 
-        SetAxisScalingMode(mainPanel, kGraph, 0, 0, 100, 200);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, 100, 200);
         plot({20, 80, 40, 500});
         QCoreApplication::processEvents();
         EXPECT_EQ(view(0).min, x.min);
@@ -210,7 +210,7 @@ TEST_F(OperatorView, ProgramGoesOnUnseenUntilTheOperatorReturns)
         EXPECT_EQ(view(1).max, program(1).max);
         EXPECT_FALSE(liveButton()->isVisible());
 
-        SetAxisScalingMode(mainPanel, kGraph, 0, 0, 200, 300);
+        SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, 200, 300);
         plot({20, 80, 40, 500, 900});
         EXPECT_EQ(view(0).min, 200);
         EXPECT_GE(view(1).max, 900);
@@ -232,30 +232,30 @@ TEST_F(OperatorView, ReadoutShowsTheValueUnderThePointer)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.want);
-        SetCtrlAttribute(mainPanel, kGraph, 1142, c.minutes);
-        SetCtrlAttribute(mainPanel, kGraph, 1096, c.logarithmic);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrTimeLabelForm, c.minutes);
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrYMapping, c.logarithmic);
         axes(c.x0, c.x1, c.y0, c.y1);
         mouse(QEvent::MouseMove, at(c.time, c.value), Qt::NoButton, Qt::NoButton);
-        EXPECT_EQ(t::graphReadout(mainPanel, kGraph), c.want);
+        EXPECT_EQ(t::graphReadout(mainPanel, kMainGraph), c.want);
     }
 
     // Outside the data, and after the pointer left, nothing shows.
     mouse(QEvent::MouseMove, QPoint(1, 1), Qt::NoButton, Qt::NoButton);
-    EXPECT_EQ(t::graphReadout(mainPanel, kGraph), "");
+    EXPECT_EQ(t::graphReadout(mainPanel, kMainGraph), "");
     mouse(QEvent::MouseMove, at(600, 0.0123), Qt::NoButton, Qt::NoButton);
-    EXPECT_NE(t::graphReadout(mainPanel, kGraph), "");
+    EXPECT_NE(t::graphReadout(mainPanel, kMainGraph), "");
     send(QEvent(QEvent::Leave));
-    EXPECT_EQ(t::graphReadout(mainPanel, kGraph), "");
+    EXPECT_EQ(t::graphReadout(mainPanel, kMainGraph), "");
 }
 
 TEST_F(OperatorView, ReadoutFollowsTheAxesUnderAStillPointer)
 {
     axes(123.3, 123.5, 209050, 209150);
     mouse(QEvent::MouseMove, at(123.4, 209100), Qt::NoButton, Qt::NoButton);
-    ASSERT_EQ(t::graphReadout(mainPanel, kGraph), "t = 123.4 s, y = 2.091e+05");
+    ASSERT_EQ(t::graphReadout(mainPanel, kMainGraph), "t = 123.4 s, y = 2.091e+05");
     axes(223.3, 223.5, 209050, 209150);
-    EXPECT_TRUE(t::waitUntil([] { return t::graphReadout(mainPanel, kGraph) == "t = 223.4 s, y = 2.091e+05"; }, 5))
-        << t::graphReadout(mainPanel, kGraph);
+    EXPECT_TRUE(t::waitUntil([] { return t::graphReadout(mainPanel, kMainGraph) == "t = 223.4 s, y = 2.091e+05"; }, 5))
+        << t::graphReadout(mainPanel, kMainGraph);
 }
 
 TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
@@ -284,7 +284,7 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.chosen);
         t::clearPopups();
-        t::queueFileSelect(2, dir.filePath(c.chosen).toStdString());
+        t::queueFileSelect(kSelectionNew, dir.filePath(c.chosen).toStdString());
         if (c.replace >= 0)
             t::queueConfirm(c.replace);
         chooseFromMenu(QStringLiteral("Save graph"));
@@ -300,11 +300,11 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
 TEST_F(OperatorView, SaveGraphCancelledOrUnwritableLeavesNoFile)
 {
     QTemporaryDir dir;
-    t::queueFileSelect(0, "");
+    t::queueFileSelect(kSelectionCancelled, "");
     chooseFromMenu(QStringLiteral("Save graph"));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
-    t::queueFileSelect(2, dir.filePath("missing/graph.png").toStdString());
+    t::queueFileSelect(kSelectionNew, dir.filePath("missing/graph.png").toStdString());
     t::queueMessageAck();
     chooseFromMenu(QStringLiteral("Save graph"));
     EXPECT_EQ(t::pendingAnswers(), 0);

@@ -1,5 +1,6 @@
 // The real panel file: every control the program relies on, as the operator
 // and assistive technology meet it.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
@@ -36,23 +37,23 @@ struct Expected {
 };
 
 const Expected kControlMap[] = {
-    {&mainPanel, 2, Face::Entry, "Y min"},
-    {&mainPanel, 3, Face::Entry, "Interval (s)"},
-    {&mainPanel, 4, Face::Entry, "Y max"},
-    {&mainPanel, 5, Face::Graph, "Readings over time"},
-    {&mainPanel, 6, Face::Switch, "Log scale"},
-    {&mainPanel, 7, Face::Switch, "Autoscale"},
-    {&mainPanel, 8, Face::Lamp, "Busy"},
-    {&mainPanel, 9, Face::Button, "Stop"},
-    {&mainPanel, 10, Face::Button, "Start"},
-    {&mainPanel, 11, Face::Button, "Open file"},
-    {&mainPanel, 12, Face::Display, "Reading"},
-    {&mainPanel, 13, Face::Button, "About"},
-    {&mainPanel, 17, Face::Display, "File"},
-    {&mainPanel, 19, Face::Selector, "Quantity"},
-    {&comPanel, 2, Face::Entry, "Port number"},
-    {&comPanel, 3, Face::Button, "OK"},
-    {&comPanel, 4, Face::List, "Serial devices found (number and device)"},
+    {&mainPanel, kMainYMin, Face::Entry, "Y min"},
+    {&mainPanel, kMainInterval, Face::Entry, "Interval (s)"},
+    {&mainPanel, kMainYMax, Face::Entry, "Y max"},
+    {&mainPanel, kMainGraph, Face::Graph, "Readings over time"},
+    {&mainPanel, kMainLogScale, Face::Switch, "Log scale"},
+    {&mainPanel, kMainAutoscale, Face::Switch, "Autoscale"},
+    {&mainPanel, kMainBusy, Face::Lamp, "Busy"},
+    {&mainPanel, kMainStop, Face::Button, "Stop"},
+    {&mainPanel, kMainStart, Face::Button, "Start"},
+    {&mainPanel, kMainOpenFile, Face::Button, "Open file"},
+    {&mainPanel, kMainReading, Face::Display, "Reading"},
+    {&mainPanel, kMainAbout, Face::Button, "About"},
+    {&mainPanel, kMainFile, Face::Display, "File"},
+    {&mainPanel, kMainQuantity, Face::Selector, "Quantity"},
+    {&comPanel, kPortNumber, Face::Entry, "Port number"},
+    {&comPanel, kPortOk, Face::Button, "OK"},
+    {&comPanel, kPortDevices, Face::List, "Serial devices found (number and device)"},
 };
 
 bool hasFace(QWidget *w, Face face)
@@ -114,38 +115,38 @@ TEST(PanelFile, TabbingVisitsEveryControlOfEachPanel)
 
 TEST(PanelFile, QuantitySelectorOffersThreeQuantitiesByValue)
 {
-    auto *combo = qobject_cast<QComboBox *>(t::widget(mainPanel, 19));
+    auto *combo = qobject_cast<QComboBox *>(t::widget(mainPanel, kMainQuantity));
     ASSERT_NE(combo, nullptr);
     ASSERT_EQ(combo->count(), 3);
     const char *captions[] = {"Oxygen (ppm)", "Voltage (mV)", "Temperature (\u00b0C)"};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(combo->itemText(i), QString::fromUtf8(captions[i]));
-        ASSERT_EQ(SetCtrlVal(mainPanel, 19, i + 1), 0);
+        ASSERT_EQ(SetCtrlVal(mainPanel, kMainQuantity, i + 1), 0);
         int value = 0;
-        GetCtrlVal(mainPanel, 19, value);
+        GetCtrlVal(mainPanel, kMainQuantity, value);
         EXPECT_EQ(value, i + 1);
         EXPECT_EQ(combo->currentIndex(), i);
     }
-    SetCtrlVal(mainPanel, 19, 1);
+    SetCtrlVal(mainPanel, kMainQuantity, 1);
 }
 
 TEST(PanelFile, FirstValuesShowTheIdleState)
 {
     double interval = 0;
-    GetCtrlVal(mainPanel, 3, interval);
+    GetCtrlVal(mainPanel, kMainInterval, interval);
     EXPECT_GT(interval, 0);
     char file[64];
-    GetCtrlVal(mainPanel, 17, file);
+    GetCtrlVal(mainPanel, kMainFile, file);
     EXPECT_STREQ(file, "no file");
-    EXPECT_FALSE(t::widget(mainPanel, 12)->isEnabled());
-    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 1.0);
-    EXPECT_EQ(t::widget(mainPanel, 18), nullptr);
+    EXPECT_FALSE(t::widget(mainPanel, kMainReading)->isEnabled());
+    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, kMainTimer), 1.0);
+    EXPECT_EQ(t::widget(mainPanel, kMainTimer), nullptr);
 }
 
 TEST(PanelFile, MenuBarHoldsSerialPortAndRestoreSettings)
 {
     ASSERT_GT(menuBar, 0);
-    auto *bar = t::widget(mainPanel, 5)->window()->findChild<QMenuBar *>();
+    auto *bar = t::widget(mainPanel, kMainGraph)->window()->findChild<QMenuBar *>();
     ASSERT_NE(bar, nullptr);
     QStringList captions;
     for (QAction *menu : bar->actions())
@@ -160,14 +161,14 @@ TEST(PanelFile, InfoPanelNamesTheSettingsFileInTheProgramDirectory)
     ASSERT_EQ(GetProjectDir(dir), 0);
     const QString expected = QDir::toNativeSeparators(QString::fromLocal8Bit(dir)) + "/vandrel.ini";
     bool found = false;
-    for (QLabel *label : t::widget(infoPanel, 1)->window()->findChildren<QLabel *>())
+    for (QLabel *label : t::widget(infoPanel, kInfoTitle)->window()->findChildren<QLabel *>())
         found = found || (label->text().contains(expected) && label->accessibleName() == label->text());
     EXPECT_TRUE(found) << expected.toStdString();
 }
 
 TEST(PanelFile, PortPanelListsDevicesEachTimeItIsShown)
 {
-    auto *list = qobject_cast<QListWidget *>(t::widget(comPanel, 4));
+    auto *list = qobject_cast<QListWidget *>(t::widget(comPanel, kPortDevices));
     ASSERT_NE(list, nullptr);
     list->clear();
     DisplayPanel(comPanel);

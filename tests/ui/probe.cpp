@@ -6,6 +6,7 @@
 //                                 save the screen with ImageMagick, end
 //   ui_probe looking PNG          the same, with the graph zoomed in by the
 //                                 wheel and the pointer's readout showing
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 
@@ -31,7 +32,7 @@ int panelCallback(int, int, void *, int, int) { return 0; }
 void menu(int, int, void *, int) {}
 int tick(int, int, int event, void *, int, int)
 {
-    if (event == 15 && g_exitOnTick)
+    if (event == kEventTick && g_exitOnTick)
         ExitProgram(g_status);
     return 0;
 }
@@ -47,30 +48,31 @@ void drawRun(int panel)
         times[n] = n;
         values[n] = 3.2 + 180.0 * std::exp(-n / 70.0) + 0.6 * std::sin(n * 0.37) * std::cos(n * 0.11);
     }
-    SetAxisScalingMode(panel, 5, 0, 0, 0, 460);
-    SetAxisScalingMode(panel, 5, 1, 0, 0, 200);
-    SetCtrlAttribute(panel, 5, 1149, 1);
-    PlotXY(panel, 5, times, values, n, 1, 4, 5, 0, 0, 1, 0x0000FF);
-    SetCtrlVal(panel, 12, "  3.47 ppm");
-    SetCtrlAttribute(panel, 12, 500, 0);
-    SetCtrlVal(panel, 8, 1);
-    SetCtrlAttribute(panel, 10, 880, 0xA0A0A0);
-    SetCtrlAttribute(panel, 9, 880, 0x800000);
-    SetCtrlAttribute(panel, 11, 500, 1);
-    SetCtrlAttribute(panel, 19, 500, 1);
-    SetCtrlVal(panel, 17, "/home/lab/purge-2024-05-14.dat");
+    SetAxisScalingMode(panel, kMainGraph, kAxisTime, kScaleManual, 0, 460);
+    SetAxisScalingMode(panel, kMainGraph, kAxisY, kScaleManual, 0, 200);
+    SetCtrlAttribute(panel, kMainGraph, kAttrRefreshAtOnce, 1);
+    PlotXY(panel, kMainGraph, times, values, n, kTypeInt, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1,
+           kColourBlue);
+    SetCtrlVal(panel, kMainReading, "  3.47 ppm");
+    SetCtrlAttribute(panel, kMainReading, kAttrDimmed, 0);
+    SetCtrlVal(panel, kMainBusy, 1);
+    SetCtrlAttribute(panel, kMainStart, kAttrColour, kColourGrey);
+    SetCtrlAttribute(panel, kMainStop, kAttrColour, kColourDarkRed);
+    SetCtrlAttribute(panel, kMainOpenFile, kAttrDimmed, 1);
+    SetCtrlAttribute(panel, kMainQuantity, kAttrDimmed, 1);
+    SetCtrlVal(panel, kMainFile, "/home/lab/purge-2024-05-14.dat");
 }
 
 // The operator zooms into the tail of the purge and points at a reading.
 void lookAround(int panel)
 {
-    QWidget *graph = rte::testing::widget(panel, 5);
-    const auto [x, y] = rte::testing::graphPixel(panel, 5, 300, 10);
+    QWidget *graph = rte::testing::widget(panel, kMainGraph);
+    const auto [x, y] = rte::testing::graphPixel(panel, kMainGraph, 300, 10);
     const QPointF at(x, y);
     QWheelEvent wheel(at, graph->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(graph, &wheel);
-    const auto [px, py] = rte::testing::graphPixel(panel, 5, 320, 4.3);
+    const auto [px, py] = rte::testing::graphPixel(panel, kMainGraph, 320, 4.3);
     const QPointF pointer(px, py);
     QMouseEvent move(QEvent::MouseMove, pointer, graph->mapToGlobal(pointer), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
@@ -94,11 +96,11 @@ int main(int argc, char **argv)
     } else if (mode == "exit" && argc == 3) {
         g_status = std::atoi(argv[2]);
         g_exitOnTick = true;
-        const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+        const int panel = LoadPanel(0, kPanelFile, kMainPanel);
         DisplayPanel(panel);
-        SetCtrlAttribute(panel, 18, 1270, 0.01);
+        SetCtrlAttribute(panel, kMainTimer, kAttrInterval, 0.01);
     } else if ((mode == "screenshot" || mode == "looking") && argc == 3) {
-        const int panel = LoadPanel(0, "Vandrel_V3.uir", 3);
+        const int panel = LoadPanel(0, kPanelFile, kMainPanel);
         DisplayPanel(panel);
         drawRun(panel);
         if (mode == "looking")

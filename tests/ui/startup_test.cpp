@@ -1,4 +1,5 @@
 // Start-up faults and the end of the program, each in a process of its own.
+#include "app/panel_ids.h"
 #include "rte/utility.h"
 
 #include <QDir>
@@ -33,8 +34,8 @@ Outcome probe(const QStringList &args)
 
 TEST(StartUp, RealPanelFileLoadsByItsBareName)
 {
-    for (const char *resource : {"1", "2", "3"}) {
-        const Outcome o = probe({"load", "Vandrel_V3.uir", resource});
+    for (int resource : {kPortPanel, kInfoPanel, kMainPanel}) {
+        const Outcome o = probe({"load", kPanelFile, QString::number(resource)});
         EXPECT_EQ(o.status, 0) << o.err.toStdString();
         EXPECT_EQ(o.out.trimmed(), "loaded");
     }

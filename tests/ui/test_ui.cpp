@@ -1,5 +1,6 @@
 #include "test_ui.h"
 
+#include "app/panel_ids.h"
 #include "rte/userint.h"
 
 #include <algorithm>
@@ -26,7 +27,8 @@ int count(const std::string &name, int event)
 std::vector<Call> withoutTicks()
 {
     std::vector<Call> out;
-    std::copy_if(calls().begin(), calls().end(), std::back_inserter(out), [](const Call &c) { return c.event != 15; });
+    std::copy_if(calls().begin(), calls().end(), std::back_inserter(out),
+                 [](const Call &c) { return c.event != kEventTick; });
     return out;
 }
 
@@ -49,7 +51,7 @@ template <const char *Name>
 int control(int panel, int control, int event, void *, int, int)
 {
     Call c{Name, panel, control, event, 0, {}};
-    if (event == 1) {
+    if (event == kEventCommit) {
         GetCtrlVal(panel, control, c.value);
         char text[512] = "";
         GetCtrlVal(panel, control, text);
@@ -95,9 +97,9 @@ void start(int &argc, char **argv)
                            {skalieren, control<skalieren>},
                            {oeffnen, control<oeffnen>},
                        });
-    mainPanel = LoadPanel(0, "Vandrel_V3.uir", 3);
-    comPanel = LoadPanel(0, "Vandrel_V3.uir", 1);
-    infoPanel = LoadPanel(0, "Vandrel_V3.uir", 2);
+    mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
+    comPanel = LoadPanel(0, kPanelFile, kPortPanel);
+    infoPanel = LoadPanel(0, kPanelFile, kInfoPanel);
     menuBar = GetPanelMenuBar(mainPanel);
 }
 

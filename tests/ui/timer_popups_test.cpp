@@ -1,6 +1,7 @@
 // The timer control and the popups: ticks come at the set interval, never
 // while a popup is open or another callback runs; popups answer through the
 // test seam or as real dialogs.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -34,7 +35,7 @@ protected:
     }
     void TearDown() override
     {
-        SetCtrlAttribute(mainPanel, 18, 1270, 1.0);
+        SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 1.0);
         reset();
         t::clearPopups();
     }
@@ -64,11 +65,11 @@ TEST_F(TimerAndPopups, TicksComeAtTheSetInterval)
 {
     using Clock = std::chrono::steady_clock;
     const double interval = 0.2;
-    ASSERT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, interval), 0);
-    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), interval);
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, interval), 0);
+    EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, kMainTimer), interval);
     std::vector<Clock::time_point> ticks;
     onCall = [&ticks](const Call &c) {
-        if (c.name == "timer2" && c.event == 15 && c.control == 18 && c.handle == mainPanel)
+        if (c.name == "timer2" && c.event == kEventTick && c.control == kMainTimer && c.handle == mainPanel)
             ticks.push_back(Clock::now());
     };
     // The first tick may have been due before the interval changed.
@@ -82,12 +83,12 @@ TEST_F(TimerAndPopups, TicksComeAtTheSetInterval)
 
 TEST_F(TimerAndPopups, IntervalThatIsNotPositiveIsRefused)
 {
-    SetCtrlAttribute(mainPanel, 18, 1270, 0.5);
+    SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0.5);
     for (double bad : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()}) {
-        EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, bad), kUiBadArgument) << bad;
-        EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, 18), 0.5);
+        EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, bad), kUiBadArgument) << bad;
+        EXPECT_DOUBLE_EQ(t::timerInterval(mainPanel, kMainTimer), 0.5);
     }
-    EXPECT_EQ(SetCtrlAttribute(mainPanel, 18, 1270, 0), kUiBadArgument);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0), kUiBadArgument);
 }
 
 // The popup stays open while the event loop goes round 30 times, far
@@ -97,14 +98,14 @@ TEST_F(TimerAndPopups, NoTickWhileAPopupIsOpenInOrOutsideACallback)
     for (bool insideCallback : {false, true}) {
         SCOPED_TRACE(insideCallback);
         reset();
-        SetCtrlAttribute(mainPanel, 18, 1270, 0.005);
-        ASSERT_TRUE(t::waitUntil([] { return count("timer2", 15) >= 1; }, 10));
+        SetCtrlAttribute(mainPanel, kMainTimer, kAttrInterval, 0.005);
+        ASSERT_TRUE(t::waitUntil([] { return count("timer2", kEventTick) >= 1; }, 10));
         int ticksWhileOpen = -1;
         whenModalUp<QMessageBox>([&](QMessageBox *) {
-            const int before = count("timer2", 15);
+            const int before = count("timer2", kEventTick);
             whenModalUp<QMessageBox>(
                 [&, before](QMessageBox *box) {
-                    ticksWhileOpen = count("timer2", 15) - before;
+                    ticksWhileOpen = count("timer2", kEventTick) - before;
                     box->accept();
                 },
                 30);
@@ -114,13 +115,13 @@ TEST_F(TimerAndPopups, NoTickWhileAPopupIsOpenInOrOutsideACallback)
                 if (c.name == "m_run")
                     MessagePopup("Busy", "A callback with a popup");
             };
-            t::operate(mainPanel, 10);
+            t::operate(mainPanel, kMainStart);
         } else {
             MessagePopup("Busy", "A popup outside any callback");
         }
         EXPECT_EQ(ticksWhileOpen, 0);
-        const int after = count("timer2", 15);
-        EXPECT_TRUE(t::waitUntil([after] { return count("timer2", 15) > after; }, 10));
+        const int after = count("timer2", kEventTick);
+        EXPECT_TRUE(t::waitUntil([after] { return count("timer2", kEventTick) > after; }, 10));
     }
 }
 
@@ -130,14 +131,14 @@ TEST_F(TimerAndPopups, CommitDuringACallbackRunsAfterIt)
         if (c.name != "m_run")
             return;
         whenModalUp<QMessageBox>([](QMessageBox *box) {
-            t::operate(mainPanel, 9);  // the stop button, while m_run still runs
+            t::operate(mainPanel, kMainStop);  // the stop button, while m_run still runs
             box->accept();
         });
         MessagePopup("Start", "Running");
         calls().push_back({"m_run returns", 0, 0, 0, 0, {}});
     };
-    t::operate(mainPanel, 10);
-    ASSERT_TRUE(t::waitUntil([] { return count("m_stop", 1) == 1; }, 10));
+    t::operate(mainPanel, kMainStart);
+    ASSERT_TRUE(t::waitUntil([] { return count("m_stop", kEventCommit) == 1; }, 10));
     const std::vector<Call> got = withoutTicks();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].name, "m_run returns");
@@ -149,12 +150,12 @@ TEST_F(TimerAndPopups, ScriptedAnswersStandInForTheOperator)
     t::queueConfirm(0);
     t::queueConfirm(1);
     t::queueMessageAck();
-    t::queueFileSelect(2, "/tmp/new run.dat");
+    t::queueFileSelect(kSelectionNew, "/tmp/new run.dat");
     EXPECT_EQ(ConfirmPopup("File already exists !", "Do you want to overwrite it ?"), 0);
     EXPECT_EQ(ConfirmPopup("Again", "Sure ?"), 1);
     EXPECT_EQ(MessagePopup("Note", "COM port cannot be opened !"), 0);
     char path[260];
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", 0, 0, 0, 1, 0, path), 2);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", kLabelOk, 0, 0, 1, 0, path), kSelectionNew);
     EXPECT_STREQ(path, "/tmp/new run.dat");
     EXPECT_EQ(t::pendingAnswers(), 0);
     const std::vector<std::string> expected = {"File already exists !|Do you want to overwrite it ?", "Again|Sure ?",
@@ -166,11 +167,11 @@ TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
 {
     const std::string fits = "/tmp/" + std::string(250, 'a') + ".dat";  // 259 bytes
     const std::string tooLong = fits + "x";
-    t::queueFileSelect(1, tooLong);
+    t::queueFileSelect(kSelectionExisting, tooLong);
     t::queueMessageAck();
-    t::queueFileSelect(1, fits);
+    t::queueFileSelect(kSelectionExisting, fits);
     char path[260];
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 1);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, path), kSelectionExisting);
     EXPECT_EQ(std::string(path), fits);
     ASSERT_EQ(t::popupLog().size(), 3u);
     EXPECT_EQ(t::popupLog()[1].rfind("File name too long|", 0), 0u);
@@ -179,9 +180,9 @@ TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
 
 TEST_F(TimerAndPopups, CancelledDialogGivesZeroAndAnEmptyPath)
 {
-    t::queueFileSelect(0, "");
+    t::queueFileSelect(kSelectionCancelled, "");
     char path[260] = "old";
-    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", 3, 0, 1, 1, 0, path), 0);
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, path), kSelectionCancelled);
     EXPECT_STREQ(path, "");
 }
 
@@ -204,7 +205,7 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
     struct Case {
         QString chosen;
         int result;
-    } cases[] = {{existing, 1}, {dir.filePath("fresh.dat"), 2}};
+    } cases[] = {{existing, kSelectionExisting}, {dir.filePath("fresh.dat"), kSelectionNew}};
     for (const Case &c : cases) {
         whenModalUp<QFileDialog>([&c](QFileDialog *d) {
             EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
@@ -223,7 +224,7 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
         });
         char path[260];
         const QByteArray dirBytes = QFile::encodeName(dir.path());
-        EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", 3, 0, 0, 1, 0, path),
+        EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", kLabelLoad, 0, 0, 1, 0, path),
                   c.result);
         EXPECT_EQ(QString::fromLocal8Bit(path), QDir::toNativeSeparators(c.chosen));
     }

@@ -1,6 +1,7 @@
 // The panels' windows on the screen they open on (the offscreen platform's
 // screen, set per run): within its free area, never smaller than the size at
 // which every control is whole, and the graph the part that gives up space.
+#include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
@@ -121,10 +122,10 @@ TEST(WindowFit, AtItsMinimumSizeEveryControlIsWhole)
 
 TEST(WindowFit, TheReadingShowsItsWidestTextAtTheMinimumSize)
 {
-    QWidget *window = t::widget(mainPanel, 12)->window();
+    QWidget *window = t::widget(mainPanel, kMainReading)->window();
     DisplayPanel(mainPanel);
     layOut(window, window->minimumSize());
-    auto *reading = qobject_cast<QLineEdit *>(t::widget(mainPanel, 12));
+    auto *reading = qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainReading));
     ASSERT_NE(reading, nullptr);
     // The value ten characters wide, with the widest unit.
     EXPECT_TRUE(showsWhole(reading, QString::fromUtf8(" 1234567.89 ppm O2")));
@@ -133,15 +134,15 @@ TEST(WindowFit, TheReadingShowsItsWidestTextAtTheMinimumSize)
 
 TEST(WindowFit, TheGraphGivesUpSpaceFirst)
 {
-    QWidget *window = t::widget(mainPanel, 5)->window();
+    QWidget *window = t::widget(mainPanel, kMainGraph)->window();
     DisplayPanel(mainPanel);
-    QWidget *graph = t::widget(mainPanel, 5);
+    QWidget *graph = t::widget(mainPanel, kMainGraph);
     layOut(window, window->minimumSize() + QSize(300, 200));
-    const QSize graphLarge = graph->size(), startLarge = t::widget(mainPanel, 10)->size();
+    const QSize graphLarge = graph->size(), startLarge = t::widget(mainPanel, kMainStart)->size();
     layOut(window, window->minimumSize());
     EXPECT_EQ(graph->width(), graphLarge.width() - 300);
     EXPECT_EQ(graph->height(), graphLarge.height() - 200);
-    EXPECT_EQ(t::widget(mainPanel, 10)->size(), startLarge);
+    EXPECT_EQ(t::widget(mainPanel, kMainStart)->size(), startLarge);
     HidePanel(mainPanel);
 }
 

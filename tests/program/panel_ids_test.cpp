@@ -1,0 +1,105 @@
+// The generated names against the panel file the program loads, read by
+// the engine's own reader: each name must reach a control of the kind the
+// program treats it as.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <string>
+#include <vector>
+
+#include "app/panel_ids.h"
+#include "rte/ui_panel_file.h"
+
+namespace {
+
+using rte::ui::Kind;
+using rte::ui::ValueType;
+
+std::vector<rte::ui::PanelSpec> loadedPanels()
+{
+    QFile file(QStringLiteral(VANDREL_PROGRAM_DIR "/") + QLatin1String(kPanelFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << file.fileName().toStdString();
+        return {};
+    }
+    QString fault;
+    auto panels = rte::ui::parsePanelFile(
+        file.readAll(), [](const QString &, rte::ui::CallbackShape) { return true; }, fault);
+    EXPECT_TRUE(panels) << fault.toStdString();
+    return panels.value_or(std::vector<rte::ui::PanelSpec>{});
+}
+
+const rte::ui::PanelSpec *findPanel(const std::vector<rte::ui::PanelSpec> &panels, int resource)
+{
+    for (const auto &p : panels)
+        if (p.resource == resource)
+            return &p;
+    return nullptr;
+}
+
+const rte::ui::ControlSpec *findControl(const std::vector<rte::ui::PanelSpec> &panels, int resource,
+                                        int number)
+{
+    if (const rte::ui::PanelSpec *p = findPanel(panels, resource))
+        for (const auto &c : p->controls)
+            if (c.number == number)
+                return &c;
+    return nullptr;
+}
+
+TEST(PanelIds, EveryGeneratedNameReachesAControlOfItsKind)
+{
+    const auto panels = loadedPanels();
+    for (const PanelFileControl &named : kPanelFileControls) {
+        const rte::ui::ControlSpec *c = findControl(panels, named.panel, named.control);
+        ASSERT_NE(c, nullptr) << named.name;
+        EXPECT_STREQ(rte::ui::kindName(c->kind), named.kind) << named.name;
+    }
+}
+
+TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
+{
+    // Entries are read into doubles or ints, displays and texts are given
+    // text, switches, selectors and the indicator ints.
+    const struct {
+        const char *name;
+        int panel, control;
+        Kind kind;
+        ValueType type;
+    } uses[] = {
+        {"reading", kMainPanel, kMainReading, Kind::Display, ValueType::Text},
+        {"quantity", kMainPanel, kMainQuantity, Kind::Selector, ValueType::Int},
+        {"start", kMainPanel, kMainStart, Kind::Button, ValueType::None},
+        {"stop", kMainPanel, kMainStop, Kind::Button, ValueType::None},
+        {"busy", kMainPanel, kMainBusy, Kind::Indicator, ValueType::Int},
+        {"interval", kMainPanel, kMainInterval, Kind::Entry, ValueType::Double},
+        {"y min", kMainPanel, kMainYMin, Kind::Entry, ValueType::Double},
+        {"y max", kMainPanel, kMainYMax, Kind::Entry, ValueType::Double},
+        {"autoscale", kMainPanel, kMainAutoscale, Kind::Switch, ValueType::Int},
+        {"log scale", kMainPanel, kMainLogScale, Kind::Switch, ValueType::Int},
+        {"open file", kMainPanel, kMainOpenFile, Kind::Button, ValueType::None},
+        {"graph", kMainPanel, kMainGraph, Kind::Graph, ValueType::None},
+        {"file", kMainPanel, kMainFile, Kind::Display, ValueType::Text},
+        {"timer", kMainPanel, kMainTimer, Kind::Timer, ValueType::None},
+        {"port number", kPortPanel, kPortNumber, Kind::Entry, ValueType::Int},
+        {"settings file", kInfoPanel, kInfoSettingsFile, Kind::Text, ValueType::Text},
+    };
+    const auto panels = loadedPanels();
+    for (const auto &use : uses) {
+        const rte::ui::ControlSpec *c = findControl(panels, use.panel, use.control);
+        ASSERT_NE(c, nullptr) << use.name;
+        EXPECT_STREQ(rte::ui::kindName(c->kind), rte::ui::kindName(use.kind)) << use.name;
+        EXPECT_EQ(c->type, use.type) << use.name;
+    }
+    // The run dims "Restore settings" in the main panel's menu bar.
+    const rte::ui::PanelSpec *main = findPanel(panels, kMainPanel);
+    ASSERT_NE(main, nullptr);
+    std::vector<int> items;
+    for (const auto &menu : main->menus)
+        for (const auto &item : menu.items)
+            items.push_back(item.id);
+    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem}));
+}
+
+}  // namespace
