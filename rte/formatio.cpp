@@ -3,8 +3,12 @@
 #include "rte/formatio.h"
 #include "rte/format_internal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace rte::fmt {
 
@@ -108,7 +112,7 @@ struct BoundedSink {
         const std::size_t k = len < room ? len : room;
         if (k == 0)
             return;
-        std::memmove(data + used, p, k);  // a %s argument may be the target itself
+        std::memcpy(data + used, p, k);  // no text argument lies in the target (see format)
         used += k;
         room -= k;
     }
@@ -123,6 +127,14 @@ struct BoundedSink {
     }
 };
 
+// Whether p points into area.
+bool inside(std::span<const char> area, const char *p)
+{
+    // Ordered by std::less: the pointers may belong to unrelated objects.
+    const std::less<const char *> before;
+    return p && !before(p, area.data()) && before(p, area.data() + area.size());
+}
+
 // A terminated text: everything is at hand.
 struct TextSource {
     const char *cur;
@@ -131,9 +143,7 @@ struct TextSource {
     static bool more() { return false; }
 };
 
-}  // namespace
-
-int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
+int formatInto(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
 {
     if (out.empty()) {
         // No room even for the terminator: convert into nothing.
@@ -144,6 +154,26 @@ int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
     const int count = detail::formatCore(sink, fmt, args);
     out[sink.used] = '\0';
     return count;
+}
+
+}  // namespace
+
+int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
+{
+    // A text argument that lies in the target would be read after earlier
+    // output overwrote it, its terminator too: such arguments are read from a
+    // copy of the target as it was before the call, ended at the target's end.
+    const auto aliased = [out](const Arg &a) {
+        return a.kind == Arg::Kind::Text && inside(out, a.s);
+    };
+    if (std::none_of(args.begin(), args.end(), aliased))
+        return formatInto(out, fmt, args);
+    const std::string before(out.data(), out.size());
+    std::vector<Arg> moved(args.begin(), args.end());
+    for (Arg &a : moved)
+        if (aliased(a))
+            a.s = before.c_str() + (a.s - out.data());
+    return formatInto(out, fmt, moved);
 }
 
 int scan(std::string_view src, std::string_view fmt, std::span<const Arg> targets)

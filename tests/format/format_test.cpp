@@ -359,11 +359,39 @@ TEST(Fmt, NeverOverrunsTheTarget)
     EXPECT_TRUE(gi.guardIntact());
 }
 
+// A text argument that lies in the target (all of it or a part) is read as
+// it was before the call, wherever its conversion stands in the format.  The
+// bytes after the target's text are not zeros, as in a reused buffer, so a
+// text read after output overwrote its end would run on.
 TEST(Fmt, TheTargetMayBeAnArgument)
 {
-    char buf[16] = "abc";
-    Fmt(buf, "%s%s", buf, buf);
-    EXPECT_STREQ(buf, "abcabc");
+    char t[8];
+    const auto fill = [&t](const char *text) {
+        std::memset(t, 'z', sizeof t);
+        std::memcpy(t, text, std::strlen(text) + 1);
+    };
+    fill("ab");
+    Fmt(t, "%s.new", t);
+    EXPECT_STREQ(t, "ab.new");
+    fill("a");
+    Fmt(t, "xx%s", t);
+    EXPECT_STREQ(t, "xxa");
+    fill("abc");
+    Fmt(t, "x%s", t);
+    EXPECT_STREQ(t, "xabc");
+    fill("abc");
+    Fmt(t, "%s%s", t, t);
+    EXPECT_STREQ(t, "abcabc");
+    fill("abcdef");
+    Fmt(t, "%s.new", t);
+    EXPECT_STREQ(t, "abcdef.") << "cut at the target's end";
+
+    char u[16] = "hello world";
+    Fmt(u, "%s %s", u + 6, u);
+    EXPECT_STREQ(u, "world hello wor");
+    char v[16] = "hello world";
+    Fmt(v, "<%s|%s>", v + 6, v + 2);
+    EXPECT_STREQ(v, "<world|llo worl");
 }
 
 TEST(Fmt, CutsExactlyAtCapacity)
