@@ -469,7 +469,8 @@ TEST(Scan, Numbers)
         {"abc", 0, 0},           {"inf", 1, kInf},       {"-Infinity", 1, -kInf},
         {"+inf", 1, kInf},       {"0x1p3", 1, 0.0},      {"1,5", 1, 1.0},
         {"12.3\t", 1, 12.3},     {"2.091000e+05 ", 1, 209100.0},
-        {"1e400", 0, 0},         {"-1e400", 0, 0},
+        {"1e400", 0, 0},         {"-1e400", 0, 0},       {"1e-400", 0, 0},
+        {"-1e-400", 0, 0},
     };
     for (const Row &r : rows) {
         double v = -999;
@@ -484,10 +485,6 @@ TEST(Scan, Numbers)
     EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(Scan("NaN(123)", "%f", v), 1);
     EXPECT_TRUE(std::isnan(v));
-    // Below the smallest denormal: not a number we can hold.
-    v = -999;
-    const int tiny = Scan("1e-400", "%f", v);
-    EXPECT_TRUE((tiny == 0 && v == -999) || (tiny == 1 && v == 0.0));
 }
 
 TEST(Scan, Integers)
