@@ -1,7 +1,8 @@
 // The format language on texts: Fmt and Scan.  The machinery is in
-// format_internal.h; the file front ends are in files.cpp.
+// format_write.h and format_scan.h; the file front ends are in files.cpp.
 #include "rte/formatio.h"
-#include "rte/format_internal.h"
+#include "rte/format_scan.h"
+#include "rte/format_write.h"
 
 #include <algorithm>
 #include <cstdio>
