@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 1)
         return 0;
     settings.mode = data[0] % 6;  // 0 to 5: the three quantities and others
-    Fmt(state.command, settings.mode == 3 ? "A2%c" : settings.mode == 2 ? "A1%c" : "M2%c", 13);
+    Fmt(state.command,
+        RuntimeFormat(settings.mode == 3 ? "A2%c" : settings.mode == 2 ? "A1%c" : "M2%c"), 13);
     std::memset(state.reply, 0, sizeof state.reply);
     std::memcpy(state.reply, data + 1, size - 1 < 24 ? size - 1 : 24);
     auswerten();

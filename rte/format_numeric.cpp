@@ -10,7 +10,7 @@ bool NumericFormat::compile(std::string_view fmt)
     trailingSpace = false;
     if (fmt.empty() || fmt.size() > kMaxText)
         return false;
-    std::size_t i = fmt.starts_with("%s>") ? 3 : 0;
+    std::size_t i = fmt.starts_with(kSourceMarker) ? kSourceMarker.size() : 0;
     while (i < fmt.size()) {
         const char c = fmt[i];
         if (isSpace(static_cast<unsigned char>(c))) {

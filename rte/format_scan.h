@@ -4,8 +4,8 @@
 // of ScanFile has no virtual call.
 #pragma once
 
+#include "rte/format_args.h"
 #include "rte/format_conv.h"
-#include "rte/formatio.h"
 
 #include <charconv>
 #include <cstddef>
@@ -143,8 +143,8 @@ int scanCore(Src &s, std::string_view fmt, std::span<const Arg> targets)
 {
     const std::size_t n = fmt.size();
     std::size_t i = 0, ti = 0;
-    if (fmt.starts_with("%s>"))
-        i = 3;
+    if (fmt.starts_with(kSourceMarker))
+        i = kSourceMarker.size();
     int count = 0;
     bool stopped = false;  // input failed; debug builds go on checking the format
     while (i < n) {
@@ -166,9 +166,9 @@ int scanCore(Src &s, std::string_view fmt, std::span<const Arg> targets)
         }
         const std::size_t at = i;
         Conv c;
-        const char *error = nullptr;
-        if (!parseConv(fmt, i, c, error)) {
-            formatError(fmt, at, error);
+        ConvFault fault = ConvFault::None;
+        if (!parseConv(fmt, i, c, fault)) {
+            formatError(fmt, at, fault);
             return count;
         }
         if (c.kind == '%') {
@@ -188,10 +188,7 @@ int scanCore(Src &s, std::string_view fmt, std::span<const Arg> targets)
             return count;
         }
         const Arg &a = targets[ti++];
-        const Arg::Kind want = c.kind == 'f' ? Arg::Kind::DoubleOut
-                               : c.kind == 's' ? Arg::Kind::TextOut
-                                               : Arg::Kind::IntOut;
-        if (a.kind != want) {
+        if (a.kind != targetKind(c.kind)) {
             formatError(fmt, at, "target of the wrong kind for this conversion");
             return count;
         }

@@ -5,8 +5,8 @@
 // virtual call.
 #pragma once
 
+#include "rte/format_args.h"
 #include "rte/format_conv.h"
-#include "rte/formatio.h"
 
 #include <cstddef>
 #include <cstring>
@@ -46,9 +46,9 @@ int formatCore(Sink &out, std::string_view fmt, std::span<const Arg> args)
         }
         const std::size_t at = i;
         Conv c;
-        const char *error = nullptr;
-        if (!parseConv(fmt, i, c, error)) {
-            formatError(fmt, at, error);
+        ConvFault fault = ConvFault::None;
+        if (!parseConv(fmt, i, c, fault)) {
+            formatError(fmt, at, fault);
             return count;
         }
         if (c.kind == '%') {
@@ -60,10 +60,7 @@ int formatCore(Sink &out, std::string_view fmt, std::span<const Arg> args)
             return count;
         }
         const Arg &a = args[argi++];
-        const Arg::Kind want = c.kind == 'f' ? Arg::Kind::Double
-                               : c.kind == 's' ? Arg::Kind::Text
-                                               : Arg::Kind::Int;
-        if (a.kind != want) {
+        if (a.kind != argumentKind(c.kind)) {
             formatError(fmt, at, "argument of the wrong kind for this conversion");
             return count;
         }

@@ -15,77 +15,31 @@ namespace rte::fmt {
 
 namespace detail {
 
-bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, const char *&error)
+void formatError(std::string_view fmt, std::size_t at, ConvFault fault)
 {
-    const std::size_t n = fmt.size();
-    std::size_t j = i + 1;
-    if (j >= n) {
-        error = "format ends with a lone '%'";
-        return false;
-    }
-    c = Conv{};
-    c.kind = fmt[j++];
-    switch (c.kind) {
-    case 'c':
-    case 's':
-    case '%':
-        i = j;
-        return true;
-    case 'd':
-    case 'f':
+    const bool forInt = at + 1 < fmt.size() && fmt[at + 1] == 'd';
+    switch (fault) {
+    case ConvFault::None:
         break;
-    default:
-        error = "unknown conversion";
-        return false;
+    case ConvFault::LonePercent:
+        return formatError(fmt, at, "format ends with a lone '%'");
+    case ConvFault::UnknownConversion:
+        return formatError(fmt, at, "unknown conversion");
+    case ConvFault::UnclosedModifiers:
+        return formatError(fmt, at, "modifiers not closed by ']'");
+    case ConvFault::UnknownModifier:
+        return formatError(fmt, at, forInt ? "unknown modifier for %d (only w)"
+                                           : "unknown modifier for %f (p, w or e)");
+    case ConvFault::ModifierWithoutNumber:
+        return formatError(fmt, at, "modifier without a number");
+    case ConvFault::ModifierNumberTooLarge:
+        return formatError(fmt, at, "modifier number too large");
+    case ConvFault::PrecisionTooLarge:
+        return formatError(fmt, at, "precision above 99");
+    case ConvFault::ExpDigitsOutOfRange:
+        return formatError(fmt, at, "exponent digits must be 1 to 9");
     }
-    if (j < n && fmt[j] == '[') {
-        ++j;
-        while (true) {
-            if (j >= n) {
-                error = "modifiers not closed by ']'";
-                return false;
-            }
-            const char m = fmt[j++];
-            if (m == ']')
-                break;
-            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e'));
-            if (!allowed) {
-                error = c.kind == 'd' ? "unknown modifier for %d (only w)"
-                                      : "unknown modifier for %f (p, w or e)";
-                return false;
-            }
-            int value = 0;
-            std::size_t digits = 0;
-            while (j < n && fmt[j] >= '0' && fmt[j] <= '9') {
-                if (++digits > 3) {
-                    error = "modifier number too large";
-                    return false;
-                }
-                value = value * 10 + (fmt[j++] - '0');
-            }
-            if (digits == 0) {
-                error = "modifier without a number";
-                return false;
-            }
-            if (m == 'w') {
-                c.width = value;  // at most 999 by the digit count
-            } else if (m == 'p') {
-                if (value > kMaxPrecision) {
-                    error = "precision above 99";
-                    return false;
-                }
-                c.precision = value;
-            } else {
-                if (value < 1 || value > kMaxExpDigits) {
-                    error = "exponent digits must be 1 to 9";
-                    return false;
-                }
-                c.expDigits = value;
-            }
-        }
-    }
-    i = j;
-    return true;
+    formatError(fmt, at, "format fault");
 }
 
 void formatError(std::string_view fmt, std::size_t at, const char *what)
