@@ -20,7 +20,7 @@ template <std::size_t N, typename... Args>
 std::size_t fmtInto(const char *format, const Args &...args)
 {
     Guarded<N> g;
-    Fmt(g.text, format, args...);
+    Fmt(g.text, RuntimeFormat(format), args...);
     return g.terminatedLength();
 }
 

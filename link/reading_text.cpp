@@ -30,7 +30,7 @@ void messwert()
         Fmt(format, " %cf[p%dw10] ppm O2", 37, digits);
     else
         Fmt(format, " 0.0    ");
-    Fmt(state.reading_text, format, state.reading);
+    Fmt(state.reading_text, RuntimeFormat(format), state.reading);
 }
 
 int setzewas(int, int, int event, void *, int, int)

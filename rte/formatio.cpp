@@ -1,86 +1,45 @@
 // The format language on texts: Fmt and Scan.  The machinery is in
-// format_internal.h; the file front ends are in files.cpp.
+// format_write.h and format_scan.h; the file front ends are in files.cpp.
 #include "rte/formatio.h"
-#include "rte/format_internal.h"
+#include "rte/format_scan.h"
+#include "rte/format_write.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace rte::fmt {
 
 namespace detail {
 
-bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, const char *&error)
+void formatError(std::string_view fmt, std::size_t at, ConvFault fault)
 {
-    const std::size_t n = fmt.size();
-    std::size_t j = i + 1;
-    if (j >= n) {
-        error = "format ends with a lone '%'";
-        return false;
-    }
-    c = Conv{};
-    c.kind = fmt[j++];
-    switch (c.kind) {
-    case 'c':
-    case 's':
-    case '%':
-        i = j;
-        return true;
-    case 'd':
-    case 'f':
+    const bool forInt = at + 1 < fmt.size() && fmt[at + 1] == 'd';
+    switch (fault) {
+    case ConvFault::None:
         break;
-    default:
-        error = "unknown conversion";
-        return false;
+    case ConvFault::LonePercent:
+        return formatError(fmt, at, "format ends with a lone '%'");
+    case ConvFault::UnknownConversion:
+        return formatError(fmt, at, "unknown conversion");
+    case ConvFault::UnclosedModifiers:
+        return formatError(fmt, at, "modifiers not closed by ']'");
+    case ConvFault::UnknownModifier:
+        return formatError(fmt, at, forInt ? "unknown modifier for %d (only w)"
+                                           : "unknown modifier for %f (p, w or e)");
+    case ConvFault::ModifierWithoutNumber:
+        return formatError(fmt, at, "modifier without a number");
+    case ConvFault::ModifierNumberTooLarge:
+        return formatError(fmt, at, "modifier number too large");
+    case ConvFault::PrecisionTooLarge:
+        return formatError(fmt, at, "precision above 99");
+    case ConvFault::ExpDigitsOutOfRange:
+        return formatError(fmt, at, "exponent digits must be 1 to 9");
     }
-    if (j < n && fmt[j] == '[') {
-        ++j;
-        while (true) {
-            if (j >= n) {
-                error = "modifiers not closed by ']'";
-                return false;
-            }
-            const char m = fmt[j++];
-            if (m == ']')
-                break;
-            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e'));
-            if (!allowed) {
-                error = c.kind == 'd' ? "unknown modifier for %d (only w)"
-                                      : "unknown modifier for %f (p, w or e)";
-                return false;
-            }
-            int value = 0;
-            std::size_t digits = 0;
-            while (j < n && fmt[j] >= '0' && fmt[j] <= '9') {
-                if (++digits > 3) {
-                    error = "modifier number too large";
-                    return false;
-                }
-                value = value * 10 + (fmt[j++] - '0');
-            }
-            if (digits == 0) {
-                error = "modifier without a number";
-                return false;
-            }
-            if (m == 'w') {
-                c.width = value;  // at most 999 by the digit count
-            } else if (m == 'p') {
-                if (value > kMaxPrecision) {
-                    error = "precision above 99";
-                    return false;
-                }
-                c.precision = value;
-            } else {
-                if (value < 1 || value > kMaxExpDigits) {
-                    error = "exponent digits must be 1 to 9";
-                    return false;
-                }
-                c.expDigits = value;
-            }
-        }
-    }
-    i = j;
-    return true;
+    formatError(fmt, at, "format fault");
 }
 
 void formatError(std::string_view fmt, std::size_t at, const char *what)
@@ -108,7 +67,7 @@ struct BoundedSink {
         const std::size_t k = len < room ? len : room;
         if (k == 0)
             return;
-        std::memmove(data + used, p, k);  // a %s argument may be the target itself
+        std::memcpy(data + used, p, k);  // no text argument lies in the target (see format)
         used += k;
         room -= k;
     }
@@ -123,6 +82,14 @@ struct BoundedSink {
     }
 };
 
+// Whether p points into area.
+bool inside(std::span<const char> area, const char *p)
+{
+    // Ordered by std::less: the pointers may belong to unrelated objects.
+    const std::less<const char *> before;
+    return p && !before(p, area.data()) && before(p, area.data() + area.size());
+}
+
 // A terminated text: everything is at hand.
 struct TextSource {
     const char *cur;
@@ -131,9 +98,7 @@ struct TextSource {
     static bool more() { return false; }
 };
 
-}  // namespace
-
-int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
+int formatInto(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
 {
     if (out.empty()) {
         // No room even for the terminator: convert into nothing.
@@ -144,6 +109,26 @@ int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
     const int count = detail::formatCore(sink, fmt, args);
     out[sink.used] = '\0';
     return count;
+}
+
+}  // namespace
+
+int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args)
+{
+    // A text argument that lies in the target would be read after earlier
+    // output overwrote it, its terminator too: such arguments are read from a
+    // copy of the target as it was before the call, ended at the target's end.
+    const auto aliased = [out](const Arg &a) {
+        return a.kind == Arg::Kind::Text && inside(out, a.s);
+    };
+    if (std::none_of(args.begin(), args.end(), aliased))
+        return formatInto(out, fmt, args);
+    const std::string before(out.data(), out.size());
+    std::vector<Arg> moved(args.begin(), args.end());
+    for (Arg &a : moved)
+        if (aliased(a))
+            a.s = before.c_str() + (a.s - out.data());
+    return formatInto(out, fmt, moved);
 }
 
 int scan(std::string_view src, std::string_view fmt, std::span<const Arg> targets)

@@ -57,13 +57,36 @@
 //                    target that cannot be read.  ScanFile: kFileBadArgument
 //                    for a handle not open for reading; a read error ends the
 //                    input as the end of the file does.
-// Arguments beyond the format's conversions are ignored (a format made at
-// run time may use fewer).  A format that is wrong (unknown conversion or
-// modifier, a modifier number out of its range, argument of the wrong kind,
-// too few arguments) is a programming error: debug builds abort with a
-// message naming the format, release builds stop the conversion there and
-// return the count so far.  Scans check the whole format in debug builds,
-// also past the point where the input failed.
+//
+// Checks:
+//   A format written as a literal is checked when the program is compiled,
+//   against the types of the call's arguments.  The compiler refuses the
+//   call, with an error that names a function named after the fault, when
+//     * a conversion is not valid: format_has_an_unknown_conversion,
+//       format_has_an_unknown_modifier, format_precision_above_99, ... (one
+//       for each fault of the grammar above);
+//     * an argument is not of the conversion's kind (%d and %c take an int
+//       or a char, %f a double, %s a text; a target int&, double& or
+//       char[N]): format_argument_does_not_match_conversion;
+//     * there are fewer arguments than conversions:
+//       format_has_more_conversions_than_arguments, or more:
+//       format_has_more_arguments_than_conversions;
+//     * Fmt: the least that the format writes (its own text, %% as one byte,
+//       at least one byte or the field width for %d, %f and %c) is longer
+//       than the target holds, so every call would cut it:
+//       format_output_never_fits_target;
+//     * Scan, ScanFile: a %s target is a char[1], which holds no byte of a
+//       word: format_text_target_holds_no_character.
+//   What a call writes at run time (a text argument longer than the target,
+//   a number wider than expected) is not known then: it is cut as described.
+//
+//   A format built while the program runs is passed as RuntimeFormat(text)
+//   and checked as it is used: arguments beyond its conversions are ignored
+//   (such a format may use fewer), and a wrong format (a fault of the grammar,
+//   an argument of the wrong kind, too few arguments) is a programming error:
+//   debug builds abort with a message naming the format, release builds stop
+//   the conversion there and return the count so far.  Scans check the whole
+//   format in debug builds, also past the point where the input failed.
 //
 // Numbers are written and read with std::to_chars / std::from_chars:
 // always a decimal point, whatever the desktop's locale.
@@ -72,34 +95,15 @@
 // thread; nothing here is locked.
 #pragma once
 
+#include "rte/format_args.h"
+#include "rte/format_check.h"
+
 #include <cstddef>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 namespace rte::fmt {
-
-// One argument of a format call, as the variadic front ends pass it.
-struct Arg {
-    enum class Kind { Int, Double, Text, IntOut, DoubleOut, TextOut } kind;
-    union {
-        int i;
-        double d;
-        const char *s;
-        int *ip;
-        double *dp;
-        char *sp;
-    };
-    std::size_t capacity = 0;  // TextOut: bytes available, terminator included
-};
-
-inline Arg in(int v) { Arg a{Arg::Kind::Int, {}}; a.i = v; return a; }
-inline Arg in(char v) { return in(static_cast<int>(static_cast<unsigned char>(v))); }
-inline Arg in(double v) { Arg a{Arg::Kind::Double, {}}; a.d = v; return a; }
-inline Arg in(const char *v) { Arg a{Arg::Kind::Text, {}}; a.s = v; return a; }
-inline Arg out(int &v) { Arg a{Arg::Kind::IntOut, {}}; a.ip = &v; return a; }
-inline Arg out(double &v) { Arg a{Arg::Kind::DoubleOut, {}}; a.dp = &v; return a; }
-template <std::size_t N>
-Arg out(char (&v)[N]) { Arg a{Arg::Kind::TextOut, {}}; a.sp = v; a.capacity = N; return a; }
 
 int format(std::span<char> out, std::string_view fmt, std::span<const Arg> args);
 int formatFile(int handle, std::string_view fmt, std::span<const Arg> args);
@@ -109,12 +113,15 @@ int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets);
 }  // namespace rte::fmt
 
 // Writes into a fixed-size text; the result is always terminated and never
-// longer than N - 1 bytes (longer output is cut).
+// longer than N - 1 bytes (longer output is cut).  A text argument may lie in
+// the target ("%s.new" of the target itself): it is read as it stood before
+// the call.
 template <std::size_t N, typename... Args>
-int Fmt(char (&target)[N], const char *format, const Args &...args)
+int Fmt(char (&target)[N], rte::fmt::WriteFormat<N - 1, std::type_identity_t<Args>...> format,
+        const Args &...args)
 {
     const rte::fmt::Arg list[] = {rte::fmt::in(args)..., rte::fmt::in(0)};
-    return rte::fmt::format(std::span<char>(target, N), format,
+    return rte::fmt::format(std::span<char>(target, N), format.text(),
                             std::span<const rte::fmt::Arg>(list, sizeof...(Args)));
 }
 
@@ -125,19 +132,22 @@ int Fmt(char (&target)[N], const char *format, const Args &...args)
 // fails (kFileWriteError) is taken back: a regular file is cut to its length
 // before the call, so it never holds a torn line.
 template <typename... Args>
-int FmtFile(int handle, const char *format, const Args &...args)
+int FmtFile(int handle,
+            rte::fmt::WriteFormat<rte::fmt::kAnyLength, std::type_identity_t<Args>...> format,
+            const Args &...args)
 {
     const rte::fmt::Arg list[] = {rte::fmt::in(args)..., rte::fmt::in(0)};
-    return rte::fmt::formatFile(handle, format,
+    return rte::fmt::formatFile(handle, format.text(),
                                 std::span<const rte::fmt::Arg>(list, sizeof...(Args)));
 }
 
 // Reads from a terminated text into int&, double& and char[N] targets.
 template <typename... Targets>
-int Scan(const char *source, const char *format, Targets &...targets)
+int Scan(const char *source, rte::fmt::ScanFormat<std::type_identity_t<Targets>...> format,
+         Targets &...targets)
 {
     const rte::fmt::Arg list[] = {rte::fmt::out(targets)..., rte::fmt::in(0)};
-    return rte::fmt::scan(source ? std::string_view(source) : std::string_view(), format,
+    return rte::fmt::scan(source ? std::string_view(source) : std::string_view(), format.text(),
                           std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
 }
 
@@ -146,10 +156,11 @@ int Scan(const char *source, const char *format, Targets &...targets)
 // through a buffer of 256 KiB: a single token of nearly that length or
 // longer (a line of a million digits) is not read, and the call returns.
 template <typename... Targets>
-int ScanFile(int handle, const char *format, Targets &...targets)
+int ScanFile(int handle, rte::fmt::ScanFormat<std::type_identity_t<Targets>...> format,
+             Targets &...targets)
 {
     const rte::fmt::Arg list[] = {rte::fmt::out(targets)..., rte::fmt::in(0)};
-    return rte::fmt::scanFile(handle, format,
+    return rte::fmt::scanFile(handle, format.text(),
                               std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
 }
 

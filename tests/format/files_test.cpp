@@ -316,8 +316,8 @@ TEST_F(Files, RenameFileReplacesTheTarget)
 TEST_F(Files, SettingsFile)
 {
     const std::string p = path("vandrel.ini");
-    const char *wformat = " %d %f %d %d %d %f %f  Kv_2014\n";
-    const char *rformat = "%s>%d%f%d%d%d%f%f";
+    constexpr const char *wformat = " %d %f %d %d %d %f %f  Kv_2014\n";
+    constexpr const char *rformat = "%s>%d%f%d%d%d%f%f";
     int h = OpenFile(p.c_str(), 2, 0, 1);
     ASSERT_GT(h, 0);
     EXPECT_EQ(FmtFile(h, wformat, 1, 1.0, 1, 1, 0, 0.0, 10.0), 7);
@@ -642,14 +642,14 @@ TEST_F(Files, WrongTargetsAbortOnTheFastPathToo)
             const int h = OpenFile(p.c_str(), 1, 2, 1);
             int i = 0;
             double d = 0;
-            ScanFile(h, "%f %f", i, d);
+            ScanFile(h, RuntimeFormat("%f %f"), i, d);
         },
         "wrong kind.*\"%f %f\"");
     EXPECT_DEATH(
         {
             const int h = OpenFile(p.c_str(), 1, 2, 1);
             double d = 0;
-            ScanFile(h, "%f %f", d);
+            ScanFile(h, RuntimeFormat("%f %f"), d);
         },
         "too few targets");
 }
@@ -661,8 +661,8 @@ TEST_F(Files, WrongTargetsStopOnTheFastPathToo)
     const int h = OpenFile(p.c_str(), 1, 2, 1);
     int i = 0;
     double d = 0;
-    EXPECT_EQ(ScanFile(h, "%f %f", i, d), 0);
-    EXPECT_EQ(ScanFile(h, "%f %d", d, d), 1);
+    EXPECT_EQ(ScanFile(h, RuntimeFormat("%f %f"), i, d), 0);
+    EXPECT_EQ(ScanFile(h, RuntimeFormat("%f %d"), d, d), 1);
     EXPECT_EQ(d, 1.0);
     CloseFile(h);
 }
