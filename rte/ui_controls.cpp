@@ -27,7 +27,7 @@
 namespace rte::ui {
 
 Control::Control(Panel &panel, const ControlSpec &desc)
-    : panel_(panel), number_(desc.number), kind_(desc.kind),
+    : panel_(panel), number_(desc.number), kind_(desc.kind), holdsPath_(desc.path),
       callback_(desc.callback.isEmpty() ? nullptr : engine().controlCallback(desc.callback))
 {
 }
