@@ -184,10 +184,6 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
     }
 }
 
-}  // namespace rte::ui
-
-namespace rte::ui {
-
 int messagePopup(const QString &title, const QString &body)
 {
     return message(title, body, QMessageBox::Information);
