@@ -4,18 +4,20 @@
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
-void settings_path(char (&path)[kPathSize])
+int settings_path(char (&path)[kPathSize])
 {
     char dir[kPathSize];
-    GetSettingsDir(dir);
-    MakePathname(dir, "vandrel.ini", path);
+    if (GetSettingsDir(dir) != 0 || MakePathname(dir, "vandrel.ini", path) != 0) {
+        path[0] = '\0';
+        return -1;
+    }
+    return 0;
 }
 
 void settings_load()
 {
     char path[kPathSize];
-    settings_path(path);
-    int file = OpenFile(path, kOpenRead, kOpenTruncate, kOpenText);
+    int file = settings_path(path) == 0 ? OpenFile(path, kOpenRead, kOpenTruncate, kOpenText) : 0;
     int filled = 0;
     if (file > 0)
         filled = ScanFile(file, "%s>%d%f%d%d%d%f%f", settings.com_port, settings.interval,
@@ -40,10 +42,15 @@ void settings_save()
 {
     char path[kPathSize];
     char fresh[kPathSize];
-    settings_path(path);
-    Fmt(fresh, "%s.new", path);
+    char dir[kPathSize];
+    if (settings_path(path) != 0)
+        return;
     // Written beside the old file and renamed over it, so that a program
-    // killed while saving leaves the old settings, never half a line.
+    // killed while saving leaves the old settings, never half a line.  The
+    // temporary name is as long as the file's own, so it fits wherever that
+    // does.
+    GetSettingsDir(dir);
+    MakePathname(dir, "vandrel.new", fresh);
     int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
     if (file <= 0)
         return;

@@ -6,6 +6,9 @@
 
 #include "app/state.h"
 
-void settings_path(char (&path)[kPathSize]);
+// 0 and the file's path; negative and an empty path where no valid name
+// exists (no settings directory, or a path that does not fit): then the
+// settings are neither read nor written.
+int settings_path(char (&path)[kPathSize]);
 void settings_load();
 void settings_save();

@@ -24,10 +24,21 @@ void setup()
     // The info panel names the file, which differs between a private and a
     // shared installation.
     char path[kPathSize], where[kPathSize + 20];
-    settings_path(path);
-    Fmt(where, "Settings file: %s", path);
-    SetCtrlVal(state.info_panel, kInfoSettingsFile, where);
+    const int named = settings_path(path) == 0;
+    if (named) {
+        Fmt(where, "Settings file: %s", path);
+        SetCtrlVal(state.info_panel, kInfoSettingsFile, where);
+    } else {
+        SetCtrlVal(state.info_panel, kInfoSettingsFile,
+                   "Settings file: none (the settings folder cannot be used or its path is "
+                   "too long); the default settings are used and not saved.");
+    }
     DisplayPanel(state.main_panel);
+    // Said once, at start-up: the end of the program saves nothing and says nothing.
+    if (!named)
+        MessagePopup("Settings",
+                     "The settings cannot be kept: the settings folder cannot be used or its path "
+                     "is too long.\n\nThe program starts with the default settings and does not save them.");
     settings_zeigen();
     ComOpen();
 }

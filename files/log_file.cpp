@@ -43,7 +43,7 @@ void speichern_starten()
         char message[kPathSize + 160];
         Fmt(message, "The recording file cannot be opened (%s):\n%s\n\nThe run goes on without recording.",
             open_failure(state.log_file), state.log_path);
-        MessagePopup("", message);
+        PathMessagePopup("", message);
         SetCtrlVal(state.main_panel, kMainFile, "no file");
         return;
     }

@@ -164,7 +164,9 @@ int ScanFile(int handle, rte::fmt::ScanFormat<std::type_identity_t<Targets>...> 
                               std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
 }
 
-// File handles.  Handles are positive and not reused soon: a closed handle
+// File handles.  Paths are UTF-8, as every path in the engine's calls (the
+// file dialog gives them so); on POSIX systems those bytes are the file
+// system's name as they stand.  Handles are positive and not reused soon: a closed handle
 // stays invalid (kFileBadArgument) rather than reaching a file opened later.
 // Failures are negative:
 enum {

@@ -197,6 +197,7 @@ int ListComDevices(ComDevice *devices, int max)
         if (device.path.size() >= sizeof devices[listed].path)
             continue;
         devices[listed].port = device.port;
+        devices[listed].present = device.present ? 1 : 0;
         std::copy(device.path.begin(), device.path.end(), devices[listed].path);
         devices[listed].path[device.path.size()] = '\0';
         ++listed;

@@ -71,10 +71,12 @@ int _GetRs232Err();
 // Devices that look like serial ports, with the number that reaches each,
 // for the port panel: every RTE_COM<n>, then the devices the system reports,
 // numbered ones first; port is 0 for a device that no number reaches (one
-// can be mapped to it).  Writes at most max entries and returns their count;
-// a path longer than 255 bytes is left out.
+// can be mapped to it), present is 0 for a mapping to a path where no
+// device is.  Writes at most max entries and returns their count; a path
+// longer than 255 bytes is left out.
 struct ComDevice {
     int port;
     char path[256];
+    int present;
 };
 int ListComDevices(ComDevice *devices, int max);

@@ -63,14 +63,14 @@ std::vector<Device> listDevices()
         if (port < 1 || port > kMaxPort)
             continue;
         const QString path = environment.value(name);
-        devices.push_back({port, QFile::encodeName(path).toStdString()});
+        devices.push_back({port, QFile::encodeName(path).toStdString(), QFileInfo::exists(path)});
         covered << identity(path);
     }
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const QString path = info.systemLocation();
         if (covered.contains(identity(path)))
             continue;
-        devices.push_back({defaultNumberOf(path), QFile::encodeName(path).toStdString()});
+        devices.push_back({defaultNumberOf(path), QFile::encodeName(path).toStdString(), true});
         covered << identity(path);
     }
     std::stable_sort(devices.begin(), devices.end(), [](const Device &a, const Device &b) {

@@ -15,6 +15,7 @@ std::string devicePath(int port);
 struct Device {
     int port;  // 0 when no number reaches it
     std::string path;
+    bool present;  // false: a mapping names a path where no device is
 };
 // Every RTE_COM<n> in the environment, then the serial devices the system
 // reports that no mapping already covers; numbered ones first.

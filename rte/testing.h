@@ -17,7 +17,9 @@ namespace rte::testing {
 void queueConfirm(int answer);
 void queueMessageAck();
 void queueFileSelect(int result, const std::string &path);
-// Popups shown so far, as "title|message" (file dialogs: "file|title").
+// Popups shown so far, as "title|message" (file dialogs: "file|title"),
+// in UTF-8 as the operator reads them.  A queued file choice is a UTF-8
+// path, as the dialog gives it.
 const std::vector<std::string> &popupLog();
 void clearPopups();
 // Number of queued answers not yet taken.

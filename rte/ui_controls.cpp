@@ -3,6 +3,7 @@
 #include "rte/rs232.h"
 #include "rte/ui_engine.h"
 #include "rte/ui_panel.h"
+#include "rte/ui_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,7 +28,7 @@
 namespace rte::ui {
 
 Control::Control(Panel &panel, const ControlSpec &desc)
-    : panel_(panel), number_(desc.number), kind_(desc.kind),
+    : panel_(panel), number_(desc.number), kind_(desc.kind), holdsPath_(desc.path),
       callback_(desc.callback.isEmpty() ? nullptr : engine().controlCallback(desc.callback))
 {
 }
@@ -543,8 +544,17 @@ public:
         std::array<ComDevice, 64> devices{};
         const int n = ListComDevices(devices.data(), static_cast<int>(devices.size()));
         list_->clear();
-        for (int i = 0; i < n; ++i)
-            list_->addItem(QStringLiteral("%1   %2").arg(devices[i].port, 3).arg(QString::fromLocal8Bit(devices[i].path)));
+        for (int i = 0; i < n; ++i) {
+            const ComDevice &d = devices[i];
+            QString line = QStringLiteral("%1   %2")
+                               .arg(d.port > 0 ? QString::number(d.port) : QStringLiteral("-"), 3)
+                               .arg(fromPath(d.path));
+            if (!d.present)
+                line += QStringLiteral("   (missing)");
+            else if (d.port == 0)
+                line += QStringLiteral("   (no port number reaches it)");
+            list_->addItem(line);
+        }
         if (n <= 0)
             list_->addItem(QStringLiteral("No serial device found"));
     }

@@ -24,6 +24,8 @@ public:
 
     int number() const { return number_; }
     Kind kind() const { return kind_; }
+    // Its text is a file path: UTF-8 across the API.
+    bool holdsPath() const { return holdsPath_; }
     // What the operator operates and the keyboard reaches; nullptr for the
     // timer, which has no face.
     virtual QWidget *widget() const = 0;
@@ -52,6 +54,7 @@ protected:
 private:
     int number_;
     Kind kind_;
+    bool holdsPath_;
     CtrlCallbackPtr callback_;
 };
 

@@ -1,5 +1,6 @@
 #include "rte/ui_graph_overlay.h"
 
+#include "rte/ui_popups.h"
 #include "rte/ui_text.h"
 #include "rte/userint.h"
 
@@ -120,17 +121,17 @@ void GraphOverlay::saveAs()
     const int result = FileSelectPopup("", "graph.png", "*.png;*.pdf;", "Save graph", 1, 0, 0, 1, 1, chosen);
     if (result != 1 && result != 2)
         return;
-    QString path = fromCp1252(chosen);
+    QString path = fromPath(chosen);
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool pdf = suffix == QLatin1String("pdf");
     if (!pdf && suffix != QLatin1String("png"))
         path += QLatin1String(".png");
-    const std::string name = toCp1252(path);
+    const QString title = QStringLiteral("Save graph");
     if (QFileInfo::exists(path)
-        && !ConfirmPopup("Save graph", (name + " already exists. Replace it?").c_str()))
+        && !confirmPopup(title, QStringLiteral("%1 already exists. Replace it?").arg(path)))
         return;
     if (!hooks_.save(path, pdf))
-        MessagePopup("Save graph", ("The graph could not be written to " + name + ".").c_str());
+        messagePopup(title, QStringLiteral("The graph could not be written to %1.").arg(path));
 }
 
 }  // namespace rte::ui

@@ -36,6 +36,9 @@
 //   "font"      { "size": points, "monospace": bool, "bold": bool } (optional)
 //   "tip"       tool tip for the operator (optional)
 //   "dimmed"    true: starts dimmed (optional)
+//   "path"      true on a display or text that shows a file path (optional):
+//               its text crosses the API as UTF-8, as paths do, instead of
+//               Windows-1252
 //   "colour"    "#RRGGBB": a button's first face colour (optional)
 //   "interval", "enabled"      timer: first tick interval in seconds, running
 //   "xRange", "yRange", "xLabel", "yLabel"   graph: first axis ranges and titles
@@ -77,6 +80,7 @@ struct ControlSpec {
     bool monospace = false, bold = false;
     QString tip;
     bool dimmed = false;
+    bool path = false;
     int colour = -1;  // none
     double interval = 1;
     bool enabled = true;

@@ -1,5 +1,6 @@
 // Message, confirmation and file popups, and the queue of scripted answers
 // that stands in for the operator in tests.
+#include "rte/ui_popups.h"
 #include "rte/testing.h"
 #include "rte/ui_engine.h"
 #include "rte/ui_text.h"
@@ -66,11 +67,12 @@ std::optional<Answer> scripted(PopupKind kind, const std::string &entry)
 }
 
 QString text(const char *cp1252) { return fromCp1252(cp1252 ? cp1252 : ""); }
+QString pathText(const char *utf8) { return fromPath(utf8 ? utf8 : ""); }
 
 int message(const QString &title, const QString &body, QMessageBox::Icon icon)
 {
     const Engine::ModalScope modal;
-    if (scripted(PopupKind::Message, toCp1252(title) + "|" + toCp1252(body)))
+    if (scripted(PopupKind::Message, (title + QLatin1Char('|') + body).toStdString()))
         return 0;
     QMessageBox box(icon, title, body, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
@@ -138,7 +140,7 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
 {
     if (!path || capacity == 0)
         return kUiBadArgument;
-    const FileRequest r{text(defaultDirectory), text(defaultFileSpec), text(fileTypeList),
+    const FileRequest r{pathText(defaultDirectory), pathText(defaultFileSpec), pathText(fileTypeList),
                         text(title).isEmpty() ? QStringLiteral("Select a file") : text(title),
                         buttonLabel, restrictDirectory != 0, restrictExtension != 0,
                         allowCancel != 0, allowMakeDirectory != 0};
@@ -148,7 +150,7 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
     for (;;) {
         int result;
         std::string chosen;
-        if (auto a = scripted(PopupKind::File, "file|" + toCp1252(r.title))) {
+        if (auto a = scripted(PopupKind::File, "file|" + r.title.toStdString())) {
             result = a->value;
             chosen = a->path;
         } else {
@@ -158,16 +160,16 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
             }
             const auto [res, p] = askOperator(*dialog, r);
             result = res;
-            chosen = toCp1252(p);
+            chosen = toPath(p);
         }
         if (result != 1 && result != 2) {
             copyBounded("", path, capacity);
             return result;
         }
-        const QString dir = QFileInfo(fromCp1252(chosen)).absolutePath();
+        const QString dir = QFileInfo(fromPath(chosen)).absolutePath();
         if (chosen.size() > capacity - 1) {
             message(QStringLiteral("File name too long"),
-                    QStringLiteral("The path has %1 characters; at most %2 fit. Choose a shorter one.")
+                    QStringLiteral("The path takes %1 bytes; at most %2 fit. Choose a shorter one.")
                         .arg(chosen.size()).arg(capacity - 1),
                     QMessageBox::Warning);
         } else if (r.restrictDirectory && !r.directory.isEmpty()
@@ -182,22 +184,36 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
     }
 }
 
+int messagePopup(const QString &title, const QString &body)
+{
+    return message(title, body, QMessageBox::Information);
+}
+
+int confirmPopup(const QString &title, const QString &body)
+{
+    const Engine::ModalScope modal;
+    if (auto a = scripted(PopupKind::Confirm, (title + QLatin1Char('|') + body).toStdString()))
+        return a->value != 0 ? 1 : 0;
+    const auto answer = QMessageBox::question(QApplication::activeWindow(), title, body,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    return answer == QMessageBox::Yes ? 1 : 0;
+}
+
 }  // namespace rte::ui
 
 int MessagePopup(const char *title, const char *message)
 {
-    return rte::ui::message(rte::ui::text(title), rte::ui::text(message), QMessageBox::Information);
+    return rte::ui::messagePopup(rte::ui::text(title), rte::ui::text(message));
+}
+
+int PathMessagePopup(const char *title, const char *message)
+{
+    return rte::ui::messagePopup(rte::ui::pathText(title), rte::ui::pathText(message));
 }
 
 int ConfirmPopup(const char *title, const char *message)
 {
-    using namespace rte::ui;
-    const Engine::ModalScope modal;
-    if (auto a = scripted(PopupKind::Confirm, std::string(title ? title : "") + "|" + (message ? message : "")))
-        return a->value != 0 ? 1 : 0;
-    const auto answer = QMessageBox::question(QApplication::activeWindow(), text(title), text(message),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    return answer == QMessageBox::Yes ? 1 : 0;
+    return rte::ui::confirmPopup(rte::ui::text(title), rte::ui::text(message));
 }
 
 namespace rte::testing {

@@ -48,6 +48,13 @@ std::string toCp1252(const QString &text)
     return bytes;
 }
 
+QString fromPath(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string toPath(const QString &path) { return path.toUtf8().toStdString(); }
+
 void copyBounded(std::string_view text, char *target, std::size_t capacity)
 {
     if (capacity == 0)

@@ -98,7 +98,9 @@ int SetCtrlVal(int panel, int control, const char *value)
     Control *c = find(panel, control);
     if (!c)
         return kUiBadHandle;
-    return value ? c->set(rte::ui::fromCp1252(value)) : kUiBadArgument;
+    if (!value)
+        return kUiBadArgument;
+    return c->set(c->holdsPath() ? rte::ui::fromPath(value) : rte::ui::fromCp1252(value));
 }
 
 int GetCtrlVal(int panel, int control, int &value)
@@ -130,7 +132,7 @@ int rte::ui::getCtrlText(int panel, int control, char *value, std::size_t capaci
     QString text;
     const int status = c->get(text);
     if (status == 0)
-        copyBounded(toCp1252(text), value, capacity);
+        copyBounded(c->holdsPath() ? toPath(text) : toCp1252(text), value, capacity);
     return status;
 }
 

@@ -6,7 +6,13 @@
 //   kUiBadHandle     no panel, control, menu item or plot with that number
 //   kUiBadArgument   a value of the wrong kind for the control or attribute
 //   kUiBadPanelFile  the panel file is missing or damaged
-// Text crossing this interface is Windows-1252 (the degree sign is 0xB0).
+// Text crossing this interface is Windows-1252 (the degree sign is 0xB0),
+// except paths, which are UTF-8 so that a file name in any language is the
+// file the operator chose: the folder, file and type list given to
+// FileSelectPopup and the path it returns, the text of PathMessagePopup,
+// and the text of a display or text control that the panel file declares
+// "path".  Where a path meets the operating system it becomes the system's
+// own form (the bytes of the file system on Linux) there and nowhere else.
 //
 // Entries commit on Enter and when the focus leaves them after a change;
 // switches, selectors and buttons commit when operated; values set by the
@@ -133,14 +139,17 @@ int SetWaitCursor(int on);
 
 // Popups are modal; no timer tick is delivered while one is open.
 int MessagePopup(const char *title, const char *message);
+// A message that names a file: title and message are UTF-8, as paths are.
+int PathMessagePopup(const char *title, const char *message);
 // 1 for yes, 0 for no.
 int ConfirmPopup(const char *title, const char *message);
 // What FileSelectPopup returns when it does not fail (failures are negative).
 enum FileSelection { kSelectionCancelled = 0, kSelectionExisting = 1, kSelectionNew = 2 };
 // The caption of the dialog's accepting button.
 enum ButtonLabel { kLabelOk = 0, kLabelSave = 1, kLabelSelect = 2, kLabelLoad = 3 };
-// A FileSelection or a failure.  A path that would not fit in the target is
-// refused with a message and the dialog stays open.
+// A FileSelection or a failure.  A path whose UTF-8 bytes would not fit in
+// the target (terminator included) is refused with a message and the dialog
+// stays open.
 template <std::size_t N>
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                     const char *fileTypeList, const char *title, int buttonLabel,

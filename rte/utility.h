@@ -1,4 +1,4 @@
-// Clock and paths.
+// Clock and paths.  Paths are UTF-8, as everywhere in the engine's calls.
 #pragma once
 
 #include <cstddef>

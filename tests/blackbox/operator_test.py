@@ -201,6 +201,25 @@ class OperatorTest(unittest.TestCase):
         self.assertTrue(lines[0].startswith(" 0.0\t"), lines[0])
         self.assertEqual(self.settings_line(), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
 
+    def test_recording_under_a_name_in_any_language(self):
+        """A folder and a file name beyond plain letters, typed into the
+        dialog: that file is recorded and its name shown as typed."""
+        s = self.session
+        folder = s.dir / "Messdaten Müller"
+        folder.mkdir()
+        record = folder / "Prüfung ä.dat"
+        s.start_simulator()
+        self.app = s.start_program({1: s.link})
+
+        self.start_run()
+        self.choose_file("Filename", "OK", record, "name-in-any-language")
+        self.app.until("the file's path on display as typed", lambda: self.file_display() == str(record))
+        self.wait_lines(record, 2)
+        s.screenshot("recording-under-that-name")
+        self.stop_run()
+        self.close_main_window()
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), [record.name])
+
     def test_viewing_a_stored_file(self):
         """A stored file drawn over a fixed range that the operator typed:
         the viewer turns the autoscale switch on, but not the setting."""

@@ -3,8 +3,13 @@
 // when the main window is closed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -19,8 +24,10 @@
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "run/cycle.h"
+#include "tests/support/child_process.h"
 #include "tests/support/simulated_analyser.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -167,6 +174,96 @@ TEST_F(Startup, ClosingDuringARecordedRunKeepsEveryLine)
     }
     EXPECT_EQ(count, 4);
     EXPECT_EQ(readFile(settingsPath()), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n");
+}
+
+// A folder whose path takes exactly `bytes` bytes, made in `top`.
+std::string folderOfLength(const std::string &top, std::size_t bytes)
+{
+    std::string path = top + "/" + std::to_string(bytes);
+    ::mkdir(path.c_str(), 0755);
+    while (path.size() < bytes) {
+        std::size_t part = std::min<std::size_t>(bytes - path.size() - 1, 200);
+        if (bytes - path.size() - 1 - part == 1)
+            part--;  // no room would be left for a last part of its own
+        path += "/" + std::string(part, 'd');
+        ::mkdir(path.c_str(), 0755);
+    }
+    return path;
+}
+
+std::vector<std::string> names(const std::string &folder)
+{
+    std::vector<std::string> found;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+ino_t inode(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The program kept in folders whose paths approach and pass the 260 bytes
+// of its path buffers: the file the info panel names is the only settings
+// file read and written, and replaced whole, never rewritten in place;
+// where no name fits, nothing is read or written anywhere and the operator
+// is told once.
+TEST(SettingsPlace, FoldersAtAndPastThePathLimit)
+{
+    support::TempDir top;
+    setenv("RTE_COM1", "/nonexistent/analyser", 1);
+    const std::string stored = " 1 2.500000 0 2 1 -1.000000 50.000000  Kv_2014\n";
+    const struct {
+        std::size_t folderBytes;  // "/vandrel.ini" adds 12
+        bool named;
+    } rows[] = {{246, true}, {247, true}, {248, false}, {259, false}, {300, false}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.folderBytes);
+        const std::string folder = folderOfLength(top.path(), row.folderBytes);
+        ASSERT_EQ(folder.size(), row.folderBytes);
+        const std::string program = folder + "/vandrel", file = folder + "/vandrel.ini";
+        std::filesystem::copy_file(SETTINGS_PROBE_PATH, program);
+        std::filesystem::copy_file(PANEL_FILE_PATH, folder + "/Vandrel_V3.uir");
+        std::ofstream(file) << stored;
+        const ino_t before = inode(file);
+        // The program is started from a folder of its own, which must stay empty.
+        const std::string elsewhere = top.file("cwd" + std::to_string(row.folderBytes));
+        ::mkdir(elsewhere.c_str(), 0755);
+        const std::string output = top.file("output" + std::to_string(row.folderBytes));
+        char own[4096];
+        ASSERT_NE(::getcwd(own, sizeof own), nullptr);
+        ASSERT_EQ(::chdir(elsewhere.c_str()), 0);
+        {
+            support::ChildProcess probe({program}, output);
+            EXPECT_TRUE(support::waitUntil([&probe] { return !probe.running(); }, std::chrono::seconds(60)));
+        }
+        ASSERT_EQ(::chdir(own), 0);
+
+        std::istringstream said(readFile(output));
+        std::string infoLine, portLine, line;
+        std::getline(said, infoLine);
+        std::getline(said, portLine);
+        int popups = 0;
+        while (std::getline(said, line))
+            popups += line.rfind("popup ", 0) == 0;
+        EXPECT_EQ(names(elsewhere), std::vector<std::string>{});
+        EXPECT_EQ(names(folder), (std::vector<std::string>{"Vandrel_V3.uir", "vandrel", "vandrel.ini"}));
+        if (row.named) {
+            EXPECT_EQ(infoLine, "Settings file: " + file);
+            EXPECT_EQ(popups, 0);
+            EXPECT_EQ(readFile(file), stored);
+            EXPECT_NE(inode(file), before) << "rewritten in place";
+        } else {
+            EXPECT_EQ(infoLine.rfind("Settings file: none", 0), 0u) << infoLine;
+            EXPECT_EQ(portLine, "port 1");
+            EXPECT_EQ(popups, 1);
+            EXPECT_EQ(readFile(file), stored);
+            EXPECT_EQ(inode(file), before);
+        }
+    }
 }
 
 }  // namespace

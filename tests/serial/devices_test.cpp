@@ -20,6 +20,13 @@ std::vector<ComDevice> listed(int max = 64)
     return devices;
 }
 
+const ComDevice *find(const std::vector<ComDevice> &devices, const std::string &path)
+{
+    const auto hit = std::find_if(devices.begin(), devices.end(),
+                                  [&path](const ComDevice &d) { return path == d.path; });
+    return hit == devices.end() ? nullptr : &*hit;
+}
+
 // The number listed with path; -1 when it is not listed, -2 when it is
 // listed more than once.
 int numberOf(const std::vector<ComDevice> &devices, const std::string &path)
@@ -39,6 +46,9 @@ TEST(SerialDevices, ListMappedDevicesWithTheirNumbersFirst)
     const std::vector<ComDevice> devices = listed();
     EXPECT_EQ(numberOf(devices, dir.file("unplugged")), 12);
     EXPECT_EQ(numberOf(devices, "/dev/null"), 9);
+    ASSERT_NE(find(devices, dir.file("unplugged")), nullptr);
+    EXPECT_EQ(find(devices, dir.file("unplugged"))->present, 0);
+    EXPECT_EQ(find(devices, "/dev/null")->present, 1);
     EXPECT_TRUE(std::is_sorted(devices.begin(), devices.end(), [](const ComDevice &a, const ComDevice &b) {
         return (a.port == 0 ? 1000 : a.port) < (b.port == 0 ? 1000 : b.port);
     }));

@@ -92,11 +92,23 @@ TEST_F(Controls, TextIsWindows1252AtTheInterface)
     std::string all;
     for (int b = 1; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    SetCtrlVal(mainPanel, kMainFile, all.c_str());
+    SetCtrlVal(mainPanel, kMainReading, all.c_str());
+    char back[300];
+    ASSERT_EQ(GetCtrlVal(mainPanel, kMainReading, back), 0);
+    EXPECT_EQ(std::string(back), all);
+    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainReading))->text().at(0x80 - 1), QChar(0x20AC));
+}
+
+// The file display is declared a path in the panel file: UTF-8, every
+// character kept.
+TEST_F(Controls, PathDisplayKeepsEveryCharacter)
+{
+    const std::string path = "/tmp/Messdaten Müller/Prüfung Ω Проба 測定 🧪.dat";
+    ASSERT_EQ(SetCtrlVal(mainPanel, kMainFile, path.c_str()), 0);
+    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainFile))->text(), QString::fromStdString(path));
     char back[300];
     ASSERT_EQ(GetCtrlVal(mainPanel, kMainFile, back), 0);
-    EXPECT_EQ(std::string(back), all);
-    EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainFile))->text().at(0x80 - 1), QChar(0x20AC));
+    EXPECT_EQ(std::string(back), path);
 }
 
 TEST_F(Controls, TextIsCutToTheTarget)

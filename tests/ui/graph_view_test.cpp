@@ -279,6 +279,8 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
         {"bare", -1, "bare.png", png},
         {"kept.png", 0, "kept.png", "mine"},
         {"kept", 1, "kept.png", png},
+        {"Grafik Ω ü.png", -1, "Grafik Ω ü.png", png},
+        {"Grafik Ω ü", 1, "Grafik Ω ü.png", png},
     };
     plot({20, 80, 40, 60});
     for (const Case &c : cases) {
@@ -291,6 +293,11 @@ TEST_F(OperatorView, SaveGraphWritesPngOrPdfFromTheContextMenu)
         EXPECT_EQ(t::pendingAnswers(), 0);
         ASSERT_FALSE(t::popupLog().empty());
         EXPECT_EQ(t::popupLog().front(), "file|Save graph");
+        if (c.replace >= 0) {
+            ASSERT_EQ(t::popupLog().size(), 2u);
+            EXPECT_NE(t::popupLog()[1].find(dir.filePath(c.written).toStdString()), std::string::npos)
+                << t::popupLog()[1];
+        }
         QFile written(dir.filePath(c.written));
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
         EXPECT_TRUE(written.readAll().startsWith(c.starts));

@@ -177,4 +177,29 @@ TEST(PanelFile, PortPanelListsDevicesEachTimeItIsShown)
     EXPECT_FALSE(t::panelVisible(comPanel));
 }
 
+// Each line: a number that reaches the device, or words that say none
+// does; a mapping to a device that is not there says so.
+TEST(PanelFile, PortPanelTellsWhichNumberReachesEachDevice)
+{
+    auto *list = qobject_cast<QListWidget *>(t::widget(comPanel, kPortDevices));
+    ASSERT_NE(list, nullptr);
+    setenv("RTE_COM1", "/nonexistent/analyser", 1);
+    setenv("RTE_COM3", "/dev/null", 1);
+    DisplayPanel(comPanel);
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    HidePanel(comPanel);
+    unsetenv("RTE_COM1");
+    unsetenv("RTE_COM3");
+    EXPECT_TRUE(lines.contains("  1   /nonexistent/analyser   (missing)")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("  3   /dev/null")) << lines.join('\n').toStdString();
+    // /dev/ttyS0, where the system has it, is now reached by no number.
+    for (const QString &line : lines) {
+        const int number = line.section(' ', 0, 0, QString::SectionSkipEmpty).toInt();
+        EXPECT_TRUE((number >= 1 && number <= 256) || line.endsWith("   (no port number reaches it)"))
+            << line.toStdString();
+    }
+}
+
 }  // namespace

@@ -174,7 +174,8 @@ TEST_F(TimerAndPopups, PathLongerThanTheTargetIsRefusedAndTheDialogStays)
     EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelLoad, 0, 1, 1, 0, path), kSelectionExisting);
     EXPECT_EQ(std::string(path), fits);
     ASSERT_EQ(t::popupLog().size(), 3u);
-    EXPECT_EQ(t::popupLog()[1].rfind("File name too long|", 0), 0u);
+    EXPECT_EQ(t::popupLog()[1].rfind("File name too long|The path takes 260 bytes; at most 259 fit.", 0), 0u)
+        << t::popupLog()[1];
     EXPECT_EQ(t::popupLog()[2], t::popupLog()[0]);
 }
 
@@ -205,7 +206,8 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
     struct Case {
         QString chosen;
         int result;
-    } cases[] = {{existing, kSelectionExisting}, {dir.filePath("fresh.dat"), kSelectionNew}};
+    } cases[] = {{existing, kSelectionExisting}, {dir.filePath("fresh.dat"), kSelectionNew},
+                 {dir.filePath("Prüfung Ω 測定.dat"), kSelectionNew}};
     for (const Case &c : cases) {
         whenModalUp<QFileDialog>([&c](QFileDialog *d) {
             EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
@@ -226,8 +228,36 @@ TEST_F(TimerAndPopups, RealFileDialogTellsExistingFromNewNames)
         const QByteArray dirBytes = QFile::encodeName(dir.path());
         EXPECT_EQ(FileSelectPopup(dirBytes.constData(), "*.dat", "*.dat;*.*;", "Pick a run", kLabelLoad, 0, 0, 1, 0, path),
                   c.result);
-        EXPECT_EQ(QString::fromLocal8Bit(path), QDir::toNativeSeparators(c.chosen));
+        EXPECT_EQ(QString::fromUtf8(path), QDir::toNativeSeparators(c.chosen));
     }
+}
+
+// The limit counts the bytes of the path as the system stores it: a name
+// of few characters but many bytes is refused, and the dialog stays.
+TEST_F(TimerAndPopups, RealFileDialogCountsThePathInBytes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString tooLong = dir.filePath(QString(130, QChar(0x3A9)) + ".dat");  // Ω: 2 bytes each
+    const QString fits = dir.filePath("Ω.dat");
+    ASSERT_LT(tooLong.size(), 259);
+    QString told;
+    const auto type = [](QFileDialog *d, const QString &path) {
+        d->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+        static_cast<QDialog *>(d)->accept();
+    };
+    whenModalUp<QFileDialog>([&](QFileDialog *d) {
+        whenModalUp<QMessageBox>([&](QMessageBox *box) {
+            told = box->text();
+            whenModalUp<QFileDialog>([&](QFileDialog *again) { type(again, fits); });
+            box->accept();
+        });
+        type(d, tooLong);
+    });
+    char path[260];
+    EXPECT_EQ(FileSelectPopup("", "*.dat", "*.dat", "", kLabelSave, 0, 0, 1, 0, path), kSelectionNew);
+    EXPECT_EQ(QString::fromUtf8(path), fits);
+    EXPECT_TRUE(told.contains(QStringLiteral("bytes"))) << told.toStdString();
 }
 
 }  // namespace
