@@ -1,6 +1,5 @@
 #include "rte/ui_controls.h"
 
-#include "rte/rs232.h"
 #include "rte/ui_engine.h"
 #include "rte/ui_panel.h"
 
@@ -21,7 +20,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace rte::ui {
@@ -466,12 +464,11 @@ public:
     QWidget *cell() const override { return captioned_->outer(); }
     void shown() override
     {
-        std::array<ComDevice, 64> devices{};
-        const int n = ListComDevices(devices.data(), static_cast<int>(devices.size()));
+        const std::vector<ListedPort> ports = engine().listPorts();
         list_->clear();
-        for (int i = 0; i < n; ++i)
-            list_->addItem(QStringLiteral("%1   %2").arg(devices[i].port, 3).arg(QString::fromLocal8Bit(devices[i].path)));
-        if (n <= 0)
+        for (const ListedPort &p : ports)
+            list_->addItem(QStringLiteral("%1   %2").arg(p.port, 3).arg(QString::fromLocal8Bit(p.path.c_str())));
+        if (ports.empty())
             list_->addItem(QStringLiteral("No serial device found"));
     }
 

@@ -20,7 +20,7 @@
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
-#include "tests/support/simulated_analyser.h"
+#include "tools/simulated_analyser.h"
 
 namespace {
 

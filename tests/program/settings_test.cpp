@@ -14,7 +14,7 @@
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "rte/utility.h"
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 namespace {
 

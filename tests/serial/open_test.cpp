@@ -3,7 +3,7 @@
 #include "rte/rs232.h"
 #include "tests/serial/serial_fixture.h"
 #include "tests/support/port_holder.h"
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 #include <fstream>
 #include <functional>
