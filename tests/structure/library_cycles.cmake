@@ -1,7 +1,7 @@
 # Fails when the libraries in LINKS (lines "library=linked,linked") link each
 # other in a cycle, naming the libraries on it.  Takes away, again and again,
-# every library that links none of those left; what cannot be taken away
-# lies on a cycle or leads into one.
+# every library that links none of those left or that none of those left
+# links; what cannot be taken away lies on a cycle.
 cmake_minimum_required(VERSION 3.25)
 file(STRINGS ${LINKS} lines)
 set(left "")
@@ -15,14 +15,22 @@ endforeach()
 set(progress TRUE)
 while(progress)
   set(progress FALSE)
+  set(linked_by_left "")
   foreach(library IN LISTS left)
-    set(leaf TRUE)
     foreach(linked IN LISTS links_${library})
       if(linked IN_LIST left)
-        set(leaf FALSE)
+        list(APPEND linked_by_left ${linked})
       endif()
     endforeach()
-    if(leaf)
+  endforeach()
+  foreach(library IN LISTS left)
+    set(links_left FALSE)
+    foreach(linked IN LISTS links_${library})
+      if(linked IN_LIST left)
+        set(links_left TRUE)
+      endif()
+    endforeach()
+    if(NOT links_left OR NOT library IN_LIST linked_by_left)
       list(REMOVE_ITEM left ${library})
       set(progress TRUE)
     endif()
