@@ -11,12 +11,11 @@
 namespace rte::ui {
 
 struct GraphInspection {
-    static const StripChart *chart(int panel, int number)
+    static StripChart *chart(int panel, int number)
     {
         Panel *p = engine().panel(panel);
-        return p ? dynamic_cast<const StripChart *>(p->control(number)) : nullptr;
+        return p ? dynamic_cast<StripChart *>(p->control(number)) : nullptr;
     }
-    static StripChart *mutableChart(int panel, int number) { return const_cast<StripChart *>(chart(panel, number)); }
 
     static const MergedCurves &curves(const StripChart &c) { return c.curves_; }
     static void setMerging(StripChart &c, bool on) { c.curves_.merging_ = on; }
@@ -98,7 +97,7 @@ GraphAxis graphAxis(int panel, int number, int axis)
 
 void setPlotMerging(int panel, int number, bool on)
 {
-    if (auto *c = GraphInspection::mutableChart(panel, number))
+    if (auto *c = GraphInspection::chart(panel, number))
         GraphInspection::setMerging(*c, on);
 }
 
