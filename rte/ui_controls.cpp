@@ -1,6 +1,5 @@
 #include "rte/ui_controls.h"
 
-#include "rte/rs232.h"
 #include "rte/ui_engine.h"
 #include "rte/ui_panel.h"
 #include "rte/ui_text.h"
@@ -22,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace rte::ui {
@@ -541,21 +539,19 @@ public:
     QWidget *cell() const override { return captioned_->outer(); }
     void shown() override
     {
-        std::array<ComDevice, 64> devices{};
-        const int n = ListComDevices(devices.data(), static_cast<int>(devices.size()));
+        const std::vector<ListedPort> ports = engine().listPorts();
         list_->clear();
-        for (int i = 0; i < n; ++i) {
-            const ComDevice &d = devices[i];
+        for (const ListedPort &p : ports) {
             QString line = QStringLiteral("%1   %2")
-                               .arg(d.port > 0 ? QString::number(d.port) : QStringLiteral("-"), 3)
-                               .arg(fromPath(d.path));
-            if (!d.present)
+                               .arg(p.port > 0 ? QString::number(p.port) : QStringLiteral("-"), 3)
+                               .arg(fromPath(p.path));
+            if (!p.present)
                 line += QStringLiteral("   (missing)");
-            else if (d.port == 0)
+            else if (p.port == 0)
                 line += QStringLiteral("   (no port number reaches it)");
             list_->addItem(line);
         }
-        if (n <= 0)
+        if (ports.empty())
             list_->addItem(QStringLiteral("No serial device found"));
     }
 

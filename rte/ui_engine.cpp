@@ -43,15 +43,15 @@ Engine &engine()
 
 Engine *Engine::instance() { return g_engine; }
 
-void Engine::start(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks)
+void Engine::start(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks, PortLister listPorts)
 {
     if (g_engine)
         startUpFault("StartUserInterface is called twice.");
-    g_engine = new Engine(argc, argv, callbacks);
+    g_engine = new Engine(argc, argv, callbacks, listPorts);
 }
 
-Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks)
-    : app_(std::make_unique<QApplication>(argc, argv))
+Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks, PortLister listPorts)
+    : app_(std::make_unique<QApplication>(argc, argv)), listPorts_(listPorts)
 {
     // Panels decide themselves what a close request means; the program ends
     // only through ExitProgram.

@@ -11,6 +11,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QApplication;
 
@@ -19,15 +21,28 @@ namespace rte::ui {
 class Panel;
 class MenuBar;
 
+// A serial device as the port list control shows it: the number that
+// reaches it (0: none), its path (UTF-8) and whether the device is there.
+struct ListedPort {
+    int port;
+    std::string path;
+    bool present;
+};
+// Where the port list control finds the devices: the serial service, handed
+// over by whoever starts the engine; none without one.
+using PortLister = std::vector<ListedPort> (*)();
+
 class Engine {
 public:
     // nullptr before StartUserInterface.
     static Engine *instance();
-    static void start(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks);
+    static void start(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks,
+                      PortLister listPorts);
 
     int loadPanel(const char *file, int resource);
     Panel *panel(int handle) const;
     MenuBar *menuBar(int handle) const;
+    std::vector<ListedPort> listPorts() const { return listPorts_ ? listPorts_() : std::vector<ListedPort>{}; }
 
     CtrlCallbackPtr controlCallback(const QString &name) const;
     PanelCallbackPtr panelCallback(const QString &name) const;
@@ -53,7 +68,7 @@ public:
     [[noreturn]] void fatal(const QString &file, const QString &fault);
 
 private:
-    Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks);
+    Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks, PortLister listPorts);
     ~Engine();
     const CallbackBinding *binding(const QString &name) const;
     bool busy() const { return running_ > 0 || modal_ > 0; }
@@ -62,6 +77,7 @@ private:
 
     std::unique_ptr<QApplication> app_;
     std::map<QString, CallbackBinding> callbacks_;
+    PortLister listPorts_;
     std::map<QString, std::vector<PanelSpec>> files_;
     std::map<int, std::unique_ptr<Panel>> panels_;
     std::map<int, MenuBar *> menuBars_;  // owned by their panels

@@ -66,8 +66,6 @@ void GraphOverlay::redrawn()
         showReadout();
 }
 
-QString GraphOverlay::readout() const { return readout_->isHidden() ? QString() : readout_->text(); }
-
 bool GraphOverlay::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {

@@ -40,13 +40,12 @@ public:
     // After every redraw: the plot area may have moved, and so may the axes
     // under a pointer that stands still.
     void redrawn();
-    // Empty while no readout shows.
-    QString readout() const;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend struct GraphInspection;
+
     void showReadout();
     void place();
     void saveAs();

@@ -1,8 +1,8 @@
-// Message, confirmation and file popups, and the queue of scripted answers
-// that stands in for the operator in tests.
+// Message, confirmation and file popups; a script may answer them in place
+// of the operator (ui_popup_script.h).
 #include "rte/ui_popups.h"
-#include "rte/testing.h"
 #include "rte/ui_engine.h"
+#include "rte/ui_popup_script.h"
 #include "rte/ui_text.h"
 #include "rte/userint.h"
 
@@ -11,59 +11,16 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <cstdio>
-#include <cstdlib>
-#include <deque>
 #include <optional>
 
 namespace rte::ui {
 namespace {
 
-enum class PopupKind { Message, Confirm, File };
+PopupScript g_script = nullptr;
 
-struct Answer {
-    PopupKind kind;
-    int value = 0;
-    std::string path;
-};
-
-std::deque<Answer> &answers()
-{
-    static std::deque<Answer> queue;
-    return queue;
-}
-
-std::vector<std::string> &shown()
-{
-    static std::vector<std::string> log;
-    return log;
-}
-
-const char *kindName(PopupKind kind)
-{
-    switch (kind) {
-    case PopupKind::Message: return "a message acknowledgement";
-    case PopupKind::Confirm: return "a yes/no answer";
-    case PopupKind::File: return "a file choice";
-    }
-    return "";
-}
-
-// Logs the popup and, when answers are queued, takes the next one.  A
-// queued answer of the wrong kind is a broken test script: stop loudly.
 std::optional<Answer> scripted(PopupKind kind, const std::string &entry)
 {
-    shown().push_back(entry);
-    if (answers().empty())
-        return std::nullopt;
-    Answer a = std::move(answers().front());
-    answers().pop_front();
-    if (a.kind != kind) {
-        std::fprintf(stderr, "Popup \"%s\" wants %s, but the next queued answer is %s.\n", entry.c_str(),
-                     kindName(kind), kindName(a.kind));
-        std::abort();
-    }
-    return a;
+    return g_script ? g_script(kind, entry) : std::nullopt;
 }
 
 QString text(const char *cp1252) { return fromCp1252(cp1252 ? cp1252 : ""); }
@@ -199,6 +156,8 @@ int confirmPopup(const QString &title, const QString &body)
     return answer == QMessageBox::Yes ? 1 : 0;
 }
 
+void setPopupScript(PopupScript script) { g_script = script; }
+
 }  // namespace rte::ui
 
 int MessagePopup(const char *title, const char *message)
@@ -215,24 +174,3 @@ int ConfirmPopup(const char *title, const char *message)
 {
     return rte::ui::confirmPopup(rte::ui::text(title), rte::ui::text(message));
 }
-
-namespace rte::testing {
-
-using rte::ui::Answer;
-using rte::ui::PopupKind;
-
-void queueConfirm(int answer) { rte::ui::answers().push_back({PopupKind::Confirm, answer, {}}); }
-void queueMessageAck() { rte::ui::answers().push_back({PopupKind::Message, 0, {}}); }
-void queueFileSelect(int result, const std::string &path)
-{
-    rte::ui::answers().push_back({PopupKind::File, result, path});
-}
-const std::vector<std::string> &popupLog() { return rte::ui::shown(); }
-void clearPopups()
-{
-    rte::ui::shown().clear();
-    rte::ui::answers().clear();
-}
-int pendingAnswers() { return static_cast<int>(rte::ui::answers().size()); }
-
-}  // namespace rte::testing

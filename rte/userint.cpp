@@ -51,11 +51,6 @@ std::vector<double> asDoubles(const void *data, int type, int count)
 
 }  // namespace
 
-void StartUserInterface(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks)
-{
-    rte::ui::Engine::start(argc, argv, callbacks);
-}
-
 int LoadPanel(int parent, const char *file, int resource)
 {
     if (parent != 0)

@@ -30,8 +30,8 @@
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // the terminal and the simulator's wake-ups add; a run without pacing and
 // with a short turnaround leaves less of the simulator's timing in it.
 #include "rte/rs232.h"
-#include "tests/support/simulated_analyser.h"
+#include "tools/simulated_analyser.h"
 
 #include <QCoreApplication>
 

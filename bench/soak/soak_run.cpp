@@ -27,10 +27,10 @@
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
-#include "tests/reliability/program_driver.h"
-#include "tests/reliability/recording.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
+#include "testing/program_driver.h"
+#include "testing/recording.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
 
 namespace program_test {
 

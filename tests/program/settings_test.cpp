@@ -15,7 +15,7 @@
 #include "app/state.h"
 #include "rte/utility.h"
 #include "tests/support/privileges.h"
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 namespace {
 

@@ -24,10 +24,10 @@
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "run/cycle.h"
-#include "tests/support/child_process.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
+#include "tools/child_process.h"
+#include "tools/simulated_analyser.h"
+#include "tools/sleep_until.h"
+#include "tools/temp_dir.h"
 
 namespace {
 
@@ -238,7 +238,7 @@ TEST(SettingsPlace, FoldersAtAndPastThePathLimit)
         ASSERT_EQ(::chdir(elsewhere.c_str()), 0);
         {
             support::ChildProcess probe({program}, output);
-            EXPECT_TRUE(support::waitUntil([&probe] { return !probe.running(); }, std::chrono::seconds(60)));
+            EXPECT_TRUE(support::sleepUntil([&probe] { return !probe.running(); }, std::chrono::seconds(60)));
         }
         ASSERT_EQ(::chdir(own), 0);
 

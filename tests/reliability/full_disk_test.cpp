@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/recording.h"
-#include "tests/support/child_process.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
+#include "testing/recording.h"
+#include "tools/child_process.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
+#include "tools/sleep_until.h"
 
 namespace reliability {
 namespace {
@@ -79,7 +79,7 @@ TEST_P(FullDisk, IsShownAtOnceWhileTheRunGoesOnAndNoLineIsTorn)
     const std::string output = dir.file("recorder.out");
     support::ChildProcess recorder(argv, output);
 
-    ASSERT_TRUE(support::waitUntil(
+    ASSERT_TRUE(support::sleepUntil(
         [&] {
             const std::string out = contents(output);
             return !recorder.running() || out.find("\ndone\n") != std::string::npos ||

@@ -14,11 +14,11 @@
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
-#include "tests/reliability/recording.h"
-#include "tests/support/child_process.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
+#include "testing/recording.h"
+#include "tools/child_process.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
+#include "tools/sleep_until.h"
 
 namespace reliability {
 namespace {
@@ -50,10 +50,10 @@ TEST(KilledRecording, LeavesOnlyCompleteLinesThatTheViewerDrawsAll)
         {
             support::ChildProcess recorder({RECORDER_PATH, analyser.linkPath(), path},
                                            dir.file("recorder.out"));
-            ASSERT_TRUE(support::waitUntil([&] { return lineEnds(path) >= linesBeforeKill; }, 60s))
+            ASSERT_TRUE(support::sleepUntil([&] { return lineEnds(path) >= linesBeforeKill; }, 60s))
                 << "the recorder wrote " << lineEnds(path) << " lines";
             recorder.signal(SIGKILL);
-            ASSERT_TRUE(support::waitUntil([&] { return !recorder.running(); }, 10s));
+            ASSERT_TRUE(support::sleepUntil([&] { return !recorder.running(); }, 10s));
         }
 
         const Recording recording = readRecording(path);

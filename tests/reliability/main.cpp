@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "rte/userint.h"
-#include "tests/reliability/program_driver.h"
+#include "testing/program_driver.h"
 
 int main(int argc, char **argv)
 {

@@ -33,7 +33,7 @@
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
-#include "tests/reliability/program_driver.h"
+#include "testing/program_driver.h"
 #include "tests/support/privileges.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
-#include "tests/reliability/program_driver.h"
-#include "tests/reliability/recording.h"
-#include "tests/support/simulated_analyser.h"
-#include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
+#include "testing/program_driver.h"
+#include "testing/recording.h"
+#include "tools/simulated_analyser.h"
+#include "tools/temp_dir.h"
+#include "tools/sleep_until.h"
 
 namespace reliability {
 namespace {
@@ -60,7 +60,7 @@ TEST_F(UnpluggedAnalyser, TheRecordedRunGoesOnAndReadsAgainOnceItIsBack)
     }
 
     analyser.bringBack();
-    const bool readsAgain = support::waitUntil(
+    const bool readsAgain = support::sleepUntil(
         [&] {
             tick();
             return realReading();

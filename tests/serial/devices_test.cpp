@@ -1,7 +1,7 @@
 // The list of serial devices for the port panel.
 #include "rte/rs232.h"
 #include "tests/serial/serial_fixture.h"
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 #include "rte/rs232.h"
 #include "tests/serial/serial_fixture.h"
 #include "tests/support/port_holder.h"
-#include "tests/support/wait_until.h"
+#include "tools/sleep_until.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -113,7 +113,7 @@ TEST_F(LostDevice, WhileIdleCostsNothingAndIsTakenBackByItself)
     sim_->bringBack();
     // Once the service has the device again, another program cannot have it.
     const std::string link = sim_->linkPath();
-    const bool takenBack = support::waitUntil([&] {
+    const bool takenBack = support::sleepUntil([&] {
         processorShareOfIdling(100ms);
         return support::PortHolder(link).openStatus() == kRs232PortBusy;
     });

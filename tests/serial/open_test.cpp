@@ -4,7 +4,7 @@
 #include "tests/serial/serial_fixture.h"
 #include "tests/support/port_holder.h"
 #include "tests/support/privileges.h"
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 #include <cstdio>
 #include <fstream>

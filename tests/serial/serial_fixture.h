@@ -2,7 +2,7 @@
 // a port opened on a fresh simulated analyser.
 #pragma once
 
-#include "tests/support/simulated_analyser.h"
+#include "tools/simulated_analyser.h"
 
 #include <gtest/gtest.h>
 

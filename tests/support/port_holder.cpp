@@ -1,6 +1,6 @@
 #include "tests/support/port_holder.h"
 
-#include "tests/support/wait_until.h"
+#include "tools/sleep_until.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -10,7 +10,7 @@ namespace support {
 PortHolder::PortHolder(const std::string &path)
     : process_({PORT_HOLDER_PATH, path, dir_.file("opened")}, dir_.file("output"))
 {
-    if (!waitUntil([&] { return std::ifstream(dir_.file("opened")) >> status_ ? true : false; }))
+    if (!sleepUntil([&] { return std::ifstream(dir_.file("opened")) >> status_ ? true : false; }))
         throw std::runtime_error("the port holder did not open " + path);
 }
 

@@ -2,8 +2,8 @@
 // program or a terminal program has the port.
 #pragma once
 
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tools/child_process.h"
+#include "tools/temp_dir.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "tests/reliability/program_driver.h"
+#include "testing/program_driver.h"
 
 #include <cstdlib>
 

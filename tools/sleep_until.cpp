@@ -1,10 +1,10 @@
-#include "tests/support/wait_until.h"
+#include "tools/sleep_until.h"
 
 #include <thread>
 
 namespace support {
 
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
+bool sleepUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {

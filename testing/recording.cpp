@@ -1,4 +1,4 @@
-#include "tests/reliability/recording.h"
+#include "testing/recording.h"
 
 #include <charconv>
 #include <fstream>

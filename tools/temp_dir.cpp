@@ -1,4 +1,4 @@
-#include "tests/support/temp_dir.h"
+#include "tools/temp_dir.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The operator's side of the panels, for tests and benchmarks.
 #include "rte/testing.h"
+#include "rte/ui_controls.h"
 #include "rte/ui_engine.h"
-#include "rte/ui_graph.h"
 #include "rte/ui_panel.h"
 #include "rte/ui_text.h"
 
@@ -24,11 +24,6 @@ ui::Control *control(int panel, int number)
 {
     ui::Panel *p = ui::engine().panel(panel);
     return p ? p->control(number) : nullptr;
-}
-
-ui::GraphControl *graph(int panel, int number)
-{
-    return dynamic_cast<ui::GraphControl *>(control(panel, number));
 }
 
 void key(QWidget *target, int code, const QString &text = QString())
@@ -133,66 +128,6 @@ double timerInterval(int panel, int number)
 {
     ui::Control *c = control(panel, number);
     return c ? ui::timerInterval(*c) : 0;
-}
-
-int plotCount(int panel, int number)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? g->plotCount() : 0;
-}
-
-int drawnCurveCount(int panel, int number)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? g->curveCount() : 0;
-}
-
-std::vector<std::pair<double, double>> plotPoints(int panel, int number, int plot)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? g->plotPoints(plot) : std::vector<std::pair<double, double>>{};
-}
-
-int lastPlot(int panel, int number)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? g->lastPlot() : 0;
-}
-
-GraphAxis graphAxis(int panel, int number, int axis)
-{
-    ui::GraphControl *g = graph(panel, number);
-    if (!g)
-        return {0, 0, false, false};
-    const ui::AxisState a = g->axis(axis);
-    return {a.min, a.max, a.autoscale, a.logarithmic};
-}
-
-void setPlotMerging(int panel, int number, bool on)
-{
-    if (ui::GraphControl *g = graph(panel, number))
-        g->setMerging(on);
-}
-
-GraphView graphView(int panel, int number, int axis)
-{
-    ui::GraphControl *g = graph(panel, number);
-    if (!g)
-        return {0, 0, false};
-    const auto [min, max] = g->view(axis);
-    return {min, max, g->following()};
-}
-
-std::pair<int, int> graphPixel(int panel, int number, double t, double y)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? g->pixelAt(t, y) : std::pair{0, 0};
-}
-
-std::string graphReadout(int panel, int number)
-{
-    ui::GraphControl *g = graph(panel, number);
-    return g ? ui::toCp1252(g->readout()) : std::string();
 }
 
 }  // namespace rte::testing

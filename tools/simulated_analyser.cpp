@@ -1,6 +1,6 @@
-#include "tests/support/simulated_analyser.h"
+#include "tools/simulated_analyser.h"
 
-#include "tests/support/wait_until.h"
+#include "tools/sleep_until.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -91,7 +91,7 @@ SimulatorStatus SimulatedAnalyser::readStatus() const
 void SimulatedAnalyser::waitFor(const char *what,
                                 const std::function<bool(const SimulatorStatus &)> &done) const
 {
-    if (!waitUntil([&] { return done(status()); }))
+    if (!sleepUntil([&] { return done(status()); }))
         throw std::runtime_error(std::string("the simulated analyser did not reach ") + what);
 }
 

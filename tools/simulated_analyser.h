@@ -2,8 +2,8 @@
 // pseudo-terminal reached through a link in a temporary directory.
 #pragma once
 
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tools/child_process.h"
+#include "tools/temp_dir.h"
 
 #include <functional>
 #include <string>

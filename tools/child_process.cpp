@@ -1,6 +1,6 @@
-#include "tests/support/child_process.h"
+#include "tools/child_process.h"
 
-#include "tests/support/wait_until.h"
+#include "tools/sleep_until.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -48,7 +48,7 @@ ChildProcess::~ChildProcess()
     if (!running())
         return;
     signal(SIGTERM);
-    if (!waitUntil([this] { return !running(); })) {
+    if (!sleepUntil([this] { return !running(); })) {
         signal(SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }

@@ -1,0 +1,37 @@
+// The graph control as the engine builds it: the curves that draw the
+// program's plots, the program's axes, their labels and the operator's view,
+// on one QCustomPlot.
+#pragma once
+
+#include "rte/ui_graph.h"
+#include "rte/ui_graph_axes.h"
+#include "rte/ui_graph_curves.h"
+#include "rte/ui_graph_labels.h"
+#include "rte/ui_graph_view.h"
+
+namespace rte::ui {
+
+class StripChart final : public GraphControl {
+public:
+    StripChart(Panel &panel, const ControlSpec &desc);
+
+    QWidget *widget() const override { return plot_; }
+    int setAttribute(int attribute, double value) override;
+    int addPlot(std::span<const double> x, std::span<const double> y, const PlotStyle &style) override;
+    int deletePlot(int plot, bool refresh) override;
+    int setAxisScaling(int axis, int mode, double min, double max) override;
+
+private:
+    friend struct GraphInspection;
+
+    void redraw(bool atOnce);
+
+    QCustomPlot *plot_;
+    AxisLabels labels_;
+    MergedCurves curves_;
+    OperatorView view_;
+    ProgramAxes axes_;
+    bool refreshAtOnce_ = false;
+};
+
+}  // namespace rte::ui
