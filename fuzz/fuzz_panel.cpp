@@ -14,8 +14,9 @@
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Without callbacks of the program's: every named callback is left unbound.
-    rte::ui::Engine::start(*argc, *argv, {});
+    // Without callbacks of the program's or a serial service: every named
+    // callback is left unbound and the port list stays empty.
+    rte::ui::Engine::start(*argc, *argv, {}, nullptr);
     return 0;
 }
 
