@@ -24,6 +24,7 @@
 
 #include "app/callbacks.h"
 #include "app/shell.h"
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "rte/rs232.h"
@@ -114,7 +115,7 @@ int main(int argc, char **argv)
     ComOpen();
     rte::testing::setClock(clockNow);
     rte::testing::queueFileSelect(0, "");
-    rte::testing::operate(state.main_panel, 10);
+    rte::testing::operate(state.main_panel, kMainStart);
 
     std::vector<double> cpu, wall;
     runCycles(cycles - 1, [](int k) { now = 0.1 * k; }, cpu, wall);
@@ -127,7 +128,7 @@ int main(int argc, char **argv)
     report("cycle without pause or recording (wall)", wall);
 
     // The same program on the paced line, recording, with the real clock.
-    rte::testing::operate(state.main_panel, 9);
+    rte::testing::operate(state.main_panel, kMainStop);
     CloseCom(settings.com_port);
     state.port_open = 0;
     settings.com_port = 2;
@@ -135,7 +136,7 @@ int main(int argc, char **argv)
     const support::TempDir dir;
     const std::string file = dir.file("bench.dat");
     rte::testing::queueFileSelect(2, file);
-    rte::testing::operate(state.main_panel, 10);
+    rte::testing::operate(state.main_panel, kMainStart);
     if (state.recording != 1) {
         std::fprintf(stderr, "the recorded run did not start recording\n");
         return 1;
@@ -146,7 +147,7 @@ int main(int argc, char **argv)
     // its carriage return.
     const double wireMs =
         1e3 * (turnaround + (std::strlen(state.command) + std::strlen(state.reply) + 1) * 10.0 / 9600.0);
-    rte::testing::operate(state.main_panel, 9);
+    rte::testing::operate(state.main_panel, kMainStop);
     std::printf("recorded run: %d cycles, %ld lines in the file\n", recordedCycles, linesIn(file));
     report("recorded cycle with its pause (wall)", recWall);
     report("  of it the program's own time", recCpu);

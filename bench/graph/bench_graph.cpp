@@ -25,6 +25,8 @@
 
 namespace {
 
+// The benchmark's own panel file: one panel holding one graph.
+constexpr int kGraphPanel = 1;
 constexpr int kGraph = 1;
 constexpr int kPoints = 899;
 int g_panel = 0;
@@ -51,8 +53,8 @@ struct History {
     int plot()
     {
         advance();
-        return PlotXY(g_panel, kGraph, time.data(), value.data(), static_cast<int>(time.size()), 1, 4, 5, 0, 0, 1,
-                      0x0000FF);
+        return PlotXY(g_panel, kGraph, time.data(), value.data(), static_cast<int>(time.size()), kTypeInt, kTypeDouble,
+                      kPlotThinLine, kPointNone, kLineSolid, 1, kColourBlue);
     }
 };
 
@@ -74,13 +76,13 @@ void redrawCost(int already, bool merged)
     History h;
     for (int i = 0; i < kPoints; ++i)
         h.advance();
-    SetCtrlAttribute(g_panel, kGraph, 1149, 0);
+    SetCtrlAttribute(g_panel, kGraph, kAttrRefreshAtOnce, 0);
     for (int i = 0; i < already; ++i)
         h.plot();
     // The program's time window: the span of the history, ending at the
     // newest reading.
     SetAxisScalingMode(g_panel, kGraph, 0, 0, h.next - kPoints, h.next + kRounds + 1);
-    SetCtrlAttribute(g_panel, kGraph, 1149, 1);
+    SetCtrlAttribute(g_panel, kGraph, kAttrRefreshAtOnce, 1);
     QWidget *graph = rte::testing::widget(g_panel, kGraph);
     graph->grab();  // the first drawing sets up buffers and fonts
     std::vector<double> took;
@@ -104,7 +106,7 @@ void memoryGrowth(int plots, bool merged)
 {
     rte::testing::setPlotMerging(g_panel, kGraph, merged);
     DeleteGraphPlot(g_panel, kGraph, -1, 1);
-    SetCtrlAttribute(g_panel, kGraph, 1149, 0);
+    SetCtrlAttribute(g_panel, kGraph, kAttrRefreshAtOnce, 0);
     History h;
     for (int i = 0; i < kPoints; ++i)
         h.advance();
@@ -134,7 +136,7 @@ int main(int argc, char **argv)
           {"number": 1, "kind": "graph", "caption": "Graph", "cell": [0, 0],
            "xLabel": "Elapsed time (s)", "yLabel": "Reading", "yRange": [0, 40]}]}]})json");
     f.close();
-    g_panel = LoadPanel(0, QFile::encodeName(file).constData(), 1);
+    g_panel = LoadPanel(0, QFile::encodeName(file).constData(), kGraphPanel);
     DisplayPanel(g_panel);
     rte::testing::widget(g_panel, kGraph)->setFixedSize(800, 400);
 

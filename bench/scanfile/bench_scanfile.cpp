@@ -135,7 +135,7 @@ Result runScanFile(const std::string &path)
     Result r;
     const auto t0 = Clock::now();
     const double c0 = cpuNow();
-    const int h = OpenFile(path.c_str(), 1, 2, 1);
+    const int h = OpenFile(path.c_str(), kOpenRead, kOpenKeep, kOpenText);
     double t = 0, v = 0;
     while (ScanFile(h, "%f %f", t, v) == 2) {
         r.sum += t;

@@ -24,6 +24,7 @@
 
 #include <unistd.h>
 
+#include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -99,7 +100,7 @@ int soak(long cycles, double maxGrowthMb)
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         const double rssEnd = residentMb();
-        rte::testing::operate(state.main_panel, 9);
+        rte::testing::operate(state.main_panel, kMainStop);
         rte::testing::setClock(nullptr);
 
         std::printf("  RSS at %6ld cycles: %8.1f MB (grew %.1f MB since cycle 1,000)\n", cycles, rssEnd,
