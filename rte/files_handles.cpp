@@ -48,7 +48,8 @@ void setReadBufferSize(std::size_t bytes)
 int OpenFile(const char *path, int mode, int action, int type)
 {
     using namespace rte::files;
-    if (!path || mode < 0 || mode > 2 || action < 0 || action > 2 || type < 0 || type > 1)
+    if (!path || mode < kOpenReadWrite || mode > kOpenWrite || action < kOpenTruncate || action > kOpenKeep
+        || type < kOpenBinary || type > kOpenText)
         return kFileBadArgument;
     std::size_t slot = 0;
     while (slot < kMaxFiles && g_slots[slot])
@@ -62,9 +63,9 @@ int OpenFile(const char *path, int mode, int action, int type)
 
     auto f = std::make_unique<FileState>();
     f->fd = fd;
-    f->canRead = mode != 2;
-    f->canWrite = mode != 1;
-    f->text = type == 1;
+    f->canRead = mode != kOpenWrite;
+    f->canWrite = mode != kOpenRead;
+    f->text = type == kOpenText;
     f->rcap = g_readBuffer;
     unsigned gen = ++g_generation[slot];
     long long h = static_cast<long long>(gen) * kMaxFiles + slot + 1;

@@ -92,12 +92,12 @@ int open(const char *path, int mode, int action)
     // O_NONBLOCK keeps the open of a pipe from waiting for its other end; it
     // is cleared again for the files that are accepted.
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= mode == 0 ? O_RDWR : mode == 1 ? O_RDONLY : O_WRONLY;
-    if (mode != 1) {
+    flags |= mode == kOpenReadWrite ? O_RDWR : mode == kOpenRead ? O_RDONLY : O_WRONLY;
+    if (mode != kOpenRead) {
         flags |= O_CREAT;
-        if (action == 0)
+        if (action == kOpenTruncate)
             flags |= O_TRUNC;
-        else if (action == 1)
+        else if (action == kOpenAppend)
             flags |= O_APPEND;
     }
     int fd;

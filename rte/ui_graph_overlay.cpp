@@ -116,8 +116,8 @@ void GraphOverlay::place()
 void GraphOverlay::saveAs()
 {
     char chosen[4096];
-    const int result = FileSelectPopup("", "graph.png", "*.png;*.pdf;", "Save graph", 1, 0, 0, 1, 1, chosen);
-    if (result != 1 && result != 2)
+    const int result = FileSelectPopup("", "graph.png", "*.png;*.pdf;", "Save graph", kLabelSave, 0, 0, 1, 1, chosen);
+    if (result != kSelectionExisting && result != kSelectionNew)
         return;
     QString path = fromPath(chosen);
     const QString suffix = QFileInfo(path).suffix().toLower();

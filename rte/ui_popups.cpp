@@ -57,9 +57,9 @@ std::pair<int, QString> askOperator(QFileDialog &dialog, const FileRequest &r)
 {
     while (dialog.exec() != QDialog::Accepted)
         if (r.allowCancel)
-            return {0, QString()};
+            return {kSelectionCancelled, QString()};
     const QString path = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
-    return {QFileInfo::exists(path) ? 1 : 2, path};
+    return {QFileInfo::exists(path) ? kSelectionExisting : kSelectionNew, path};
 }
 
 void prepare(QFileDialog &dialog, const FileRequest &r)
@@ -72,7 +72,7 @@ void prepare(QFileDialog &dialog, const FileRequest &r)
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setLabelText(QFileDialog::Accept,
-                        QLatin1String(kLabels[r.buttonLabel >= 0 && r.buttonLabel <= 3 ? r.buttonLabel : 0]));
+                        QLatin1String(kLabels[r.buttonLabel >= kLabelOk && r.buttonLabel <= kLabelLoad ? r.buttonLabel : kLabelOk]));
     const QStringList list = filters(r.typeList);
     dialog.setNameFilters(r.restrictExtension ? list.mid(0, 1) : list);
     if (r.fileMask.contains(QLatin1Char('*')) || r.fileMask.contains(QLatin1Char('?'))) {
@@ -119,7 +119,7 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
             result = res;
             chosen = toPath(p);
         }
-        if (result != 1 && result != 2) {
+        if (result != kSelectionExisting && result != kSelectionNew) {
             copyBounded("", path, capacity);
             return result;
         }
