@@ -15,6 +15,7 @@ namespace rte::util {
 int projectDir(std::span<char> out);
 int settingsDir(std::span<char> out);
 int makePathname(const char *dir, const char *name, std::span<char> out);
+int isoTime(std::span<char> out, bool utc);
 }  // namespace rte::util
 
 // The directory that holds the running executable, without a trailing
@@ -38,3 +39,10 @@ int MakePathname(const char *dir, const char *name, char (&path)[N])
 {
     return rte::util::makePathname(dir, name, path);
 }
+
+// The present moment as ISO 8601 text with milliseconds: the local time with
+// its offset from UTC ("2026-12-10T17:25:03.120+01:00"), or with utc 1 the
+// UTC time ("2026-12-10T16:25:03.120Z").  0 on success; negative, leaving an
+// empty text, when it does not fit (30 bytes always do).
+template <std::size_t N>
+int GetIsoTime(char (&text)[N], int utc) { return rte::util::isoTime(text, utc != 0); }

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <cstdlib>
 #include <limits>
+#include <regex>
 #include <string>
 
 namespace {
@@ -140,3 +142,41 @@ TEST(MakePathname, FailsEmptyWhenItDoesNotFit)
 }
 
 }  // namespace
+
+// The same moment read both ways: the local text carries the zone's offset,
+// and its clock time is the UTC time moved by that offset.
+TEST(GetIsoTime, LocalWithOffsetAndUtc)
+{
+    const std::regex shape(R"((\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)\.\d{3}(Z|[+-]\d\d:\d\d))");
+    struct Case {
+        const char *tz;
+        const char *suffix;
+        int minutes;
+    };
+    for (const Case &c : {Case{"UTC0", "+00:00", 0}, Case{"IST-5:30", "+05:30", 330},
+                          Case{"EST5", "-05:00", -300}}) {
+        ::setenv("TZ", c.tz, 1);
+        ::tzset();
+        char local[32], utc[32];
+        std::smatch l, u;
+        std::string ls, us;
+        // Both texts of one second: read again if a second began between them.
+        do {
+            ASSERT_EQ(GetIsoTime(local, 0), 0);
+            ASSERT_EQ(GetIsoTime(utc, 1), 0);
+            ls = local;
+            us = utc;
+        } while (ls.substr(17, 2) != us.substr(17, 2));
+        ASSERT_TRUE(std::regex_match(ls, l, shape)) << ls;
+        ASSERT_TRUE(std::regex_match(us, u, shape)) << us;
+        EXPECT_EQ(l[7].str(), c.suffix) << ls;
+        EXPECT_EQ(u[7].str(), "Z") << us;
+        const auto minutesOfDay = [](const std::smatch &m) { return std::stoi(m[4]) * 60 + std::stoi(m[5]); };
+        EXPECT_EQ(((minutesOfDay(l) - minutesOfDay(u) - c.minutes) % 1440 + 1440) % 1440, 0) << ls << " " << us;
+    }
+    ::unsetenv("TZ");
+    ::tzset();
+    char small[10];
+    EXPECT_LT(GetIsoTime(small, 1), 0);
+    EXPECT_STREQ(small, "");
+}

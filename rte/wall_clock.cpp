@@ -1,0 +1,63 @@
+#include "rte/utility.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace rte::util {
+namespace {
+
+// Minutes east of UTC, from the broken-down local and UTC times of one
+// moment, so that no system-specific time-zone field or strftime("%z") is
+// needed (Windows' strftime writes the zone's name there).
+int utcOffsetMinutes(const std::tm &local, const std::tm &utc)
+{
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year)
+        days = local.tm_year > utc.tm_year ? 1 : -1;
+    return days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+}
+
+}  // namespace
+
+int isoTime(std::span<char> out, bool utc)
+{
+    using namespace std::chrono;
+    if (out.empty())
+        return -1;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    // gmtime and localtime may share one result: each is copied before the
+    // other is called.  (The engine's calls belong to one thread.)
+    std::tm u{}, l{};
+    const std::tm *p = std::gmtime(&t);
+    if (p)
+        u = *p;
+    const std::tm *q = std::localtime(&t);
+    if (q)
+        l = *q;
+    if (!p || !q) {
+        out[0] = '\0';
+        return -1;
+    }
+    const std::tm &shown = utc ? u : l;
+    char zone[16] = "Z";
+    if (!utc) {
+        const int offset = utcOffsetMinutes(l, u);
+        std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                      std::abs(offset) % 60);
+    }
+    // Whole numbers only: the desktop's locale does not change them.
+    const int n = std::snprintf(out.data(), out.size(), "%04d-%02d-%02dT%02d:%02d:%02d.%03d%s",
+                                shown.tm_year + 1900, shown.tm_mon + 1, shown.tm_mday, shown.tm_hour,
+                                shown.tm_min, shown.tm_sec, ms, zone);
+    if (n < 0 || static_cast<std::size_t>(n) >= out.size()) {
+        out[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace rte::util
