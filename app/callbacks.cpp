@@ -1,5 +1,7 @@
 #include "app/callbacks.h"
 
+#include "alarm/alarm_check.h"
+#include "alarm/alarm_panel.h"
 #include "app/shell.h"
 #include "files/log_file.h"
 #include "files/viewer.h"
@@ -26,5 +28,9 @@ void start_engine(int &argc, char **argv)
                            {"m_stop", m_stop},
                            {"skalieren", skalieren},
                            {"oeffnen", oeffnen},
+                           {"alarme", alarme},
+                           {"alarme_ok", alarme_ok},
+                           {"alarme_end", alarme_end},
+                           {"quittieren", quittieren},
                        });
 }

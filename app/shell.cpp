@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "alarm/alarm_panel.h"
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
 #include "app/state.h"
@@ -40,6 +41,7 @@ void setup()
                      "The settings cannot be kept: the settings folder cannot be used or its path "
                      "is too long.\n\nThe program starts with the default settings and does not save them.");
     settings_zeigen();
+    alarme_einrichten();
     ComOpen();
 }
 

@@ -25,6 +25,14 @@ void clearPopups();
 // Number of queued answers not yet taken.
 int pendingAnswers();
 
+// Desktop notifications asked for since the last clearAlerts, as
+// "title|message" in UTF-8, whether or not the desktop could show them.
+const std::vector<std::string> &notifications();
+// Alert sounds made since the last clearAlerts, and whether one repeats.
+int alertSounds();
+bool alertSounding();
+void clearAlerts();
+
 // Replaces the clock behind Timer and Delay: Timer returns the value the
 // function returns; Delay advances nothing and returns at once.  nullptr
 // restores the real clock.

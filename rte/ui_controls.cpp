@@ -46,9 +46,14 @@ int Control::get(QString &) const { return kUiBadArgument; }
 
 int Control::setAttribute(int attribute, double value)
 {
-    if (attribute != kAttrDimmed || !widget())
+    if (!widget())
         return kUiBadArgument;
-    cell()->setEnabled(value == 0);
+    if (attribute == kAttrDimmed)
+        cell()->setEnabled(value == 0);
+    else if (attribute == kAttrVisible)
+        cell()->setVisible(value != 0);
+    else
+        return kUiBadArgument;
     return 0;
 }
 
@@ -482,6 +487,22 @@ public:
     int get(QString &text) const override
     {
         text = line_->text();
+        return 0;
+    }
+    int setAttribute(int attribute, double value) override
+    {
+        if (attribute != kAttrTextColour)
+            return Control::setAttribute(attribute, value);
+        const std::optional<int> colour = toInt(value);
+        if (!colour)
+            return kUiBadArgument;
+        if (*colour < 0) {
+            line_->setPalette(QPalette());
+            return 0;
+        }
+        QPalette pal = line_->palette();
+        pal.setColor(QPalette::Text, QColor(static_cast<QRgb>(*colour & 0xFFFFFF)));
+        line_->setPalette(pal);
         return 0;
     }
 

@@ -93,6 +93,8 @@ void Panel::build(const PanelSpec &desc)
             control->setAttribute(kAttrDimmed, 1);
         if (c.colour >= 0)
             control->setAttribute(kAttrColour, c.colour);
+        if (c.hidden)
+            control->setAttribute(kAttrVisible, 0);
         if (QWidget *w = control->widget()) {
             grid->addWidget(control->cell(), c.row, c.column, c.rowSpan, c.columnSpan);
             // Tab order follows the order of the panel file.

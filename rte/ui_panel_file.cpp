@@ -302,6 +302,9 @@ private:
         }
         c.tip = n.text("tip", QString());
         c.dimmed = n.flag("dimmed", false);
+        c.hidden = n.flag("hidden", false);
+        if (c.hidden && c.kind == Kind::Timer)
+            n.fail(QStringLiteral("\"hidden\" is not for a timer"));
         c.path = n.flag("path", false);
         if (c.path && c.kind != Kind::Display && c.kind != Kind::Text)
             n.fail(QStringLiteral("\"path\" is for a display or a text"));

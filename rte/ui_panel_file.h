@@ -36,6 +36,7 @@
 //   "font"      { "size": points, "monospace": bool, "bold": bool } (optional)
 //   "tip"       tool tip for the operator (optional)
 //   "dimmed"    true: starts dimmed (optional)
+//   "hidden"    true: starts hidden, taking no room (optional; not a timer)
 //   "path"      true on a display or text that shows a file path (optional):
 //               its text crosses the API as UTF-8, as paths do, instead of
 //               Windows-1252
@@ -80,6 +81,7 @@ struct ControlSpec {
     bool monospace = false, bold = false;
     QString tip;
     bool dimmed = false;
+    bool hidden = false;
     bool path = false;
     int colour = -1;  // none
     double interval = 1;

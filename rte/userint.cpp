@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QWidget>
 
 #include <cmath>
 #include <limits>
@@ -153,6 +154,28 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value)
     if (attribute != kAttrDimmed)
         return kUiBadArgument;
     item->setEnabled(value == 0);
+    return 0;
+}
+
+int SetPanelAttribute(int panel, int attribute, const char *value)
+{
+    rte::ui::Panel *p = engine().panel(panel);
+    if (!p)
+        return kUiBadHandle;
+    if (attribute != kAttrTitle || !value)
+        return kUiBadArgument;
+    p->window()->setWindowTitle(rte::ui::fromCp1252(value));
+    return 0;
+}
+
+int rte::ui::getPanelText(int panel, int attribute, char *value, std::size_t capacity)
+{
+    Panel *p = engine().panel(panel);
+    if (!p)
+        return kUiBadHandle;
+    if (attribute != kAttrTitle)
+        return kUiBadArgument;
+    copyBounded(toCp1252(p->window()->windowTitle()), value, capacity);
     return 0;
 }
 

@@ -39,6 +39,9 @@ enum Event { kEventCommit = 1, kEventClose = 11, kEventTick = 15 };
 // Attributes (SetCtrlAttribute; kAttrDimmed also SetMenuBarAttribute).
 enum Attribute {
     kAttrDimmed = 500,            // int 0/1; any control but the timer
+    kAttrTextColour = 510,        // int 0xRRGGBB; displays: their writing
+    kAttrVisible = 530,           // int 0/1; any control but the timer: a
+                                  // hidden control takes no room on its panel
     kAttrColour = 880,            // int 0xRRGGBB; buttons: their face
     kAttrYMapping = 1096,         // graph: kMappingLinear or kMappingLog
     kAttrYLabelFormat = 1097,     // graph: kPlainLabels or kScientificLabels
@@ -49,6 +52,11 @@ enum Attribute {
     kAttrInterval = 1270,         // timer: tick interval in seconds (double); a
                                   // value that is not positive is refused and
                                   // the timer keeps the interval it has
+};
+
+// Panel attributes (SetPanelAttribute, GetPanelAttribute).
+enum PanelAttribute {
+    kAttrTitle = 1600,  // text: the window's title, Windows-1252 as captions are
 };
 
 // Values of the graph attributes.
@@ -64,6 +72,7 @@ enum Colour {
     kColourNavy = 0x000080,
     kColourBlue = 0x0000FF,
     kColourRed = 0xFF0000,
+    kColourDesktop = -1,  // kAttrTextColour: the desktop's own colour again
 };
 
 using CtrlCallbackPtr = int (*)(int panel, int control, int event, void *callbackData,
@@ -132,6 +141,28 @@ int GetCtrlVal(int panel, int control, char (&value)[N])
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, double value);
 int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value);
+int SetPanelAttribute(int panel, int attribute, const char *value);
+namespace rte::ui {
+int getPanelText(int panel, int attribute, char *value, std::size_t capacity);
+}
+// Text read back is cut to fit the target, terminator included.
+template <std::size_t N>
+int GetPanelAttribute(int panel, int attribute, char (&value)[N])
+{
+    return rte::ui::getPanelText(panel, attribute, value, N);
+}
+
+// Alerts for an operator who is not looking at the panels.  Neither is
+// modal and neither holds up the event loop or the program.
+// A message in the desktop's notification area (the system tray): 0 when
+// it is shown; kUiBadArgument, quietly, on a desktop without one, where the
+// panels must show what it says.
+int NotifyDesktop(const char *title, const char *message);
+// Sounds the desktop's alert at once and again every `period` seconds until
+// StopAlertSound (a second start only sets the period).  kUiBadArgument for
+// a period that is not positive.
+int StartAlertSound(double period);
+int StopAlertSound();
 
 // 1 shows the busy cursor over every panel until 0 (for work that blocks
 // the event loop for a noticeable time); returns the previous state.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "alarm/alarm_check.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
@@ -68,6 +69,7 @@ void plotten()
 
     if (state.recording != 0)
         aufzeichnen();
+    alarm_pruefen();
     Delay(0.05);
     SetCtrlVal(state.main_panel, kMainBusy, 0);
 }

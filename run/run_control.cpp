@@ -1,5 +1,6 @@
 #include "run/run_control.h"
 
+#include "alarm/alarm_check.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
@@ -53,6 +54,7 @@ int m_stop(int, int, int event, void *, int, int)
 
 void faerben(int running)
 {
+    alarm_ruhe();
     SetCtrlAttribute(state.main_panel, kMainOpenFile, kAttrDimmed, running != 0 ? 1 : 0);
     SetCtrlAttribute(state.main_panel, kMainReading, kAttrDimmed, running != 0 ? 0 : 1);
     SetCtrlAttribute(state.main_panel, kMainQuantity, kAttrDimmed, running != 0 ? 1 : 0);

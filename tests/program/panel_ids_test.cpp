@@ -84,6 +84,27 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"timer", kMainPanel, kMainTimer, Kind::Timer, ValueType::None},
         {"port number", kPortPanel, kPortNumber, Kind::Entry, ValueType::Int},
         {"settings file", kInfoPanel, kInfoSettingsFile, Kind::Text, ValueType::Text},
+        {"alarm reason", kMainPanel, kMainAlarmReason, Kind::Display, ValueType::Text},
+        {"acknowledge", kMainPanel, kMainAcknowledge, Kind::Button, ValueType::None},
+        {"oxygen low on", kAlarmsPanel, kAlarmsOxygenLowOn, Kind::Switch, ValueType::Int},
+        {"oxygen low", kAlarmsPanel, kAlarmsOxygenLow, Kind::Entry, ValueType::Double},
+        {"oxygen high on", kAlarmsPanel, kAlarmsOxygenHighOn, Kind::Switch, ValueType::Int},
+        {"oxygen high", kAlarmsPanel, kAlarmsOxygenHigh, Kind::Entry, ValueType::Double},
+        {"oxygen delay", kAlarmsPanel, kAlarmsOxygenDelay, Kind::Entry, ValueType::Int},
+        {"voltage low on", kAlarmsPanel, kAlarmsVoltageLowOn, Kind::Switch, ValueType::Int},
+        {"voltage low", kAlarmsPanel, kAlarmsVoltageLow, Kind::Entry, ValueType::Double},
+        {"voltage high on", kAlarmsPanel, kAlarmsVoltageHighOn, Kind::Switch, ValueType::Int},
+        {"voltage high", kAlarmsPanel, kAlarmsVoltageHigh, Kind::Entry, ValueType::Double},
+        {"voltage delay", kAlarmsPanel, kAlarmsVoltageDelay, Kind::Entry, ValueType::Int},
+        {"temperature low on", kAlarmsPanel, kAlarmsTemperatureLowOn, Kind::Switch, ValueType::Int},
+        {"temperature low", kAlarmsPanel, kAlarmsTemperatureLow, Kind::Entry, ValueType::Double},
+        {"temperature high on", kAlarmsPanel, kAlarmsTemperatureHighOn, Kind::Switch, ValueType::Int},
+        {"temperature high", kAlarmsPanel, kAlarmsTemperatureHigh, Kind::Entry, ValueType::Double},
+        {"temperature delay", kAlarmsPanel, kAlarmsTemperatureDelay, Kind::Entry, ValueType::Int},
+        {"no-answer on", kAlarmsPanel, kAlarmsSilenceOn, Kind::Switch, ValueType::Int},
+        {"no-answer cycles", kAlarmsPanel, kAlarmsSilenceCycles, Kind::Entry, ValueType::Int},
+        {"alarm status", kAlarmsPanel, kAlarmsStatus, Kind::Text, ValueType::Text},
+        {"alarm settings file", kAlarmsPanel, kAlarmsSettingsFile, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -92,14 +113,15 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         EXPECT_STREQ(rte::ui::kindName(c->kind), rte::ui::kindName(use.kind)) << use.name;
         EXPECT_EQ(c->type, use.type) << use.name;
     }
-    // The run dims "Restore settings" in the main panel's menu bar.
+    // The run dims "Restore settings" in the main panel's menu bar; the
+    // alarms panel is opened from it.
     const rte::ui::PanelSpec *main = findPanel(panels, kMainPanel);
     ASSERT_NE(main, nullptr);
     std::vector<int> items;
     for (const auto &menu : main->menus)
         for (const auto &item : menu.items)
             items.push_back(item.id);
-    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem}));
+    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem}));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace ui_test {
 
 std::function<void(const Call &)> onCall;
-int mainPanel, comPanel, infoPanel, menuBar;
+int mainPanel, comPanel, infoPanel, alarmPanel, menuBar;
 
 std::vector<Call> &calls()
 {
@@ -76,7 +76,9 @@ void menu(int bar, int item, void *, int)
 
 constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", stripch[] = "stripch",
                comport[] = "comport", comok[] = "comok", setzewas[] = "setzewas", timer2[] = "timer2",
-               m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen";
+               m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen",
+               alarme[] = "alarme", alarme_ok[] = "alarme_ok", alarme_end[] = "alarme_end",
+               quittieren[] = "quittieren";
 
 }  // namespace
 
@@ -96,10 +98,15 @@ void start(int &argc, char **argv)
                            {m_stop, control<m_stop>},
                            {skalieren, control<skalieren>},
                            {oeffnen, control<oeffnen>},
+                           {alarme, menu<alarme>},
+                           {alarme_ok, control<alarme_ok>},
+                           {alarme_end, panelCallback<alarme_end>},
+                           {quittieren, control<quittieren>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
     infoPanel = LoadPanel(0, kPanelFile, kInfoPanel);
+    alarmPanel = LoadPanel(0, kPanelFile, kAlarmsPanel);
     menuBar = GetPanelMenuBar(mainPanel);
 }
 

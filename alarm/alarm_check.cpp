@@ -1,0 +1,151 @@
+#include "alarm/alarm_check.h"
+
+#include <cmath>
+
+#include "alarm/alarm_settings.h"
+#include "alarm/event_file.h"
+#include "app/panel_ids.h"
+#include "app/state.h"
+#include "rte/formatio.h"
+#include "rte/rs232.h"
+#include "rte/userint.h"
+
+AlarmState alarm_state;
+
+// Often enough that nobody nearby misses it, seldom enough to stay bearable.
+static const double kSoundPeriod = 3.0;
+
+void alarm_merken()
+{
+    GetPanelAttribute(state.main_panel, kAttrTitle, alarm_state.title);
+}
+
+// A limit as the operator typed it: "10", "0.5", "1e-05".
+static void number_text(double value, char (&text)[32])
+{
+    const double size = std::fabs(value);
+    if (size != 0 && (size < 1e-3 || size >= 1e9)) {
+        Fmt(text, "%f[p3e2]", value);
+        return;
+    }
+    Fmt(text, "%f[p6]", value);
+    int end = 0;
+    while (text[end] != '\0')
+        ++end;
+    while (end > 0 && text[end - 1] == '0')
+        text[--end] = '\0';
+    if (end > 0 && text[end - 1] == '.')
+        text[--end] = '\0';
+}
+
+static void zeigen(const char *reason)
+{
+    char title[sizeof alarm_state.title + 8];
+    Fmt(title, "ALARM - %s", alarm_state.title);
+    SetPanelAttribute(state.main_panel, kAttrTitle, title);
+    SetCtrlVal(state.main_panel, kMainAlarmReason, reason);
+    SetCtrlAttribute(state.main_panel, kMainReading, kAttrTextColour, kColourRed);
+    SetCtrlAttribute(state.main_panel, kMainAlarmReason, kAttrTextColour, kColourRed);
+    SetCtrlAttribute(state.main_panel, kMainAlarmReason, kAttrVisible, 1);
+    SetCtrlAttribute(state.main_panel, kMainAcknowledge, kAttrVisible, 1);
+    // The panel says it all where the desktop has no notification area.
+    NotifyDesktop(title, reason);
+    StartAlertSound(kSoundPeriod);
+}
+
+static void verbergen()
+{
+    StopAlertSound();
+    SetPanelAttribute(state.main_panel, kAttrTitle, alarm_state.title);
+    SetCtrlVal(state.main_panel, kMainAlarmReason, "");
+    SetCtrlAttribute(state.main_panel, kMainReading, kAttrTextColour, kColourDesktop);
+    SetCtrlAttribute(state.main_panel, kMainAlarmReason, kAttrVisible, 0);
+    SetCtrlAttribute(state.main_panel, kMainAcknowledge, kAttrVisible, 0);
+}
+
+static void ausloesen(int kind, double value, double limit)
+{
+    static const char *const kUnits[3] = {"ppm O2", "mV", "\xB0" "C"};
+    const char *unit = kUnits[settings.mode - 1];
+    char number[32], reason[64];
+    number_text(limit, number);
+    if (kind == kAlarmHigh) {
+        Fmt(reason, "HIGH > %s %s", number, unit);
+        alarm_ereignis("alarm_high", value, limit);
+    } else if (kind == kAlarmLow) {
+        Fmt(reason, "LOW < %s %s", number, unit);
+        alarm_ereignis("alarm_low", value, limit);
+    } else {
+        Fmt(reason, "NO ANSWER for %s cycles", number);
+        alarm_ereignis("no_answer", value, limit);
+    }
+    alarm_state.kind = kind;
+    alarm_state.acknowledged = 0;
+    alarm_state.limit = limit;
+    zeigen(reason);
+}
+
+void alarm_pruefen()
+{
+    if (settings.mode < 1 || settings.mode > 3)
+        return;
+    const Limits &l = alarm_settings.limits[settings.mode - 1];
+    AlarmState &a = alarm_state;
+    // A reply that is no reading (none, the wrong letter, "nan") tells
+    // nothing about the limits: it counts toward the no-answer alarm only.
+    const int answered = ReturnRS232Err() == 0 && state.reply[0] == state.command[0] && !std::isnan(state.reading);
+    int kind = a.kind;
+    double limit = a.limit;
+    if (answered) {
+        a.silent_count = 0;
+        a.high_count = l.high_on && state.reading > l.high ? a.high_count + 1 : 0;
+        a.low_count = l.low_on && state.reading < l.low ? a.low_count + 1 : 0;
+        if (a.high_count >= l.delay) {
+            kind = kAlarmHigh;
+            limit = l.high;
+        } else if (a.low_count >= l.delay) {
+            kind = kAlarmLow;
+            limit = l.low;
+        } else {
+            kind = kAlarmNone;
+        }
+    } else {
+        ++a.silent_count;
+        if (alarm_settings.silence_on && a.silent_count >= alarm_settings.silence_cycles) {
+            kind = kAlarmNoAnswer;
+            limit = alarm_settings.silence_cycles;
+        }
+    }
+    if (kind == a.kind)
+        return;
+    if (kind == kAlarmNone) {
+        alarm_ereignis("normal", state.reading, a.limit);
+        a.kind = kAlarmNone;
+        verbergen();
+    } else {
+        ausloesen(kind, answered ? state.reading : NAN, limit);
+    }
+}
+
+void alarm_ruhe()
+{
+    if (alarm_state.kind != kAlarmNone)
+        verbergen();
+    alarm_state.kind = kAlarmNone;
+    alarm_state.acknowledged = 0;
+    alarm_state.high_count = 0;
+    alarm_state.low_count = 0;
+    alarm_state.silent_count = 0;
+}
+
+int quittieren(int, int, int event, void *, int, int)
+{
+    if (event != kEventCommit || alarm_state.kind == kAlarmNone || alarm_state.acknowledged)
+        return 0;
+    alarm_state.acknowledged = 1;
+    StopAlertSound();
+    SetCtrlAttribute(state.main_panel, kMainAcknowledge, kAttrVisible, 0);
+    const double value = alarm_state.kind == kAlarmNoAnswer ? NAN : state.reading;
+    alarm_ereignis("acknowledged", value, alarm_state.limit);
+    return 0;
+}

@@ -1,0 +1,10 @@
+// The "Alarms" panel: the limits of each quantity and the no-answer alarm,
+// applied and kept in the alarm settings file when valid, refused on the
+// panel itself when not (a run may be going on: no popup).
+#pragma once
+
+// Start-up: loads the panel and reads the alarm settings file.
+void alarme_einrichten();
+void alarme(int menuBar, int menuItem, void *callbackData, int panel);
+int alarme_ok(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+int alarme_end(int panel, int event, void *callbackData, int eventData1, int eventData2);

@@ -1,0 +1,93 @@
+#include "alarm/alarm_settings.h"
+
+#include <cmath>
+
+#include "rte/formatio.h"
+#include "rte/utility.h"
+
+AlarmSettings alarm_settings;
+
+static const AlarmSettings kNoLimits = {
+    {{0, 0.0, 0, 0.0, 1}, {0, 0.0, 0, 0.0, 1}, {0, 0.0, 0, 0.0, 1}}, 0, 3};
+
+int alarm_settings_path(char (&path)[kPathSize])
+{
+    char dir[kPathSize];
+    if (GetSettingsDir(dir) != 0 || MakePathname(dir, "vandrel-alarms.ini", path) != 0) {
+        path[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+const char *alarm_settings_fault(const AlarmSettings &a)
+{
+    static const char *const kWrongWay[3] = {
+        "The low oxygen limit must be below the high one.",
+        "The low voltage limit must be below the high one.",
+        "The low temperature limit must be below the high one.",
+    };
+    for (int q = 0; q < 3; ++q) {
+        const Limits &l = a.limits[q];
+        if (!std::isfinite(l.low) || !std::isfinite(l.high) || l.delay < 1 || l.delay > 1000 ||
+            (l.low_on != 0 && l.low_on != 1) || (l.high_on != 0 && l.high_on != 1))
+            return "A limit or a delay is not a valid number.";
+        if (l.low_on && l.high_on && !(l.low < l.high))
+            return kWrongWay[q];
+    }
+    if ((a.silence_on != 0 && a.silence_on != 1) || a.silence_cycles < 1 || a.silence_cycles > 1000)
+        return "The number of cycles without an answer is not valid.";
+    return nullptr;
+}
+
+int alarm_settings_load()
+{
+    alarm_settings = kNoLimits;
+    char path[kPathSize];
+    if (alarm_settings_path(path) != 0)
+        return kAlarmFileNoPlace;
+    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
+    if (file <= 0)
+        return kAlarmFileMissing;
+    AlarmSettings read = kNoLimits;
+    Limits &o = read.limits[0], &v = read.limits[1], &t = read.limits[2];
+    const int filled = ScanFile(file,
+                                "%s>vandrel-alarms 1 oxygen %d %f %d %f %d voltage %d %f %d %f %d "
+                                "temperature %d %f %d %f %d no-answer %d %d",
+                                o.low_on, o.low, o.high_on, o.high, o.delay, v.low_on, v.low, v.high_on,
+                                v.high, v.delay, t.low_on, t.low, t.high_on, t.high, t.delay,
+                                read.silence_on, read.silence_cycles);
+    CloseFile(file);
+    // Half a set of limits could leave a quantity unguarded without anyone
+    // knowing: all or none.
+    if (filled < 17 || alarm_settings_fault(read) != nullptr)
+        return kAlarmFileDamaged;
+    alarm_settings = read;
+    return kAlarmFileRead;
+}
+
+int alarm_settings_save()
+{
+    char path[kPathSize], fresh[kPathSize], dir[kPathSize];
+    if (alarm_settings_path(path) != 0)
+        return -1;
+    // Written beside the old file and renamed over it; the temporary name is
+    // no longer than the file's own, so it fits wherever that does.
+    GetSettingsDir(dir);
+    MakePathname(dir, "vandrel-alarms.new", fresh);
+    const int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+    if (file <= 0)
+        return -1;
+    const AlarmSettings &a = alarm_settings;
+    const Limits &o = a.limits[0], &v = a.limits[1], &t = a.limits[2];
+    const int written =
+        FmtFile(file,
+                "vandrel-alarms 1\noxygen %d %f %d %f %d\nvoltage %d %f %d %f %d\n"
+                "temperature %d %f %d %f %d\nno-answer %d %d\n",
+                o.low_on, o.low, o.high_on, o.high, o.delay, v.low_on, v.low, v.high_on, v.high,
+                v.delay, t.low_on, t.low, t.high_on, t.high, t.delay, a.silence_on, a.silence_cycles);
+    CloseFile(file);
+    if (written < 0 || RenameFile(fresh, path) != 0)
+        return -1;
+    return 0;
+}

@@ -1,0 +1,54 @@
+#include "alarm/event_file.h"
+
+#include <cstring>
+
+#include "rte/formatio.h"
+#include "rte/utility.h"
+
+// The recording file's name with ".events" in place of its extension.
+static int beside_recording(char (&path)[kPathSize])
+{
+    const char *name = state.log_path;
+    const char *base = std::strrchr(name, '/');
+    const char *back = std::strrchr(name, '\\');
+    if (back && (!base || back > base))
+        base = back;
+    base = base ? base + 1 : name;
+    const char *dot = std::strrchr(base, '.');
+    const std::size_t stem = dot && dot != base ? static_cast<std::size_t>(dot - name) : std::strlen(name);
+    static const char kExtension[] = ".events";
+    if (stem + sizeof kExtension > kPathSize)
+        return -1;
+    std::memcpy(path, name, stem);
+    std::memcpy(path + stem, kExtension, sizeof kExtension);
+    return 0;
+}
+
+int event_path(char (&path)[kPathSize])
+{
+    if (state.recording != 0 && beside_recording(path) == 0)
+        return 0;
+    char now[40], name[40], dir[kPathSize];
+    // The day of the local time: the operator's day, not UTC's.
+    if (GetIsoTime(now, 0) != 0 || GetSettingsDir(dir) != 0)
+        return -1;
+    now[10] = '\0';
+    Fmt(name, "vandrel-events-%s.events", now);
+    return MakePathname(dir, name, path) == 0 ? 0 : -1;
+}
+
+int alarm_ereignis(const char *event, double value, double limit)
+{
+    char path[kPathSize], now[40];
+    if (event_path(path) != 0 || GetIsoTime(now, 0) != 0)
+        return -1;
+    // Opened for each line: events are rare, and a file that is never held
+    // open survives the recording being stopped, moved or ended.
+    const int file = OpenFile(path, kOpenWrite, kOpenAppend, kOpenText);
+    if (file <= 0)
+        return -1;
+    const int written =
+        FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]\n", now, state.t_elapsed, event, value, limit);
+    CloseFile(file);
+    return written < 0 ? -1 : 0;
+}

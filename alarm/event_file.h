@@ -1,0 +1,17 @@
+// The event file: one line for every alarm, acknowledgement, return to
+// normal and lost analyser, written as durably as a recording line.  It lies
+// beside the recording file ("run.dat" -> "run.events"); a run without one
+// writes to a file per day in the settings folder
+// ("vandrel-events-2026-12-10.events").  Each line holds, tab-separated:
+// local time (ISO 8601 with its offset), elapsed seconds, event, value,
+// limit.
+#pragma once
+
+#include "app/state.h"
+
+// event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal".
+// 0 when the line is stored.
+int alarm_ereignis(const char *event, double value, double limit);
+
+// The file the run's events go to now; negative when no name fits.
+int event_path(char (&path)[kPathSize]);
