@@ -7,7 +7,7 @@
 #include "rte/formatio.h"
 #include "rte/userint.h"
 
-static int alarm_panel;
+int alarm_panel;
 
 // The panel's controls of each quantity: low on, low, high on, high, delay.
 static const int kLimitControls[3][5] = {
@@ -35,6 +35,11 @@ void alarme_einrichten()
 {
     alarm_panel = LoadPanel(0, kPanelFile, kAlarmsPanel);
     alarm_merken();
+    alarme_lesen();
+}
+
+void alarme_lesen()
+{
     const int read = alarm_settings_load();
     char path[kPathSize];
     if (alarm_settings_path(path) == 0) {
@@ -50,6 +55,8 @@ void alarme_einrichten()
     else if (read == kAlarmFileNoPlace)
         SetCtrlVal(alarm_panel, kAlarmsStatus,
                    "The settings folder cannot be used: no limits are set, and limits applied are not kept.");
+    else
+        SetCtrlVal(alarm_panel, kAlarmsStatus, "");
     limits_zeigen();
 }
 

@@ -3,8 +3,13 @@
 // panel itself when not (a run may be going on: no popup).
 #pragma once
 
+extern int alarm_panel;
+
 // Start-up: loads the panel and reads the alarm settings file.
 void alarme_einrichten();
+// Reads the alarm settings file into the panel; the panel says when there
+// is none or it is damaged.
+void alarme_lesen();
 void alarme(int menuBar, int menuItem, void *callbackData, int panel);
 int alarme_ok(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 int alarme_end(int panel, int event, void *callbackData, int eventData1, int eventData2);

@@ -7,7 +7,7 @@
 namespace sim {
 namespace {
 
-constexpr std::array<std::pair<Mode, std::string_view>, 10> kNames{{
+constexpr std::array<std::pair<Mode, std::string_view>, 11> kNames{{
     {Mode::Normal, "normal"},
     {Mode::Silent, "silent"},
     {Mode::WrongLetter, "wrong-letter"},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<Mode, std::string_view>, 10> kNames{{
     {Mode::GarbageLead, "garbage-lead"},
     {Mode::Slow, "slow"},
     {Mode::LetterOnly, "letter-only"},
+    {Mode::NotANumber, "nan"},
     {Mode::Hangup, "hangup"},
 }};
 
@@ -73,6 +74,8 @@ std::optional<std::string> replyFor(Mode mode, std::string_view query, std::stri
         return std::string(kGarbage) + text + '\r';
     case Mode::LetterOnly:
         return std::string(1, text[0]) + '\r';
+    case Mode::NotANumber:
+        return std::string(query) + " nan\r";
     case Mode::Silent:
     case Mode::Hangup:
         break;

@@ -17,6 +17,7 @@ enum class Mode {
     GarbageLead,  // the same bytes before the first letter
     Slow,         // the normal reply, later than a read waits
     LetterOnly,   // the first letter and the carriage return
+    NotANumber,   // "nan" for the value, as a cell with a broken sensor gives it
     Hangup,       // the device is gone
 };
 

@@ -294,6 +294,59 @@ TEST_F(Controls, ButtonColourIsItsFace)
     }
 }
 
+// What an alarm changes on the main panel, and back.
+TEST_F(Controls, TextColourVisibilityAndTitle)
+{
+    const auto writing = [] {
+        return t::widget(mainPanel, kMainReading)->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
+    };
+    const QRgb usual = writing();
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainReading, kAttrTextColour, kColourRed), 0);
+    EXPECT_EQ(writing(), static_cast<QRgb>(kColourRed));
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainReading, kAttrTextColour, kColourDesktop), 0);
+    EXPECT_EQ(writing(), usual);
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainStart, kAttrTextColour, kColourRed), kUiBadArgument);
+
+    // Hidden controls start hidden and take no room until shown.
+    QWidget *button = t::widget(mainPanel, kMainAcknowledge);
+    EXPECT_FALSE(button->isVisibleTo(button->window()));
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainAcknowledge, kAttrVisible, 1), 0);
+    EXPECT_TRUE(button->isVisibleTo(button->window()));
+    ASSERT_EQ(SetCtrlAttribute(mainPanel, kMainAcknowledge, kAttrVisible, 0), 0);
+    EXPECT_FALSE(button->isVisibleTo(button->window()));
+    EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainTimer, kAttrVisible, 1), kUiBadArgument);
+
+    char title[64], small[6];
+    ASSERT_EQ(GetPanelAttribute(mainPanel, kAttrTitle, title), 0);
+    EXPECT_STREQ(title, "Vandrel V3 - Oxygen analyser");
+    ASSERT_EQ(SetPanelAttribute(mainPanel, kAttrTitle, "ALARM 700 \xB0" "C"), 0);
+    EXPECT_EQ(button->window()->windowTitle(), QString::fromUtf8("ALARM 700 \u00b0C"));
+    ASSERT_EQ(GetPanelAttribute(mainPanel, kAttrTitle, small), 0);
+    EXPECT_STREQ(small, "ALARM");
+    SetPanelAttribute(mainPanel, kAttrTitle, title);
+    EXPECT_EQ(SetPanelAttribute(mainPanel, kAttrDimmed, "x"), kUiBadArgument);
+    EXPECT_EQ(SetPanelAttribute(-5, kAttrTitle, "x"), kUiBadHandle);
+}
+
+// Offscreen there is no tray: the notification fails quietly, and both
+// alerts are on record for the program's tests.
+TEST_F(Controls, AlertsNeverBlockAndFailQuietlyWithoutATray)
+{
+    t::clearAlerts();
+    EXPECT_EQ(NotifyDesktop("ALARM", "HIGH > 10 ppm O2"), kUiBadArgument);
+    ASSERT_EQ(t::notifications().size(), 1u);
+    EXPECT_EQ(t::notifications().front(), "ALARM|HIGH > 10 ppm O2");
+    EXPECT_EQ(StartAlertSound(0), kUiBadArgument);
+    EXPECT_EQ(StartAlertSound(NAN), kUiBadArgument);
+    EXPECT_FALSE(t::alertSounding());
+    ASSERT_EQ(StartAlertSound(0.05), 0);
+    EXPECT_EQ(t::alertSounds(), 1);
+    EXPECT_TRUE(t::waitUntil([] { return t::alertSounds() >= 3; }, 10));
+    StopAlertSound();
+    EXPECT_FALSE(t::alertSounding());
+    EXPECT_TRUE(t::popupLog().empty());
+}
+
 TEST_F(Controls, MenuItemsCallTheirCallbackUnlessDimmed)
 {
     t::activateMenuItem(menuBar, kMainSerialPortItem);

@@ -1,0 +1,317 @@
+// Alarm limits as the operator sets them in the Alarms panel and meets
+// them during a run: the reading's colour and reason, the window title, the
+// desktop notification and sound, Acknowledge, the event file, and the
+// alarm settings file.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QPalette>
+#include <QWidget>
+
+#include "alarm/alarm_check.h"
+#include "alarm/alarm_panel.h"
+#include "alarm/alarm_settings.h"
+#include "alarm/event_file.h"
+#include "app/panel_ids.h"
+#include "app/state.h"
+#include "rte/testing.h"
+#include "rte/userint.h"
+#include "rte/utility.h"
+#include "tests/program/program_fixture.h"
+
+namespace program_test {
+namespace {
+
+namespace t = rte::testing;
+
+// One event line: local time with its offset, elapsed seconds, event,
+// value, limit.
+const std::regex kEventLine(
+    R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d\t\d+\.\d\t([a-z_]+)\t(\S+)\t(\S+))");
+
+struct Limit {
+    int quantity;  // 0 oxygen, 1 voltage, 2 temperature
+    int lowOn;
+    double low;
+    int highOn;
+    double high;
+    int delay = 1;
+};
+
+std::string settingsFile(const char *name)
+{
+    char dir[kPathSize], path[kPathSize];
+    GetSettingsDir(dir);
+    MakePathname(dir, name, path);
+    return path;
+}
+
+class Alarm : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        std::remove(settingsFile("vandrel-alarms.ini").c_str());
+        static const bool once = (alarme_einrichten(), true);
+        (void)once;
+        alarme_lesen();
+        t::clearAlerts();
+        startProgram();
+    }
+    void TearDown() override
+    {
+        if (state.running)
+            operate(kMainStop);
+        ProgramTest::TearDown();
+        std::remove(settingsFile("vandrel-alarms.ini").c_str());
+    }
+
+    void operate(int control) { t::operate(state.main_panel, control); }
+    void tick() { tickAt(now + 1.0); }
+
+    // Typed into the Alarms panel and applied, as the operator does.
+    void apply(const std::vector<Limit> &limits, int silenceOn = 0, int silenceCycles = 3)
+    {
+        static const int kControls[3][5] = {
+            {kAlarmsOxygenLowOn, kAlarmsOxygenLow, kAlarmsOxygenHighOn, kAlarmsOxygenHigh, kAlarmsOxygenDelay},
+            {kAlarmsVoltageLowOn, kAlarmsVoltageLow, kAlarmsVoltageHighOn, kAlarmsVoltageHigh, kAlarmsVoltageDelay},
+            {kAlarmsTemperatureLowOn, kAlarmsTemperatureLow, kAlarmsTemperatureHighOn, kAlarmsTemperatureHigh,
+             kAlarmsTemperatureDelay},
+        };
+        const auto setSwitch = [](int control, int on) {
+            int now = 0;
+            GetCtrlVal(alarm_panel, control, now);
+            if (now != on)
+                t::operate(alarm_panel, control);
+        };
+        const auto type = [](int control, double value) {
+            std::ostringstream text;
+            text << value;
+            t::typeInto(alarm_panel, control, text.str().c_str());
+        };
+        t::activateMenuItem(state.menu_bar, kMainAlarmsItem);
+        for (const Limit &l : limits) {
+            const int *c = kControls[l.quantity];
+            setSwitch(c[0], l.lowOn);
+            type(c[1], l.low);
+            setSwitch(c[2], l.highOn);
+            type(c[3], l.high);
+            type(c[4], l.delay);
+        }
+        setSwitch(kAlarmsSilenceOn, silenceOn);
+        type(kAlarmsSilenceCycles, silenceCycles);
+        t::operate(alarm_panel, kAlarmsApply);
+    }
+
+    std::string panelStatus()
+    {
+        char text[256];
+        GetCtrlVal(alarm_panel, kAlarmsStatus, text);
+        return text;
+    }
+    std::string title()
+    {
+        char text[160];
+        GetPanelAttribute(state.main_panel, kAttrTitle, text);
+        return text;
+    }
+    bool shown(int control)
+    {
+        QWidget *w = t::widget(state.main_panel, control);
+        return w->isVisibleTo(w->window());
+    }
+    unsigned readingColour()
+    {
+        return t::widget(state.main_panel, kMainReading)->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
+    }
+    // The events of a file: each line checked for its form, then its event.
+    std::vector<std::string> events(const std::string &path)
+    {
+        std::vector<std::string> names;
+        for (const std::string &line : readLines(path)) {
+            std::smatch m;
+            EXPECT_TRUE(std::regex_match(line, m, kEventLine)) << line;
+            names.push_back(m.size() > 1 ? m[1].str() : line);
+        }
+        return names;
+    }
+    void expectNoAlarm()
+    {
+        EXPECT_EQ(title(), "Vandrel V3 - Oxygen analyser");
+        EXPECT_FALSE(shown(kMainAlarmReason));
+        EXPECT_FALSE(shown(kMainAcknowledge));
+        EXPECT_NE(readingColour(), static_cast<unsigned>(kColourRed));
+        EXPECT_FALSE(t::alertSounding());
+    }
+    std::string reason() { return controlText(kMainAlarmReason); }
+};
+
+TEST_F(Alarm, AReadingAboveTheLimitIsShownSoundsUntilAcknowledgedAndEndsWhenItIsBackInside)
+{
+    apply({{0, 0, 0, 1, 1e5}});
+    EXPECT_EQ(panelStatus(), "Applied and kept.");
+    const std::string path = dir.file("run.dat");
+    startRun(path);  // the first reading, about 2e5 ppm
+    EXPECT_EQ(title().rfind("ALARM", 0), 0u) << title();
+    EXPECT_EQ(reason(), "HIGH > 100000 ppm O2");
+    EXPECT_TRUE(shown(kMainAlarmReason));
+    EXPECT_TRUE(shown(kMainAcknowledge));
+    EXPECT_EQ(readingColour(), static_cast<unsigned>(kColourRed));
+    EXPECT_TRUE(t::alertSounding());
+
+    // Raised once, however long it lasts; sounding again and again.
+    tick();
+    tick();
+    EXPECT_EQ(t::notifications().size(), 1u);
+    EXPECT_TRUE(t::waitUntil([] { return t::alertSounds() >= 2; }, 15));
+
+    // Acknowledged: silent and without the button, but still shown.
+    operate(kMainAcknowledge);
+    EXPECT_FALSE(t::alertSounding());
+    EXPECT_FALSE(shown(kMainAcknowledge));
+    tick();
+    EXPECT_FALSE(t::alertSounding());
+    EXPECT_EQ(reason(), "HIGH > 100000 ppm O2");
+    EXPECT_EQ(title().rfind("ALARM", 0), 0u);
+    EXPECT_EQ(readingColour(), static_cast<unsigned>(kColourRed));
+
+    // The reading back inside the limit.
+    apply({{0, 0, 0, 1, 1e6}});
+    tick();
+    expectNoAlarm();
+    EXPECT_EQ(t::notifications().size(), 1u);
+    EXPECT_EQ(events(dir.file("run.events")), (std::vector<std::string>{"alarm_high", "acknowledged", "normal"}));
+    std::smatch first;
+    const std::vector<std::string> lines = readLines(dir.file("run.events"));
+    ASSERT_TRUE(std::regex_match(lines[0], first, kEventLine));
+    EXPECT_GT(std::stod(first[2].str()), 1e5);
+    EXPECT_EQ(first[3].str(), "1.000000e+05");
+}
+
+TEST_F(Alarm, ALimitCountsAfterItsDelayInReadingsInARow)
+{
+    apply({{0, 1, 1e6, 0, 0, 3}});
+    startRun();
+    tick();
+    EXPECT_FALSE(shown(kMainAlarmReason)) << "after two readings below the limit";
+    tick();
+    EXPECT_EQ(reason(), "LOW < 1000000 ppm O2");
+}
+
+TEST_F(Alarm, LimitsTheWrongWayRoundAreRefusedOnThePanel)
+{
+    apply({{0, 0, 0, 1, 1e5}});
+    apply({{0, 1, 10, 1, 5}});
+    EXPECT_EQ(panelStatus(),
+              "Not applied: The low oxygen limit must be below the high one. The limits in force stay.");
+    EXPECT_TRUE(t::popupLog().empty());
+    EXPECT_EQ(alarm_settings.limits[0].low_on, 0);
+    EXPECT_EQ(alarm_settings.limits[0].high, 1e5);
+    alarme_lesen();  // the file holds what was in force
+    EXPECT_EQ(alarm_settings.limits[0].low_on, 0);
+    EXPECT_EQ(alarm_settings.limits[0].high, 1e5);
+}
+
+TEST_F(Alarm, LimitsOfAnotherQuantityWaitUntilItIsMeasured)
+{
+    // About 0 mV in air: below this limit once voltage is measured.
+    apply({{1, 1, 100, 0, 0}});
+    startRun();
+    tick();
+    EXPECT_FALSE(shown(kMainAlarmReason));
+    operate(kMainStop);
+    t::selectItem(state.main_panel, kMainQuantity, 1);
+    ASSERT_EQ(settings.mode, 2);
+    startRun();
+    EXPECT_EQ(reason(), "LOW < 100 mV");
+}
+
+// A reading that is none (no answer, or "nan") neither raises nor ends a
+// limit's alarm; enough of them in a row are the no-answer alarm.
+TEST_F(Alarm, NoReadingCountsOnlyTowardTheNoAnswerAlarm)
+{
+    for (const char *mode : {"silent", "nan"}) {
+        SCOPED_TRACE(mode);
+        const std::string path = dir.file(std::string(mode) + ".dat");
+        t::clearAlerts();
+        apply({{0, 0, 0, 1, 1e5}}, 1, 2);
+        startRun(path);
+        sim->setMode(mode);
+        tick();
+        EXPECT_EQ(reason(), "HIGH > 100000 ppm O2");
+        tick();
+        EXPECT_EQ(reason(), "NO ANSWER for 2 cycles");
+        EXPECT_EQ(t::notifications().size(), 2u);
+        EXPECT_TRUE(t::alertSounding());
+        sim->setMode("normal");
+        tick();
+        EXPECT_EQ(reason(), "HIGH > 100000 ppm O2");
+        operate(kMainStop);
+        const std::string events = dir.file(std::string(mode) + ".events");
+        EXPECT_EQ(this->events(events), (std::vector<std::string>{"alarm_high", "no_answer", "alarm_high"}));
+        std::smatch m;
+        const std::vector<std::string> lines = readLines(events);
+        ASSERT_TRUE(std::regex_match(lines[1], m, kEventLine));
+        EXPECT_EQ(m[2].str(), "nan");
+    }
+}
+
+TEST_F(Alarm, StoppingTheRunEndsTheAlarmAndEventsWithoutARecordingGoToADailyFile)
+{
+    char now[40];
+    ASSERT_EQ(GetIsoTime(now, 0), 0);
+    const std::string daily = settingsFile(("vandrel-events-" + std::string(now, 10) + ".events").c_str());
+    std::remove(daily.c_str());
+    apply({{0, 0, 0, 1, 1e5}});
+    startRun();
+    EXPECT_TRUE(t::alertSounding());
+    operate(kMainStop);
+    expectNoAlarm();
+    EXPECT_EQ(events(daily), (std::vector<std::string>{"alarm_high"}));
+    std::remove(daily.c_str());
+}
+
+TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
+{
+    const std::string file = settingsFile("vandrel-alarms.ini");
+    alarme_lesen();
+    EXPECT_EQ(panelStatus(), "No alarm settings file: no limits are set.");
+
+    apply({{0, 1, 1, 1, 1e5, 2}, {1, 0, -5, 1, 250, 1}, {2, 1, 650.5, 0, 800, 4}}, 1, 7);
+    const std::string kept = [&] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    alarme_lesen();
+    EXPECT_EQ(panelStatus(), "");
+    EXPECT_EQ(alarm_settings.limits[2].low, 650.5);
+    EXPECT_EQ(alarm_settings.limits[2].delay, 4);
+    EXPECT_EQ(alarm_settings.silence_cycles, 7);
+    EXPECT_FALSE(std::ifstream(settingsFile("vandrel-alarms.new")).good());
+
+    const std::string damaged[] = {
+        "",
+        kept.substr(0, kept.size() / 2),
+        "vandrel-alarms 1\nsomething else entirely\n",
+        // Each line well formed, but low above high.
+        "vandrel-alarms 1\noxygen 1 50 1 10 1\nvoltage 0 0 0 0 1\ntemperature 0 0 0 0 1\nno-answer 0 3\n",
+        "vandrel-alarms 1\noxygen 1 nan 0 10 1\nvoltage 0 0 0 0 1\ntemperature 0 0 0 0 1\nno-answer 0 3\n",
+    };
+    for (const std::string &content : damaged) {
+        SCOPED_TRACE(content);
+        std::ofstream(file, std::ios::trunc) << content;
+        alarme_lesen();
+        EXPECT_EQ(panelStatus(), "The alarm settings file is damaged: no limits are set until new ones are applied.");
+        for (const Limits &l : alarm_settings.limits)
+            EXPECT_TRUE(l.low_on == 0 && l.high_on == 0);
+        EXPECT_EQ(alarm_settings.silence_on, 0);
+    }
+}
+
+}  // namespace
+}  // namespace program_test
