@@ -25,6 +25,9 @@ MAIN = "Vandrel V3 - Oxygen analyser"
 # in scientific notation.
 LOG_LINE = re.compile(r" (\d+\.\d)\t(-?\d\.\d{6}e[+-]\d\d) \n")
 OXYGEN = re.compile(r"\s*\d+(\.\d+)?(e[+-]\d+)?\s+ppm O2")
+# One event line: local time with its offset, elapsed seconds, event, value,
+# limit.
+EVENT_LINE = re.compile(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d\t(\d+\.\d)\t([a-z_]+)\t(\S+)\t(\S+)\n")
 
 paths = None
 bus = None
@@ -69,7 +72,12 @@ class OperatorTest(unittest.TestCase):
     # ---- the operator's steps ---------------------------------------------------
 
     def main_window(self):
-        return self.app.window("filler", MAIN)
+        """The main window, whatever an alarm puts before its title."""
+        return self.app.until(f"the window '{MAIN}'", lambda: next(
+            (w for w in self.app.windows("filler") if w.name.endswith(MAIN)), None))
+
+    def title(self):
+        return self.main_window().name
 
     def main_control(self, role, name):
         return self.app.control(self.main_window(), role, name)
@@ -200,6 +208,52 @@ class OperatorTest(unittest.TestCase):
         self.assertTrue(old.read_text().endswith(" \n"), "the last line is complete")
         self.assertTrue(lines[0].startswith(" 0.0\t"), lines[0])
         self.assertEqual(self.settings_line(), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+
+    def test_alarm_on_a_limit_crossed_and_left(self):
+        """A high oxygen limit that the purge starts above and falls below:
+        the alarm shows on the panel and in the title, Acknowledge silences
+        it and goes, the alarm stays until the reading is inside, and the
+        event file beside the recording tells it all."""
+        s = self.session
+        # A purge quick enough to pass the limit within the test's patience.
+        s.start_simulator(["--time-constant", "5"])
+        (s.dir / "vandrel-alarms.ini").write_text(
+            "vandrel-alarms 1\noxygen 0 0 1 1000 1\nvoltage 0 0 0 0 1\n"
+            "temperature 0 0 0 0 1\nno-answer 0 3\n")
+        self.app = s.start_program({1: s.link})
+        self.main_window()
+        self.assertFalse(ui.showing(self.main_control("text", "Alarm")))
+
+        record = s.dir / "purge.dat"
+        self.start_run()
+        self.choose_file("Filename", "OK", record, "file-name")
+        self.app.until("ALARM in the title", lambda: self.title().startswith("ALARM"))
+        reason = self.main_control("text", "Alarm")
+        self.assertTrue(ui.showing(reason))
+        self.assertEqual(ui.text(reason), "HIGH > 1000 ppm O2")
+        acknowledge = self.main_control("push button", "Acknowledge")
+        self.assertTrue(ui.showing(acknowledge))
+        s.screenshot("alarm")
+
+        ui.press(acknowledge)
+        self.app.until("Acknowledge to go", lambda: not ui.showing(acknowledge))
+        self.assertTrue(self.title().startswith("ALARM"))
+        self.assertTrue(ui.showing(reason))
+        s.screenshot("acknowledged")
+
+        self.app.until("the title without the alarm", lambda: self.title() == MAIN)
+        self.assertFalse(ui.showing(self.main_control("text", "Alarm")))
+        s.screenshot("back-inside")
+        self.stop_run()
+        self.close_main_window()
+
+        lines = (s.dir / "purge.events").read_text().splitlines(keepends=True)
+        events = [EVENT_LINE.fullmatch(line) for line in lines]
+        self.assertTrue(all(events), lines)
+        self.assertEqual([e.group(2) for e in events], ["alarm_high", "acknowledged", "normal"])
+        self.assertGreater(float(events[0].group(3)), 1000)
+        self.assertLessEqual(float(events[2].group(3)), 1000)
+        self.assertEqual([float(e.group(4)) for e in events], [1000, 1000, 1000])
 
     def test_recording_under_a_name_in_any_language(self):
         """A folder and a file name beyond plain letters, typed into the

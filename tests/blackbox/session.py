@@ -37,10 +37,10 @@ class Session:
 
     # ---- the simulated analyser ---------------------------------------------
 
-    def start_simulator(self):
+    def start_simulator(self, options=()):
         status = self.dir / "analyser.status"
         self.simulator = subprocess.Popen(
-            [self.paths.simulator, str(self.link), "--status", str(status)],
+            [self.paths.simulator, str(self.link), "--status", str(status), *options],
             stdin=subprocess.DEVNULL, stdout=self._log("simulator.log"), stderr=subprocess.STDOUT)
 
         def ready():
@@ -109,6 +109,6 @@ class Session:
                 process.wait()
         for log in self.logs:
             log.close()
-        for left in [*self.dir.glob("*.dat"), *self.dir.glob("vandrel.ini")]:
+        for left in [*self.dir.glob("*.dat"), *self.dir.glob("*.events"), *self.dir.glob("vandrel*.ini")]:
             shutil.copy2(left, self.artefacts / left.name)
         shutil.rmtree(self.dir, ignore_errors=True)
