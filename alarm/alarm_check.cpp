@@ -100,10 +100,10 @@ void alarm_pruefen()
         a.silent_count = 0;
         a.high_count = l.high_on && state.reading > l.high ? a.high_count + 1 : 0;
         a.low_count = l.low_on && state.reading < l.low ? a.low_count + 1 : 0;
-        if (a.high_count >= l.delay) {
+        if (a.high_count > 0 && a.high_count >= l.delay) {
             kind = kAlarmHigh;
             limit = l.high;
-        } else if (a.low_count >= l.delay) {
+        } else if (a.low_count > 0 && a.low_count >= l.delay) {
             kind = kAlarmLow;
             limit = l.low;
         } else {

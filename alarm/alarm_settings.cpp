@@ -5,10 +5,12 @@
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
-AlarmSettings alarm_settings;
-
 static const AlarmSettings kNoLimits = {
     {{0, 0.0, 0, 0.0, 1}, {0, 0.0, 0, 0.0, 1}, {0, 0.0, 0, 0.0, 1}}, 0, 3};
+
+// No limits until the file is read: a cycle before that (or a program
+// that never reads it) raises nothing.
+AlarmSettings alarm_settings = kNoLimits;
 
 int alarm_settings_path(char (&path)[kPathSize])
 {

@@ -75,6 +75,9 @@ TEST_F(Run, ARecordedRunWritesOneLinePerCycleAndStopEndsIt)
         EXPECT_EQ(line.back(), ' ') << line;
         EXPECT_NE(line.find("e+"), std::string::npos) << line;
     }
+    // No alarm limits were ever read or set: nothing to raise or record.
+    EXPECT_FALSE(std::ifstream(dir.file("run.events")).good());
+    EXPECT_TRUE(rte::testing::notifications().empty());
 }
 
 TEST_F(Run, StartingTwiceTakesNoExtraReading)
