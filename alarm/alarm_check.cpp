@@ -9,6 +9,7 @@
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
+#include "rte/utility.h"
 
 AlarmState alarm_state;
 
@@ -71,13 +72,13 @@ static void ausloesen(int kind, double value, double limit)
     number_text(limit, number);
     if (kind == kAlarmHigh) {
         Fmt(reason, "HIGH > %s %s", number, unit);
-        alarm_ereignis("alarm_high", value, limit);
+        alarm_ereignis("alarm_high", value, limit, state.t_elapsed);
     } else if (kind == kAlarmLow) {
         Fmt(reason, "LOW < %s %s", number, unit);
-        alarm_ereignis("alarm_low", value, limit);
+        alarm_ereignis("alarm_low", value, limit, state.t_elapsed);
     } else {
         Fmt(reason, "NO ANSWER for %s cycles", number);
-        alarm_ereignis("no_answer", value, limit);
+        alarm_ereignis("no_answer", value, limit, state.t_elapsed);
     }
     alarm_state.kind = kind;
     alarm_state.acknowledged = 0;
@@ -119,7 +120,7 @@ void alarm_pruefen()
     if (kind == a.kind)
         return;
     if (kind == kAlarmNone) {
-        alarm_ereignis("normal", state.reading, a.limit);
+        alarm_ereignis("normal", state.reading, a.limit, state.t_elapsed);
         a.kind = kAlarmNone;
         verbergen();
     } else {
@@ -146,6 +147,7 @@ int quittieren(int, int, int event, void *, int, int)
     StopAlertSound();
     SetCtrlAttribute(state.main_panel, kMainAcknowledge, kAttrVisible, 0);
     const double value = alarm_state.kind == kAlarmNoAnswer ? NAN : state.reading;
-    alarm_ereignis("acknowledged", value, alarm_state.limit);
+    // When the operator acted, not when the reading was taken.
+    alarm_ereignis("acknowledged", value, alarm_state.limit, Timer() - state.t_start);
     return 0;
 }

@@ -37,7 +37,7 @@ int event_path(char (&path)[kPathSize])
     return MakePathname(dir, name, path) == 0 ? 0 : -1;
 }
 
-int alarm_ereignis(const char *event, double value, double limit)
+int alarm_ereignis(const char *event, double value, double limit, double elapsed)
 {
     char path[kPathSize], now[40];
     if (event_path(path) != 0 || GetIsoTime(now, 0) != 0)
@@ -48,7 +48,7 @@ int alarm_ereignis(const char *event, double value, double limit)
     if (file <= 0)
         return -1;
     const int written =
-        FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]\n", now, state.t_elapsed, event, value, limit);
+        FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]\n", now, elapsed, event, value, limit);
     CloseFile(file);
     return written < 0 ? -1 : 0;
 }

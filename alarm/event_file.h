@@ -9,9 +9,9 @@
 
 #include "app/state.h"
 
-// event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal".
-// 0 when the line is stored.
-int alarm_ereignis(const char *event, double value, double limit);
+// event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal";
+// elapsed: seconds since the start of the run.  0 when the line is stored.
+int alarm_ereignis(const char *event, double value, double limit, double elapsed);
 
 // The file the run's events go to now; negative when no name fits.
 int event_path(char (&path)[kPathSize]);

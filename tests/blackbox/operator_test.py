@@ -251,6 +251,8 @@ class OperatorTest(unittest.TestCase):
         events = [EVENT_LINE.fullmatch(line) for line in lines]
         self.assertTrue(all(events), lines)
         self.assertEqual([e.group(2) for e in events], ["alarm_high", "acknowledged", "normal"])
+        elapsed = [float(e.group(1)) for e in events]
+        self.assertEqual(elapsed, sorted(elapsed))
         self.assertGreater(float(events[0].group(3)), 1000)
         self.assertLessEqual(float(events[2].group(3)), 1000)
         self.assertEqual([float(e.group(4)) for e in events], [1000, 1000, 1000])
