@@ -68,22 +68,28 @@ static void ausloesen(int kind, double value, double limit)
 {
     static const char *const kUnits[3] = {"ppm O2", "mV", "\xB0" "C"};
     const char *unit = kUnits[settings.mode - 1];
-    char number[32], reason[64];
+    char number[32], reason[64], shown[100];
     number_text(limit, number);
+    int stored;
     if (kind == kAlarmHigh) {
         Fmt(reason, "HIGH > %s %s", number, unit);
-        alarm_ereignis("alarm_high", value, limit, state.t_elapsed);
+        stored = alarm_ereignis("alarm_high", value, limit, state.t_elapsed);
     } else if (kind == kAlarmLow) {
         Fmt(reason, "LOW < %s %s", number, unit);
-        alarm_ereignis("alarm_low", value, limit, state.t_elapsed);
+        stored = alarm_ereignis("alarm_low", value, limit, state.t_elapsed);
     } else {
         Fmt(reason, "NO ANSWER for %s cycles", number);
-        alarm_ereignis("no_answer", value, limit, state.t_elapsed);
+        stored = alarm_ereignis("no_answer", value, limit, state.t_elapsed);
     }
+    // Whoever relies on the event file must learn that it misses this one.
+    if (stored == 0)
+        Fmt(shown, "%s", reason);
+    else
+        Fmt(shown, "%s (NOT in the event file: it cannot be written)", reason);
     alarm_state.kind = kind;
     alarm_state.acknowledged = 0;
     alarm_state.limit = limit;
-    zeigen(reason);
+    zeigen(shown);
 }
 
 void alarm_pruefen()

@@ -2,6 +2,8 @@
 // them during a run: the reading's colour and reason, the window title, the
 // desktop notification and sound, Acknowledge, the event file, and the
 // alarm settings file.
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -274,6 +276,18 @@ TEST_F(Alarm, StoppingTheRunEndsTheAlarmAndEventsWithoutARecordingGoToADailyFile
     expectNoAlarm();
     EXPECT_EQ(events(daily), (std::vector<std::string>{"alarm_high"}));
     std::remove(daily.c_str());
+}
+
+TEST_F(Alarm, AnEventFileThatCannotBeWrittenIsSaidBesideTheAlarm)
+{
+    // A folder where the event file would be.
+    ASSERT_EQ(mkdir(dir.file("run.events").c_str(), 0700), 0);
+    apply({{0, 0, 0, 1, 1e5}});
+    startRun(dir.file("run.dat"));
+    EXPECT_EQ(reason(), "HIGH > 100000 ppm O2 (NOT in the event file: it cannot be written)");
+    EXPECT_TRUE(t::alertSounding());
+    for (const std::string &popup : t::popupLog())
+        EXPECT_EQ(popup.rfind("file|", 0), 0u) << "no popup but the recording's file dialog: " << popup;
 }
 
 TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
