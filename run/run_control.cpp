@@ -54,6 +54,7 @@ int m_stop(int, int, int event, void *, int, int)
 
 void faerben(int running)
 {
+    // A run starts and ends without an alarm in force.
     alarm_ruhe();
     SetCtrlAttribute(state.main_panel, kMainOpenFile, kAttrDimmed, running != 0 ? 1 : 0);
     SetCtrlAttribute(state.main_panel, kMainReading, kAttrDimmed, running != 0 ? 0 : 1);
