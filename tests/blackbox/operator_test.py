@@ -210,19 +210,38 @@ class OperatorTest(unittest.TestCase):
         self.assertEqual(self.settings_line(), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
 
     def test_alarm_on_a_limit_crossed_and_left(self):
-        """A high oxygen limit that the purge starts above and falls below:
-        the alarm shows on the panel and in the title, Acknowledge silences
-        it and goes, the alarm stays until the reading is inside, and the
-        event file beside the recording tells it all."""
+        """A high oxygen limit, set in the Alarms panel, that the purge
+        starts above and falls below: the alarm shows on the panel and in
+        the title, Acknowledge silences it and goes, the alarm stays until
+        the reading is inside, and the event file beside the recording
+        tells it all."""
         s = self.session
         # A purge quick enough to pass the limit within the test's patience.
         s.start_simulator(["--time-constant", "5"])
-        (s.dir / "vandrel-alarms.ini").write_text(
-            "vandrel-alarms 1\noxygen 0 0 1 1000 1\nvoltage 0 0 0 0 1\n"
-            "temperature 0 0 0 0 1\nno-answer 0 3\n")
         self.app = s.start_program({1: s.link})
         self.main_window()
         self.assertFalse(ui.showing(self.main_control("text", "Alarm")))
+
+        ui.press(self.app.control(self.main_window(), "menu item", "Alarms..."))
+        panel = self.app.window("filler", "Alarms")
+        self.app.control(panel, "label", "No alarm settings file: no limits are set.")
+        activate("Alarms")
+        ui.act(self.app.control(panel, "check box", "Low O2 alarm"), "Toggle")
+        ui.type_keys(self.app.control(panel, "spin button", "Low O2 limit (ppm)"), "5000")
+        ui.act(self.app.control(panel, "check box", "High O2 alarm"), "Toggle")
+        ui.type_keys(self.app.control(panel, "spin button", "High O2 limit (ppm)"), "1000")
+        ui.press(self.app.control(panel, "push button", "Apply"))
+        self.app.control(panel, "label", "Not applied: The low oxygen limit must be below the high one. "
+                                         "The limits in force stay.")
+        s.screenshot("limits-wrong-way-round")
+        self.assertFalse((s.dir / "vandrel-alarms.ini").exists())
+        ui.act(self.app.control(panel, "check box", "Low O2 alarm"), "Toggle")
+        ui.press(self.app.control(panel, "push button", "Apply"))
+        self.app.control(panel, "label", "Applied and kept.")
+        request_close("Alarms")
+        self.app.window_gone("filler", "Alarms")
+        self.assertIn("oxygen 0 5000.000000 1 1000.000000 1\n",
+                      (s.dir / "vandrel-alarms.ini").read_text())
 
         record = s.dir / "purge.dat"
         self.start_run()
