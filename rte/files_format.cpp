@@ -1,0 +1,184 @@
+// The file front ends of the format language: FmtFile and ScanFile on the
+// handles of files_handles.h.
+//
+// Writing: FmtFile formats the whole text into the handle's write buffer and
+// hands it to the operating system to be stored whole (files_os.h), so a
+// line is on stable storage when the call returns and no torn line is left
+// behind when that fails.
+//
+// Reading: each handle has a read buffer of kReadBuffer bytes, allocated at
+// its first ScanFile.  Numbers are parsed straight from the buffer; a token
+// that may cross the buffer end is read again after the buffer is refilled
+// (the unread bytes move to its start).  A token that fills the whole buffer
+// is not read.  The position in the buffer is kept between calls: each
+// ScanFile goes on where the previous one stopped.  Formats made only of %d
+// and %f (the viewer's "%f %f", the settings line) take a compiled path,
+// kept in a small cache keyed by the format's text; the others go through
+// the general scanner.  A read error ends the input like the end of the file.
+#include "rte/files_handles.h"
+#include "rte/files_os.h"
+#include "rte/format_internal.h"
+#include "rte/formatio.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using rte::fmt::Arg;
+using rte::files::FileState;
+
+// Brings more bytes into the read buffer, keeping [cur, end): moves them to
+// the start and reads behind them.  Cold: once per buffer.  Takes and returns
+// plain values, so the scanning loop keeps its pointers in registers.
+struct Refill {
+    const char *cur;
+    const char *end;
+    bool added;  // new bytes came
+    bool eof;    // the file has no more
+};
+
+[[gnu::noinline]] Refill refill(FileState &f, const char *cur, const char *end)
+{
+    char *base = f.rbuf.get();
+    const std::size_t keep = end > cur ? static_cast<std::size_t>(end - cur) : 0;
+    if (cur != base && keep > 0 && keep <= f.rcap)
+        std::memmove(base, cur, keep);
+    Refill r{base, base + keep, false, false};
+    if (keep >= f.rcap)
+        return r;  // full: a token as long as the buffer
+    const std::size_t n = rte::files::os::readSome(f.fd, base + keep, f.rcap - keep);
+    if (n == 0) {
+        r.eof = true;
+        return r;
+    }
+    r.end += n;
+    r.added = true;
+    return r;
+}
+
+// The source for ScanFile: a window on the handle's read buffer.
+struct FileSource {
+    FileState *f;
+    const char *cur;
+    const char *end;
+    bool eof = false;  // the file gave no more bytes during this call
+
+    explicit FileSource(FileState &file)
+        : f(&file), cur(file.rbuf.get() + file.pos), end(file.rbuf.get() + file.end)
+    {
+    }
+
+    bool more()
+    {
+        const Refill r = refill(*f, cur, end);
+        cur = r.cur;
+        end = r.end;
+        eof = r.eof;
+        return r.added;
+    }
+
+    void commit()
+    {
+        f->pos = static_cast<std::size_t>(cur - f->rbuf.get());
+        f->end = static_cast<std::size_t>(end - f->rbuf.get());
+    }
+};
+
+// Collects the text of one FmtFile call.
+struct StringSink {
+    std::string &s;
+    bool text;
+    void put(const char *p, std::size_t len)
+    {
+        if (text)
+            rte::files::os::appendText(s, p, len);
+        else
+            s.append(p, len);
+    }
+    void fill(char c, std::size_t len) { s.append(len, c); }
+};
+
+// The compiled numeric formats, most recent first in use order of slots.
+constexpr std::size_t kFormatCache = 4;
+std::array<rte::fmt::detail::NumericFormat, kFormatCache> g_formats;
+std::size_t g_nextFormat = 0;
+
+const rte::fmt::detail::NumericFormat *numericFormat(std::string_view fmt)
+{
+    for (const auto &nf : g_formats)
+        if (nf.matches(fmt))
+            return &nf;
+    rte::fmt::detail::NumericFormat compiled;
+    if (!compiled.compile(fmt))
+        return nullptr;
+    auto &slot = g_formats[g_nextFormat];
+    slot = compiled;
+    g_nextFormat = (g_nextFormat + 1) % kFormatCache;
+    return &slot;
+}
+
+// Every format that is not plainly numeric.  Apart from the hot path so that
+// its size does not weigh on it.
+[[gnu::noinline]] int scanGeneral(FileState &f, std::string_view fmt,
+                                  std::span<const Arg> targets)
+{
+    FileSource s(f);
+    const int count = rte::fmt::detail::scanCore(s, fmt, targets);
+    s.commit();
+    return count;
+}
+
+}  // namespace
+
+namespace rte::fmt {
+
+int formatFile(int handle, std::string_view fmt, std::span<const Arg> args)
+{
+    FileState *f = rte::files::lookup(handle);
+    if (!f || !f->canWrite)
+        return kFileBadArgument;
+    f->wbuf.clear();
+    StringSink sink{f->wbuf, f->text};
+    const int count = detail::formatCore(sink, fmt, args);
+    if (f->end > f->pos) {
+        // Bytes read ahead but not scanned: the write belongs where the scan
+        // stopped, not where the read-ahead left the file offset.
+        rte::files::os::unread(f->fd, f->end - f->pos);
+    }
+    f->pos = f->end = 0;
+    if (!f->wbuf.empty()) {
+        // The text goes in whole or not at all: a write that stops part-way
+        // (disk full, file-size limit) or does not reach stable storage is
+        // taken back, so the file never holds a torn line.
+        if (!rte::files::os::writeStored(f->fd, f->wbuf.data(), f->wbuf.size()))
+            return kFileWriteError;
+    }
+    if (f->wbuf.capacity() > 64 * 1024)
+        std::string().swap(f->wbuf);
+    return count;
+}
+
+int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets)
+{
+    FileState *f = rte::files::lookup(handle);
+    if (!f || !f->canRead)
+        return kFileBadArgument;
+    if (!f->rbuf) {
+        f->rbuf.reset(new char[f->rcap]);
+        f->pos = f->end = 0;
+    }
+    if (const detail::NumericFormat *nf = numericFormat(fmt)) {
+        FileSource s(*f);
+        const int count = nf->run(s, targets);
+        if (count >= 0) {
+            s.commit();
+            return count;
+        }
+        // Declined before reading anything: the general path reports the fault.
+    }
+    return scanGeneral(*f, fmt, targets);
+}
+
+}  // namespace rte::fmt
