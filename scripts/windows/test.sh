@@ -3,9 +3,17 @@
 # Windows test programs under wine: a private wine prefix for this run, the
 # offscreen platform, and the simulated analyser of the Linux build (its
 # analyser_sim, in build-test/bin unless VANDREL_LINUX_BIN says where)
-# linked to the prefix's COM5.  A missing SDK, wine or simulator is an error.
+# linked to the prefix's COM1; the whole program on a virtual X display.
+# A missing SDK, wine or simulator is an error.  Pictures of the screen
+# stay in build-win/artefacts.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+
+# Wine's windows need an X display, from before the prefix's first program.
+if [ -z "${DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || { echo "windows tests: xvfb-run is missing" >&2; exit 1; }
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
 
 for tool in wine wineboot wineserver winepath; do
   command -v "$tool" >/dev/null || { echo "windows tests: $tool is missing" >&2; exit 1; }
@@ -45,9 +53,9 @@ run() {
 
 run files_paths_test
 
-# The simulated analyser on COM5: a link in the prefix's dosdevices to its
+# The simulated analyser on COM1: a link in the prefix's dosdevices to its
 # pseudo-terminal, which it removes and makes again for a pulled adapter.
-"$sim" "$WINEPREFIX/dosdevices/com5" --control "$work/control" --status "$work/status" \
+"$sim" "$WINEPREFIX/dosdevices/com1" --control "$work/control" --status "$work/status" \
   >"$work/sim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do
@@ -55,7 +63,16 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 grep -qx "link up" "$work/status" || { echo "windows tests: the simulator did not start" >&2; cat "$work/sim.log" >&2; exit 1; }
-VANDREL_SIM_PORT=5 VANDREL_SIM_CONTROL="$(winepath -w "$work/control")" \
+VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL="$(winepath -w "$work/control")" \
   VANDREL_SIM_STATUS="$(winepath -w "$work/status")" run serial_test
+
+# The program in a directory of its own with its panel file and a settings
+# file that names COM1, in real windows on the X display.
+program=$work/program
+mkdir -p "$program" build-win/artefacts
+cp "$bin/program_run_test.exe" "$bin/Vandrel_V3.uir" "$program/"
+printf ' 1 2.5 1 1 0 0.0 250.0  Kv_2014\r\n' >"$program/vandrel.ini"
+bin=$program QT_QPA_PLATFORM=windows VANDREL_ARTEFACTS="$(winepath -w build-win/artefacts)" \
+  run program_run_test
 
 exit $failed

@@ -52,7 +52,18 @@ Recording readRecording(const std::string &path)
     std::size_t start = 0;
     while (start < bytes.size()) {
         const std::size_t end = bytes.find('\n', start);
-        const std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+        std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+#ifdef _WIN32
+        // A text file's lines end with a carriage return and a line feed here.
+        if (end != std::string::npos) {
+            if (line.empty() || line.back() != '\r') {
+                recording.fault = "line " + std::to_string(recording.lines.size() + 1) +
+                                  " ends without a carriage return: " + shown(line);
+                break;
+            }
+            line.pop_back();
+        }
+#endif
         const std::string where = "line " + std::to_string(recording.lines.size() + 1);
         if (end == std::string::npos) {
             recording.fault = where + " has no line end: " + shown(line);
