@@ -75,4 +75,32 @@ printf ' 1 2.5 1 1 0 0.0 250.0  Kv_2014\r\n' >"$program/vandrel.ini"
 bin=$program QT_QPA_PLATFORM=windows VANDREL_ARTEFACTS="$(winepath -w build-win/artefacts)" \
   run program_run_test
 
+# The installer, silently: the program directory and its Start-menu entry
+# are there, the program runs from that directory on what the installer put
+# there alone (no SDK on the path), and the uninstaller removes them again.
+(cd build-win/out && cpack -G NSIS >/dev/null && cpack -G ZIP >/dev/null)
+echo "== windows: installer"
+installed=$WINEPREFIX/drive_c/Vandrel
+wine build-win/out/vandrel-*-win64.exe /S '/D=C:\Vandrel'
+entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Vandrel/Vandrel.lnk' | head -1)
+if [ ! -x "$installed/vandrel.exe" ] || [ ! -f "$installed/Vandrel_V3.uir" ] || [ -z "$entry" ]; then
+  echo "== windows: installer FAILED: no program, panel file or Start-menu entry" >&2
+  failed=1
+else
+  cp "$bin/program_run_test.exe" "$installed/"
+  printf ' 1 2.5 1 1 0 0.0 250.0  Kv_2014\r\n' >"$installed/vandrel.ini"
+  bin=$installed WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows run program_run_test
+  rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed/run.dat"
+  # The uninstaller runs on from a copy of itself: wait until it is done.
+  wine "$installed/Uninstall.exe" /S
+  for _ in $(seq 600); do
+    [ ! -e "$installed" ] && [ ! -e "$entry" ] && break
+    sleep 0.1
+  done
+  if [ -e "$installed" ] || [ -e "$entry" ]; then
+    echo "== windows: uninstaller FAILED: left $(ls "$installed" 2>/dev/null | tr '\n' ' ')" >&2
+    failed=1
+  fi
+fi
+
 exit $failed
