@@ -195,4 +195,18 @@ TEST(WindowsSerialOpen, MissingAndHeldPortsSayWhy)
     CloseCom(8);
 }
 
+TEST(WindowsSerialOpen, ThePortListNamesTheComPortsWithTheirNumbers)
+{
+    ComDevice devices[64];
+    const int n = ListComDevices(devices, 64);
+    std::string listed;
+    bool found = false;
+    for (int k = 0; k < n; ++k) {
+        listed += std::to_string(devices[k].port) + "=" + devices[k].path + " ";
+        found = found || (devices[k].port == simPort() &&
+                          std::string(devices[k].path).find("COM" + std::to_string(simPort())) != std::string::npos);
+    }
+    EXPECT_TRUE(found) << listed;
+}
+
 }  // namespace
