@@ -31,6 +31,14 @@ wine_start() {
   mkdir -p "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1
   wineboot -i >/dev/null 2>&1
+  # Windows has the families the panels ask for, "MS Shell Dlg" (Qt's
+  # default) and "Courier New" (the reading); a prefix without Windows' own
+  # fonts resolves both to a math font whose tall lines push the text of
+  # line edits and spin boxes out of sight.  Metric twins stand in for them.
+  local key='HKCU\Software\Wine\Fonts\Replacements' family
+  for family in "MS Shell Dlg:Liberation Sans" "MS Shell Dlg 2:Liberation Sans" "Courier New:Liberation Mono"; do
+    wine reg add "$key" /v "${family%%:*}" /d "${family#*:}" /f >/dev/null 2>&1
+  done
   local sdk=$PWD/build-win/qt6-mingw
   WINEPATH="$(winepath -w "$sdk/bin");$(winepath -w /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winepath -w /usr/x86_64-w64-mingw32/lib)"
   QT_PLUGIN_PATH=$(winepath -w "$sdk/plugins")
