@@ -35,8 +35,10 @@ run files_paths_test
 
 # The simulated analyser on COM1.
 wine_simulator com1
-VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL="$(winepath -w "$wine_work/control")" \
-  VANDREL_SIM_STATUS="$(winepath -w "$wine_work/status")" run serial_test
+VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL=$(winepath -w "$wine_work/control")
+VANDREL_SIM_STATUS=$(winepath -w "$wine_work/status")
+export VANDREL_SIM_PORT VANDREL_SIM_CONTROL VANDREL_SIM_STATUS
+run serial_test
 
 # The program in a directory of its own with its panel file and a settings
 # file that names COM1, in real windows on the X display.

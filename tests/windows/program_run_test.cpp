@@ -1,8 +1,9 @@
 // The whole program on Windows: started as its main starts it, a run
-// recorded for a few cycles through the Windows serial code, ended as the
-// operator ends it.  The settings file beside the executable names COM1
-// (which the script that runs this under wine links to the simulated
-// analyser), an interval of 2.5 s and a top of the scale of 250.
+// recorded through the Windows serial code while the analyser is unplugged
+// and plugged back, ended as the operator ends it.  The settings file beside
+// the executable names COM1 (which the script that runs this under wine
+// links to the simulated analyser, simulator_control.h), an interval of
+// 2.5 s and a top of the scale of 250.
 // The recorded lines and the settings line are checked; a picture of the
 // screen is kept in VANDREL_ARTEFACTS.
 //
@@ -16,6 +17,7 @@
 #include "rte/utility.h"
 #include "tests/reliability/program_driver.h"
 #include "tests/reliability/recording.h"
+#include "tests/windows/simulator_control.h"
 
 #include <gtest/gtest.h>
 
@@ -48,20 +50,49 @@ fs::path programDir()
     return fs::path(dir);
 }
 
-TEST(WindowsProgram, RecordsFromTheAnalyserOnCom1AndKeepsItsSettings)
+bool realReading() { return reliability::controlText(12).find("ppm") != std::string::npos; }
+
+TEST(WindowsProgram, RecordsThroughAnUnpluggedAnalyserAndKeepsItsSettings)
 {
     ASSERT_EQ(state.port_open, 1) << "COM1 did not open at start-up";
     const fs::path dat = programDir() / "run.dat";
     ASSERT_TRUE(reliability::startRecordedRunOnHeldClock(dat.string()));
-    for (int t = 1; t <= 4; ++t)
-        reliability::tickAt(t);
+    int cycles = 1;
+    const auto tick = [&] { reliability::tickAt(cycles++); };
+    for (int k = 0; k < 3; ++k)
+        tick();
+    EXPECT_TRUE(realReading()) << reliability::controlText(12);
+
+    // The adapter pulled: the run goes on by itself with "NO CONNECTION"
+    // and reads again once it is back, nobody touching the program.
+    const int pulled = cycles;
+    ASSERT_TRUE(wintest::setMode("hangup"));
+    ASSERT_TRUE(wintest::waitForStatus("link", "down"));
+    for (int k = 0; k < 3; ++k) {
+        tick();
+        EXPECT_EQ(reliability::controlText(12), "NO CONNECTION");
+    }
+    ASSERT_TRUE(wintest::setMode("normal"));
+    ASSERT_TRUE(wintest::waitForStatus("link", "up"));
+    ASSERT_TRUE(rte::testing::waitUntil(
+        [&] {
+            tick();
+            return realReading();
+        },
+        60))
+        << "still " << reliability::controlText(12);
+    const int back = cycles - 1;
+    tick();
 
     const reliability::Recording recording = reliability::readRecording(dat.string());
     EXPECT_EQ(recording.fault, "");
-    ASSERT_EQ(recording.lines.size(), 5u);
-    for (std::size_t k = 0; k < recording.lines.size(); ++k) {
-        EXPECT_EQ(recording.lines[k].time, static_cast<double>(k));
-        EXPECT_GT(recording.lines[k].value, 0.0);  // a reading, not the failure mark
+    ASSERT_EQ(recording.lines.size(), static_cast<std::size_t>(cycles));
+    for (int k = 0; k < cycles; ++k) {
+        EXPECT_EQ(recording.lines[k].time, k) << "line " << k + 1;
+        if (k >= pulled && k < back)
+            EXPECT_EQ(recording.lines[k].value, 0.0) << "line " << k + 1 << ", while it was gone";
+        else
+            EXPECT_GT(recording.lines[k].value, 0.0) << "line " << k + 1;
     }
 
     if (const char *artefacts = std::getenv("VANDREL_ARTEFACTS")) {

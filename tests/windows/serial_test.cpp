@@ -1,8 +1,6 @@
-// The serial service on Windows against the simulated analyser: the script
-// that runs this under wine links a COM port of the wine prefix to the
-// simulator's pseudo-terminal and names the port, the simulator's control
-// file and its status file in VANDREL_SIM_PORT, VANDREL_SIM_CONTROL and
-// VANDREL_SIM_STATUS.
+// The serial service on Windows against the simulated analyser, which the
+// script that runs this under wine links to a COM port of the wine prefix
+// (simulator_control.h).
 //
 // Where wine differs from Windows: wine's COM ports are links to Unix
 // devices.  A pulled USB adapter is played by the simulator closing its
@@ -11,28 +9,20 @@
 // fails them with an I/O error and the missing link makes COMn unknown:
 // the service sees the same two things in both.
 #include "rte/rs232.h"
+#include "tests/windows/simulator_control.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <windows.h>
 
 namespace {
 
+using namespace wintest;
 using Clock = std::chrono::steady_clock;
-
-std::string env(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-int simPort() { return std::atoi(env("VANDREL_SIM_PORT").c_str()); }
 
 double processorSeconds()
 {
@@ -42,38 +32,6 @@ double processorSeconds()
         return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
     };
     return seconds(kernel) + seconds(user);
-}
-
-std::string statusValue(const std::string &key)
-{
-    std::ifstream in(env("VANDREL_SIM_STATUS"));
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key + " ", 0) == 0)
-            return line.substr(key.size() + 1);
-    return "";
-}
-
-// Waits, with a generous limit, until the simulator's status says so.
-bool waitForStatus(const std::string &key, const std::string &value)
-{
-    const auto limit = Clock::now() + std::chrono::seconds(20);
-    while (statusValue(key) != value) {
-        if (Clock::now() > limit)
-            return false;
-        ::Sleep(20);
-    }
-    return true;
-}
-
-// Switches the simulator's mode: a new file renamed over the control file,
-// so that it never reads half a name.
-void setMode(const std::string &mode)
-{
-    const std::string control = env("VANDREL_SIM_CONTROL");
-    std::ofstream(control + ".new") << mode << "\n";
-    ASSERT_TRUE(::MoveFileExA((control + ".new").c_str(), control.c_str(), MOVEFILE_REPLACE_EXISTING));
-    ASSERT_TRUE(waitForStatus("mode", mode));
 }
 
 struct Reply {
@@ -97,7 +55,7 @@ protected:
     void SetUp() override
     {
         ASSERT_GT(simPort(), 0) << "VANDREL_SIM_PORT names the COM port linked to the simulator";
-        setMode("normal");
+        ASSERT_TRUE(setMode("normal"));
         ASSERT_EQ(OpenComConfig(simPort(), "", 9600, 0, 8, 1, 512, 512), 0);
         ASSERT_EQ(SetComTime(simPort(), 2.0), 0);
     }
@@ -138,7 +96,7 @@ TEST_F(WindowsSerial, RepliesAreReadUpToTheTerminatorAndTheRestStaysQueued)
 
 TEST_F(WindowsSerial, SilenceTimesOutWithoutSpinning)
 {
-    setMode("silent");
+    ASSERT_TRUE(setMode("silent"));
     SetComTime(simPort(), 1.0);
     const double before = processorSeconds();
     const Reply r = exchange(simPort(), "M2");
@@ -150,7 +108,7 @@ TEST_F(WindowsSerial, UnpluggedAdapterIsLostThenReadAgainWithoutTheCaller)
 {
     ASSERT_EQ(exchange(simPort(), "M2").status, 0);
     const std::string generation = statusValue("generation");
-    setMode("hangup");
+    ASSERT_TRUE(setMode("hangup"));
     ASSERT_TRUE(waitForStatus("link", "down"));
 
     // Gone: every call says so, without waiting out its time-out in a loop
@@ -160,7 +118,7 @@ TEST_F(WindowsSerial, UnpluggedAdapterIsLostThenReadAgainWithoutTheCaller)
         EXPECT_EQ(exchange(simPort(), "M2").status, kRs232DeviceLost);
     EXPECT_LT(processorSeconds() - before, 1.0);
 
-    setMode("normal");
+    ASSERT_TRUE(setMode("normal"));
     ASSERT_TRUE(waitForStatus("link", "up"));
     EXPECT_NE(statusValue("generation"), generation);
     // Back under the same name: the next exchanges reach it, the port never
