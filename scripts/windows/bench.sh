@@ -3,6 +3,10 @@
 # session: bench_scanfile --viewer and bench_cycle from a Linux Release build
 # (build-bench/) and from the Windows build (build-win/), each against the
 # same simulator settings.  Prints what the benchmarks print; no verdict.
+# Under wine a thread's processor clock moves in steps of 10 ms or more:
+# bench_cycle's own time per cycle reads 0 there, and its whole cycle's wall
+# time is the figure to set beside Linux's.  bench_scanfile has no wc to
+# compare with on Windows (its column reads 0).
 #   scripts/windows/bench.sh [SIZE]     (file size for bench_scanfile, default 50M)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
