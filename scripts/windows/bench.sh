@@ -19,7 +19,7 @@ cmake --build build-bench -j"$(nproc)" --target bench_scanfile bench_cycle analy
 VANDREL_WIN_BENCH=ON bash scripts/windows/build.sh --target bench_scanfile bench_cycle
 
 data=$(mktemp -d "${TMPDIR:-/tmp}/vandrel-bench.XXXXXX")
-trap 'rm -rf "$data"' EXIT
+trap 'rm -rf "$data"; wine_cleanup' EXIT
 
 echo "== Linux: bench_scanfile --viewer $size"
 QT_QPA_PLATFORM=offscreen build-bench/bin/bench_scanfile --viewer --dir "$data" "$size"

@@ -28,7 +28,9 @@ settings_line=' 1 2.5 1 1 0 0.0 250.0  Kv_2014\r\n'
 failed=0
 run() {
   echo "== windows: $*"
-  wine "$bin/$1.exe" "${@:2}" || { echo "== windows: $1 FAILED" >&2; failed=1; }
+  # A program stopped in a message box (a fault at start-up) would wait for
+  # an operator for ever.
+  timeout 120 wine "$bin/$1.exe" "${@:2}" || { echo "== windows: $1 FAILED" >&2; failed=1; }
 }
 
 run files_paths_test
@@ -40,9 +42,10 @@ VANDREL_SIM_STATUS=$(winepath -w "$wine_work/status")
 export VANDREL_SIM_PORT VANDREL_SIM_CONTROL VANDREL_SIM_STATUS
 run serial_test
 
-# The program in a directory of its own with its panel file and a settings
-# file that names COM1, in real windows on the X display.
-program=$wine_work/program
+# The program in a directory of its own, named in letters beyond any one
+# code page, with its panel file and a settings file that names COM1, in
+# real windows on the X display.
+program="$wine_work/Prüfung 測定"
 mkdir -p "$program" build-win/artefacts
 cp "$bin/program_run_test.exe" "$bin/Vandrel_V3.uir" "$program/"
 printf "$settings_line" >"$program/vandrel.ini"

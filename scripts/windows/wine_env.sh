@@ -22,6 +22,9 @@ wine_cleanup() {
   fi
 }
 trap wine_cleanup EXIT
+# Ended from outside: the cleanup still runs.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 wine_start() {
   wine_work=$(mktemp -d "${TMPDIR:-/tmp}/vandrel-wine.XXXXXX")

@@ -1,6 +1,7 @@
 #include "tests/reliability/recording.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -43,7 +44,9 @@ std::string shown(const std::string &text)
 Recording readRecording(const std::string &path)
 {
     Recording recording;
-    std::ifstream file(path, std::ios::binary);
+    // The path is UTF-8, as the engine's are (on Windows a plain string
+    // would be taken in the system's code page).
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!file) {
         recording.fault = "cannot read " + path;
         return recording;

@@ -8,7 +8,8 @@
 // screen is kept in VANDREL_ARTEFACTS.
 //
 // The script copies this program and the panel file into a directory of
-// their own, so that the settings file there is this test's alone.
+// their own, so that the settings file there is this test's alone; its name
+// is in letters beyond any one code page, as an operator's may be.
 #include "app/callbacks.h"
 #include "app/settings_file.h"
 #include "app/shell.h"
@@ -43,11 +44,20 @@ std::string bytesOf(const fs::path &p)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+fs::path fromUtf8(const std::string &text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+std::string utf8(const fs::path &p)
+{
+    const std::u8string text = p.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// The engine's paths are UTF-8.
 fs::path programDir()
 {
     char dir[kPathSize];
     GetProjectDir(dir);
-    return fs::path(dir);
+    return fromUtf8(dir);
 }
 
 bool realReading() { return reliability::controlText(12).find("ppm") != std::string::npos; }
@@ -56,7 +66,7 @@ TEST(WindowsProgram, RecordsThroughAnUnpluggedAnalyserAndKeepsItsSettings)
 {
     ASSERT_EQ(state.port_open, 1) << "COM1 did not open at start-up";
     const fs::path dat = programDir() / "run.dat";
-    ASSERT_TRUE(reliability::startRecordedRunOnHeldClock(dat.string()));
+    ASSERT_TRUE(reliability::startRecordedRunOnHeldClock(utf8(dat)));
     int cycles = 1;
     const auto tick = [&] { reliability::tickAt(cycles++); };
     for (int k = 0; k < 3; ++k)
@@ -84,7 +94,7 @@ TEST(WindowsProgram, RecordsThroughAnUnpluggedAnalyserAndKeepsItsSettings)
     const int back = cycles - 1;
     tick();
 
-    const reliability::Recording recording = reliability::readRecording(dat.string());
+    const reliability::Recording recording = reliability::readRecording(utf8(dat));
     EXPECT_EQ(recording.fault, "");
     ASSERT_EQ(recording.lines.size(), static_cast<std::size_t>(cycles));
     for (int k = 0; k < cycles; ++k) {
