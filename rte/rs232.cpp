@@ -1,4 +1,5 @@
-// Serial ports by number on Qt SerialPort, blocking on the calling thread.
+// Serial ports by number, blocking on the calling thread: each open port is
+// a Line (serial_line.h), on Qt SerialPort or on Windows' communications API.
 #include "rte/rs232.h"
 
 #include "rte/serial_devices.h"

@@ -7,7 +7,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 #include <span>
+#include <string>
 
 namespace rte::serial {
 
@@ -45,14 +47,29 @@ public:
     Outcome read(std::span<char> out, int terminator);
 
 private:
-    // Status for an operation that failed with the port's current error.
-    int failure();
     void markLost();
     void tryReopen();
     int openPort();
 
+#ifdef _WIN32
+    // The communications API in blocking mode (serial_line_win32.cpp).
+    struct HandleCloser {
+        void operator()(void *handle) const;
+    };
+    // Waits until bytes come or `ms` pass; false when the device is gone.
+    bool receive(unsigned long ms);
+    bool gone();
+    std::unique_ptr<void, HandleCloser> handle_;
+    // Bytes read from the device but not yet taken (they followed a
+    // terminator or filled a read): the next read or flush sees them first.
+    std::string pending_;
+#else
+    // Status for an operation that failed with the port's current error.
+    int failure();
+
     QSerialPort port_;
     QTimer reopenTimer_;
+#endif
     LineSettings settings_{};
     std::chrono::milliseconds timeout_{10000};
     bool lost_ = false;

@@ -30,7 +30,7 @@ QString programDir()
 {
     char dir[4096];
     if (GetProjectDir(dir) == 0)
-        return QFile::decodeName(dir);
+        return QString::fromUtf8(dir);  // the engine's paths are UTF-8 (Windows' code page is not)
     return QCoreApplication::applicationDirPath();
 }
 
@@ -95,7 +95,7 @@ int Engine::loadPanel(const char *file, int resource)
 {
     if (!file || !*file)
         fatal(QStringLiteral("(no name)"), QStringLiteral("no panel file is named"));
-    QString path = QFile::decodeName(file);
+    QString path = QString::fromUtf8(file);
     if (!path.contains(QLatin1Char('/')) && !path.contains(QDir::separator()))
         path = programDir() + QLatin1Char('/') + path;
     path = QDir::toNativeSeparators(QDir::cleanPath(path));

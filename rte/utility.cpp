@@ -1,7 +1,9 @@
-// Clock and paths: Timer, Delay, GetProjectDir, MakePathname, and the clock
-// seam of rte/testing.h.
+// Clock and paths: Timer, Delay, GetProjectDir, GetSettingsDir, MakePathname,
+// and the clock seam of rte/testing.h.  The system's side of paths is in
+// utility_os.h.
 #include "rte/utility.h"
 #include "rte/testing.h"
+#include "rte/utility_os.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,12 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <cstdlib>
 #include <string>
-
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -77,20 +74,17 @@ namespace rte::util {
 int projectDir(std::span<char> out)
 {
     setEmpty(out);
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof exe - 1)
-        return -1;
-    exe[n] = '\0';
-    const char *slash = std::strrchr(exe, '/');
-    if (!slash)
-        return -1;
-    std::size_t len = static_cast<std::size_t>(slash - exe);
+    const std::string exe = os::executablePath();
+    std::size_t len = exe.size();
+    while (len > 0 && !os::isSeparator(exe[len - 1]))
+        --len;
     if (len == 0)
-        len = 1;  // the executable sits in the root directory: "/"
+        return -1;
+    if (len > 1)
+        --len;  // the separator goes, unless the executable sits in the root directory
     if (len + 1 > out.size())
         return -1;
-    std::memcpy(out.data(), exe, len);
+    std::memcpy(out.data(), exe.data(), len);
     out[len] = '\0';
     return 0;
 }
@@ -106,39 +100,18 @@ int makePathname(const char *dir, const char *name, std::span<char> out)
     const std::size_t nlen = std::strlen(name);
     // A separator between the two, unless the directory is empty or already
     // ends with one.
-    const bool sep = dlen > 0 && dir[dlen - 1] != '/';
+    const bool sep = dlen > 0 && !os::isSeparator(dir[dlen - 1]);
     const std::size_t total = dlen + (sep ? 1 : 0) + nlen;
     if (total + 1 > out.size())
         return -1;
     std::memcpy(out.data(), dir, dlen);
     std::size_t at = dlen;
     if (sep)
-        out[at++] = '/';
+        out[at++] = os::kSeparator;
     std::memcpy(out.data() + at, name, nlen);
     out[total] = '\0';
     return 0;
 }
-
-}  // namespace rte::util
-
-namespace rte::util {
-
-namespace {
-
-bool copyOut(const std::string &text, std::span<char> out)
-{
-    if (text.size() + 1 > out.size())
-        return false;
-    std::memcpy(out.data(), text.c_str(), text.size() + 1);
-    return true;
-}
-
-bool makeDirectory(const std::string &path)
-{
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-}  // namespace
 
 int settingsDir(std::span<char> out)
 {
@@ -146,31 +119,11 @@ int settingsDir(std::span<char> out)
     char own[4096];
     if (projectDir(own) != 0)
         return -1;
-    if (::access(own, W_OK) == 0)
-        return copyOut(own, out) ? 0 : -1;
-
-    std::string base;
-    if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else {
-        const char *home = std::getenv("HOME");
-        if (!home || *home != '/') {
-            const passwd *user = ::getpwuid(::getuid());
-            home = user ? user->pw_dir : nullptr;
-        }
-        if (!home)
-            return -1;
-        base = std::string(home) + "/.config";
-    }
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0)
+    const std::string dir = os::mayWrite(own) ? std::string(own) : os::userSettingsDir();
+    if (dir.empty() || dir.size() + 1 > out.size())
         return -1;
-    exe[n] = '\0';
-    const std::string dir = base + "/" + (std::strrchr(exe, '/') + 1);
-    if (!makeDirectory(base) || !makeDirectory(dir))
-        return -1;
-    return copyOut(dir, out) ? 0 : -1;
+    std::memcpy(out.data(), dir.c_str(), dir.size() + 1);
+    return 0;
 }
 
 }  // namespace rte::util

@@ -26,8 +26,9 @@ int GetProjectDir(char (&dir)[N]) { return rte::util::projectDir(dir); }
 // Where the program keeps its settings: its own directory while the user
 // may write there; otherwise (an installed, shared copy) the user's own
 // configuration directory for it, $XDG_CONFIG_HOME/<program> or
-// ~/.config/<program>, created when missing.  0 on success, negative when
-// no such directory can be had or it does not fit.
+// ~/.config/<program> (on Windows %APPDATA%\vandrel), created when
+// missing.  0 on success, negative when no such directory can be had or it
+// does not fit.
 template <std::size_t N>
 int GetSettingsDir(char (&dir)[N]) { return rte::util::settingsDir(dir); }
 

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
   clang libclang-rt-14-dev locales
+  g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 nsis fonts-liberation
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the unit, GUI and serial tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for
-# a bounded time.  FUZZ_SECONDS sets that time (default 30 per target).
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's tests
+# under wine, then each fuzz target for a bounded time.  FUZZ_SECONDS sets
+# that time (default 30 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,10 @@ junit="$PWD/build-test/ctest-junit.xml"
 rm -f "$junit"
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 300 --output-junit "$junit")
 python3 scripts/unlisted_skips.py "$junit" tests/allowed-skips.txt
+
+# The Windows build and its tests under wine, against the simulator built
+# above.
+bash scripts/windows/test.sh
 
 if [ "${FUZZ_SECONDS:-30}" != 0 ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,7 +1,5 @@
 #include "testing/program_driver.h"
 
-#include <cstdlib>
-
 #include <QCoreApplication>
 
 #include "app/callbacks.h"
@@ -25,7 +23,8 @@ double heldClock() { return g_now; }
 
 void loadProgram(int &argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     start_engine(argc, argv);
     laden();
     DisplayPanel(state.main_panel);
@@ -42,7 +41,7 @@ bool connectAnalyser(const std::string &link, double interval)
     fresh.menu_bar = state.menu_bar;
     state = fresh;
     settings = Settings{kAnalyserPort, interval, 1, 1, 0, 0.0, 10.0};
-    setenv(("RTE_COM" + std::to_string(kAnalyserPort)).c_str(), link.c_str(), 1);
+    qputenv(("RTE_COM" + std::to_string(kAnalyserPort)).c_str(), QByteArray::fromStdString(link));
     ComOpen();
     return state.port_open == 1;
 }

@@ -1,6 +1,7 @@
 #include "testing/recording.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -43,7 +44,9 @@ std::string shown(const std::string &text)
 Recording readRecording(const std::string &path)
 {
     Recording recording;
-    std::ifstream file(path, std::ios::binary);
+    // The path is UTF-8, as the engine's are (on Windows a plain string
+    // would be taken in the system's code page).
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!file) {
         recording.fault = "cannot read " + path;
         return recording;
@@ -52,7 +55,18 @@ Recording readRecording(const std::string &path)
     std::size_t start = 0;
     while (start < bytes.size()) {
         const std::size_t end = bytes.find('\n', start);
-        const std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+        std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
+#ifdef _WIN32
+        // A text file's lines end with a carriage return and a line feed here.
+        if (end != std::string::npos) {
+            if (line.empty() || line.back() != '\r') {
+                recording.fault = "line " + std::to_string(recording.lines.size() + 1) +
+                                  " ends without a carriage return: " + shown(line);
+                break;
+            }
+            line.pop_back();
+        }
+#endif
         const std::string where = "line " + std::to_string(recording.lines.size() + 1);
         if (end == std::string::npos) {
             recording.fault = where + " has no line end: " + shown(line);

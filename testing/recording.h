@@ -1,6 +1,6 @@
 // A recording file read back byte for byte: every line must be one that the
 // recording writes whole, " %f[p1]\t%f[e2] \n" of the elapsed time and the
-// reading.
+// reading (the line end CR LF on Windows, where the file is a text file).
 #pragma once
 
 #include <string>

@@ -11,12 +11,17 @@
 // the program's own time plus the wire.
 //
 //   QT_QPA_PLATFORM=offscreen bench_cycle [cycles] [recorded cycles]   (default 2000, 200)
+//
+// On Windows the simulators stay on the Linux side: port 1 (COM1) must reach
+// one started with --no-pacing --turnaround 0.002, port 2 (COM2) one started
+// with --turnaround 0.01, which scripts/windows/bench.sh does under wine.
 #include <time.h>
 
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -31,8 +36,12 @@
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
+#ifndef _WIN32
 #include "tools/simulated_analyser.h"
 #include "tools/temp_dir.h"
+#endif
+
+#include <QByteArray>
 
 namespace {
 
@@ -100,12 +109,19 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: bench_cycle [cycles >= 11] [recorded cycles >= 1]\n");
         return 2;
     }
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    support::SimulatedAnalyser sim({"--no-pacing", "--turnaround", "0.002"});
-    setenv("RTE_COM1", sim.linkPath().c_str(), 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     const double turnaround = 0.01;
+#ifndef _WIN32
+    support::SimulatedAnalyser sim({"--no-pacing", "--turnaround", "0.002"});
+    qputenv("RTE_COM1", QByteArray::fromStdString(sim.linkPath()));
     support::SimulatedAnalyser paced({"--turnaround", std::to_string(turnaround)});
-    setenv("RTE_COM2", paced.linkPath().c_str(), 1);
+    qputenv("RTE_COM2", QByteArray::fromStdString(paced.linkPath()));
+    const support::TempDir dir;
+    const std::string file = dir.file("bench.dat");
+#else
+    const std::string file = (std::filesystem::temp_directory_path() / "vandrel-bench-cycle.dat").string();
+#endif
 
     int one = 1;
     start_engine(one, argv);
@@ -120,8 +136,8 @@ int main(int argc, char **argv)
     std::vector<double> cpu, wall;
     runCycles(cycles - 1, [](int k) { now = 0.1 * k; }, cpu, wall);
     std::printf("cycles %d at 0.1 s, graph %d plots drawn as %d curves\n", cycles,
-                rte::testing::plotCount(state.main_panel, 5),
-                rte::testing::drawnCurveCount(state.main_panel, 5));
+                rte::testing::plotCount(state.main_panel, kMainGraph),
+                rte::testing::drawnCurveCount(state.main_panel, kMainGraph));
     report("own time, first 10 cycles", {cpu.begin(), cpu.begin() + 10});
     report("own time, last 10 cycles", {cpu.end() - 10, cpu.end()});
     report("own time, all cycles", cpu);
@@ -133,8 +149,6 @@ int main(int argc, char **argv)
     state.port_open = 0;
     settings.com_port = 2;
     rte::testing::setClock(nullptr);
-    const support::TempDir dir;
-    const std::string file = dir.file("bench.dat");
     rte::testing::queueFileSelect(2, file);
     rte::testing::operate(state.main_panel, kMainStart);
     if (state.recording != 1) {
@@ -158,5 +172,8 @@ int main(int argc, char **argv)
     std::printf("%-44s median %7.3f ms   (the line alone: %.3f ms)\n", "  of it the rest: wire and waiting",
                 median(rest), wireMs);
     std::printf("resident memory at the end  %ld KiB\n", residentKiB());
+#ifdef _WIN32
+    std::filesystem::remove(file);
+#endif
     return 0;
 }

@@ -36,9 +36,20 @@
 #include <string>
 #include <vector>
 
+#include <QByteArray>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// Windows: descriptors are not inherited by programs started later, and
+// without O_BINARY the C run time would translate line ends.
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
 
 namespace {
 
@@ -74,7 +85,7 @@ long long parseSize(const char *s)
 
 void generate(const std::string &path, long long size)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0644);
     if (fd < 0) {
         std::perror(path.c_str());
         std::exit(1);
@@ -116,7 +127,7 @@ long long fileSize(const std::string &path)
 // Reads the whole file once: brings it into the page cache.
 void warm(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
     std::unique_ptr<char[]> buf(new char[1 << 20]);
     while (::read(fd, buf.get(), 1 << 20) > 0) {
     }
@@ -160,7 +171,7 @@ Result runBare(const std::string &path)
     Result r;
     const auto t0 = Clock::now();
     const double c0 = cpuNow();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
     std::unique_ptr<char[]> buf(new char[kBuffer]);
     std::size_t keep = 0;
     bool eof = false;
@@ -199,12 +210,18 @@ Result runBare(const std::string &path)
     return r;
 }
 
+// The line count and the time of `wc -l`; -1 lines (not checked) and no
+// time where there is no wc (Windows).
 double runWc(const std::string &path, long long &lines)
 {
+    lines = -1;
+#ifdef _WIN32
+    (void)path;
+    return std::nan("");
+#endif
     const auto t0 = Clock::now();
     const std::string cmd = "wc -l < '" + path + "'";
     FILE *p = ::popen(cmd.c_str(), "r");
-    lines = -1;
     if (p) {
         if (std::fscanf(p, "%lld", &lines) != 1)
             lines = -1;
@@ -224,7 +241,8 @@ double runViewer(const std::string &path)
 
 void startProgram(int argc, char **argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     start_engine(argc, argv);
     laden();
     DisplayPanel(state.main_panel);
@@ -300,7 +318,7 @@ int main(int argc, char **argv)
             bare.secs = std::min(bare.secs, b.secs);
             bare.cpu = std::min(bare.cpu, b.cpu);
         }
-        if (best.values != bare.values || best.sum != bare.sum || best.values != 2 * lines) {
+        if (best.values != bare.values || best.sum != bare.sum || (lines >= 0 && best.values != 2 * lines)) {
             std::printf("MISMATCH: ScanFile read %lld values (sum %.17g), bare %lld (sum "
                         "%.17g), wc %lld lines\n",
                         best.values, best.sum, bare.values, bare.sum, lines);

@@ -1,0 +1,210 @@
+// The operating-system side of file handles on Windows: the wide-character
+// file API from UTF-8 names, write-through and FlushFileBuffers for stable
+// storage, MoveFileExW for the atomic replace.  Descriptors are C runtime
+// descriptors over the system's handles (_open_osfhandle), so the handle
+// table keeps one kind of number on every system.
+#include "rte/files_os.h"
+#include "rte/formatio.h"
+#include "rte/win32_text.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace rte::files::os {
+namespace {
+
+// Descriptors opened to append: every write goes to the end of the file,
+// as O_APPEND does (the system's own append access could not cut a torn
+// line back).
+std::vector<int> g_appending;
+
+bool appending(int fd)
+{
+    return std::find(g_appending.begin(), g_appending.end(), fd) != g_appending.end();
+}
+
+HANDLE handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+}
+
+int errorCode(DWORD e)
+{
+    switch (e) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+        return kFileNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        return kFileAccessDenied;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return kFileTooManyOpen;
+    default:
+        return kFileIoError;
+    }
+}
+
+bool seek(HANDLE h, long long offset, DWORD from, long long *at = nullptr)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    LARGE_INTEGER now;
+    if (!::SetFilePointerEx(h, to, &now, from))
+        return false;
+    if (at)
+        *at = now.QuadPart;
+    return true;
+}
+
+bool writeAll(HANDLE h, const char *p, std::size_t len)
+{
+    while (len > 0) {
+        const DWORD chunk = len > (1u << 30) ? (1u << 30) : static_cast<DWORD>(len);
+        DWORD done = 0;
+        if (!::WriteFile(h, p, chunk, &done, nullptr) || done == 0)
+            return false;
+        p += done;
+        len -= done;
+    }
+    return true;
+}
+
+}  // namespace
+
+int open(const char *path, int mode, int action)
+{
+    std::wstring name;
+    if (!win32::widen(path, name) || name.empty())
+        return kFileNotFound;
+    DWORD access = mode == kOpenReadWrite ? GENERIC_READ | GENERIC_WRITE : mode == kOpenRead ? GENERIC_READ : GENERIC_WRITE;
+    DWORD create = OPEN_EXISTING;
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    if (mode != kOpenRead) {
+        create = action == kOpenTruncate ? CREATE_ALWAYS : OPEN_ALWAYS;
+        // A recorded line is on the disk when the write returns, as with
+        // the flush that follows it; write-through spares the cache.
+        flags |= FILE_FLAG_WRITE_THROUGH;
+    }
+    // Others may read, write, rename and delete meanwhile, as on POSIX: the
+    // viewer reads a file while it is being recorded.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = ::CreateFileW(name.c_str(), access, share, nullptr, create, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return errorCode(::GetLastError());
+    // A directory does not open without backup semantics; a pipe does.
+    const DWORD type = ::GetFileType(h);
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) {
+        ::CloseHandle(h);
+        return kFileAccessDenied;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        return kFileTooManyOpen;
+    }
+    if (mode != kOpenRead && action == kOpenAppend)
+        g_appending.push_back(fd);
+    return fd;
+}
+
+int close(int fd)
+{
+    std::erase(g_appending, fd);
+    // Closes the system's handle with the descriptor.
+    return ::_close(fd) == 0 ? 0 : kFileIoError;
+}
+
+std::size_t readSome(int fd, char *buf, std::size_t len)
+{
+    const DWORD want = len > (1u << 30) ? (1u << 30) : static_cast<DWORD>(len);
+    DWORD got = 0;
+    if (!::ReadFile(handleOf(fd), buf, want, &got, nullptr))
+        return 0;
+    return got;
+}
+
+void unread(int fd, std::size_t bytes)
+{
+    seek(handleOf(fd), -static_cast<long long>(bytes), FILE_CURRENT);
+}
+
+bool writeStored(int fd, const char *bytes, std::size_t len)
+{
+    HANDLE h = handleOf(fd);
+    const bool disk = ::GetFileType(h) == FILE_TYPE_DISK;
+    if (disk && appending(fd) && !seek(h, 0, FILE_END))
+        return false;
+    // Where the file ended and where its offset stood, to take back a write
+    // that stops part-way.
+    long long size = -1;
+    long long offset = -1;
+    if (disk) {
+        LARGE_INTEGER s;
+        if (::GetFileSizeEx(h, &s))
+            size = s.QuadPart;
+        seek(h, 0, FILE_CURRENT, &offset);
+    }
+    // Devices (NUL, a COM port) have no stable storage to flush to.
+    const bool stored = writeAll(h, bytes, len) && (!disk || ::FlushFileBuffers(h));
+    if (!stored && disk) {
+        LARGE_INTEGER now;
+        if (size >= 0 && ::GetFileSizeEx(h, &now) && now.QuadPart > size && seek(h, size, FILE_BEGIN))
+            ::SetEndOfFile(h);
+        if (offset >= 0)
+            seek(h, offset, FILE_BEGIN);
+    }
+    return stored;
+}
+
+void appendText(std::string &out, const char *text, std::size_t len)
+{
+    // Text files hold the system's line ends; reading takes either, as the
+    // scanner counts a carriage return as white space.
+    for (std::size_t k = 0; k < len; ++k) {
+        if (text[k] == '\n')
+            out.push_back('\r');
+        out.push_back(text[k]);
+    }
+}
+
+int fileInfo(const char *path, long long &size)
+{
+    std::wstring name;
+    if (!win32::widen(path, name) || name.empty())
+        return 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD e = ::GetLastError();
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME)
+            return 0;
+        return errorCode(e);
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return 0;
+    size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return 1;
+}
+
+int rename(const char *from, const char *to)
+{
+    std::wstring a;
+    std::wstring b;
+    if (!win32::widen(from, a) || !win32::widen(to, b) || a.empty() || b.empty())
+        return kFileNotFound;
+    // A plain rename fails over an existing file here: replace it, and let
+    // the call return only once the new name is on the disk.
+    if (::MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return errorCode(::GetLastError());
+}
+
+}  // namespace rte::files::os

@@ -1,0 +1,21 @@
+// Private to the engine: the operating-system side of the program's paths,
+// one file per system behind this contract (utility_posix.cpp,
+// utility_win32.cpp).  Paths are UTF-8.
+#pragma once
+
+#include <string>
+
+namespace rte::util::os {
+
+// What joins a directory and a name.
+extern const char kSeparator;
+bool isSeparator(char c);
+// The running executable's full path; empty when the system does not tell.
+std::string executablePath();
+// Whether this user may create files in `dir`.
+bool mayWrite(const std::string &dir);
+// The user's own directory for the program's settings, created when
+// missing; empty when there is none.
+std::string userSettingsDir();
+
+}  // namespace rte::util::os

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs (scripts/windows/build.sh) and runs the
+# Windows test programs under wine: a private wine prefix for this run, the
+# offscreen platform, and the simulated analyser of the Linux build (its
+# analyser_sim, in build-test/bin unless VANDREL_LINUX_BIN says where)
+# linked to the prefix's COM1; the whole program on a virtual X display.
+# A missing SDK, wine or simulator is an error.  Pictures of the screen
+# stay in build-win/artefacts.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+# Wine's windows need an X display, from before the prefix's first program.
+if [ -z "${DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || { echo "windows tests: xvfb-run is missing" >&2; exit 1; }
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+. scripts/windows/wine_env.sh
+
+bash scripts/windows/build.sh
+bin=$PWD/build-win/out/bin
+wine_start
+
+# Port 1, an interval of 2.5 s, a top of the scale of 250: what the program
+# tests expect to find when they start.
+settings_line=' 1 2.5 1 1 0 0.0 250.0  Kv_2014\r\n'
+
+failed=0
+run() {
+  echo "== windows: $*"
+  # A program stopped in a message box (a fault at start-up) would wait for
+  # an operator for ever.
+  timeout 120 wine "$bin/$1.exe" "${@:2}" || { echo "== windows: $1 FAILED" >&2; failed=1; }
+}
+
+run files_paths_test
+
+# The simulated analyser on COM1.
+wine_simulator com1
+VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL=$(winepath -w "$wine_work/control")
+VANDREL_SIM_STATUS=$(winepath -w "$wine_work/status")
+export VANDREL_SIM_PORT VANDREL_SIM_CONTROL VANDREL_SIM_STATUS
+run serial_test
+
+# The program in a directory of its own, named in letters beyond any one
+# code page, with its panel file and a settings file that names COM1, in
+# real windows on the X display.
+program="$wine_work/Prüfung 測定"
+mkdir -p "$program" build-win/artefacts
+cp "$bin/program_run_test.exe" "$bin/Vandrel_V3.uir" "$program/"
+printf "$settings_line" >"$program/vandrel.ini"
+bin=$program QT_QPA_PLATFORM=windows VANDREL_ARTEFACTS="$(winepath -w build-win/artefacts)" \
+  run program_run_test
+
+# The installer, silently: the program directory and its Start-menu entry
+# are there, the program runs from that directory on what the installer put
+# there alone (no SDK on the path), and the uninstaller removes them again.
+(cd build-win/out && cpack -G NSIS >/dev/null && cpack -G ZIP >/dev/null)
+echo "== windows: installer"
+installed=$WINEPREFIX/drive_c/Vandrel
+wine build-win/out/vandrel-*-win64.exe /S '/D=C:\Vandrel'
+entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Vandrel/Vandrel.lnk' | head -1)
+if [ ! -x "$installed/vandrel.exe" ] || [ ! -f "$installed/Vandrel_V3.uir" ] || [ -z "$entry" ]; then
+  echo "== windows: installer FAILED: no program, panel file or Start-menu entry" >&2
+  failed=1
+else
+  cp "$bin/program_run_test.exe" "$installed/"
+  printf "$settings_line" >"$installed/vandrel.ini"
+  bin=$installed WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows run program_run_test
+  rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed/run.dat"
+  # The uninstaller runs on from a copy of itself: wait until it is done.
+  wine "$installed/Uninstall.exe" /S
+  for _ in $(seq 600); do
+    [ ! -e "$installed" ] && [ ! -e "$entry" ] && break
+    sleep 0.1
+  done
+  if [ -e "$installed" ] || [ -e "$entry" ]; then
+    echo "== windows: uninstaller FAILED: left $(ls "$installed" 2>/dev/null | tr '\n' ' ')" >&2
+    failed=1
+  fi
+fi
+
+exit $failed
