@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
   clang libclang-rt-14-dev locales
+  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

@@ -1,0 +1,225 @@
+// The MQTT client over Eclipse Paho's asynchronous C client.  Paho owns the
+// network thread, the reconnection, the buffering while disconnected and the
+// store on disk; this file only configures it and turns its callbacks into
+// a state the user-interface thread can read without waiting.
+#include "rte/mqtt.h"
+
+#include <MQTTAsync.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+struct Client {
+    MQTTAsync handle = nullptr;
+    std::string status_topic;
+    int max_stored = 0;
+    std::atomic<int> state{kMqttClosed};
+    std::atomic<int> faults{0};
+    // Handed over and not yet acknowledged by the broker: beyond the store's
+    // bound, Paho has dropped the oldest.
+    std::atomic<long> pending{0};
+    std::atomic<bool> certificate_failed{false};
+};
+
+Client client;
+
+void sayStatus(const char *text)
+{
+    MQTTAsync_message message = MQTTAsync_message_initializer;
+    message.payload = const_cast<char *>(text);
+    message.payloadlen = static_cast<int>(std::strlen(text));
+    message.qos = 1;
+    message.retained = 1;
+    if (MQTTAsync_sendMessage(client.handle, client.status_topic.c_str(), &message, nullptr) ==
+        MQTTASYNC_SUCCESS)
+        client.pending++;
+}
+
+void onConnected(void *, char *)
+{
+    client.certificate_failed = false;
+    client.state = kMqttConnected;
+    sayStatus("online");
+}
+
+void onConnectionLost(void *, char *)
+{
+    client.state = kMqttConnecting;
+}
+
+void onConnectFailure(void *, MQTTAsync_failureData *response)
+{
+    // A CONNACK of 4 (bad user name or password) or 5 (not authorised).
+    if (response != nullptr && (response->code == 4 || response->code == 5))
+        client.state = kMqttLoginRefused;
+    else if (client.certificate_failed)
+        client.state = kMqttBadCertificate;
+    else
+        client.state = kMqttConnecting;
+}
+
+void onDelivered(void *, MQTTAsync_token)
+{
+    client.pending--;
+}
+
+int onTlsError(const char *text, std::size_t length, void *)
+{
+    if (std::string_view(text, length).find("certificate verify failed") != std::string_view::npos)
+        client.certificate_failed = true;
+    return 0;
+}
+
+int create(const MqttOptions &o, const std::string &uri, bool persistent)
+{
+    MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
+    create.sendWhileDisconnected = 1;
+    create.maxBufferedMessages = o.max_stored;
+    create.deleteOldestMessages = 1;
+    create.restoreMessages = 1;
+    create.persistQoS0 = 0;
+    create.MQTTVersion = MQTTVERSION_3_1_1;
+    return MQTTAsync_createWithOptions(&client.handle, uri.c_str(), o.client_id,
+                                       persistent ? MQTTCLIENT_PERSISTENCE_DEFAULT
+                                                  : MQTTCLIENT_PERSISTENCE_NONE,
+                                       const_cast<char *>(o.store_dir), &create);
+}
+
+}  // namespace
+
+int MqttOpen(const MqttOptions &o)
+{
+    MqttClose(0);
+    client.faults = 0;
+    client.pending = 0;
+    client.certificate_failed = false;
+    client.status_topic = o.status_topic;
+    client.max_stored = o.max_stored > 0 ? o.max_stored : 1;
+    const std::string uri =
+        std::string(o.tls ? "ssl://" : "tcp://") + o.host + ":" + std::to_string(o.port);
+
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::u8path(o.store_dir), ignored);
+    int rc = create(o, uri, true);
+    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
+        // A store that cannot be read back is set aside for inspection, and
+        // publishing goes on with a fresh one.
+        client.faults |= kMqttStoreDamaged;
+        const auto dir = std::filesystem::u8path(o.store_dir);
+        auto aside = dir;
+        aside += ".damaged";
+        std::filesystem::remove_all(aside, ignored);
+        std::filesystem::rename(dir, aside, ignored);
+        std::filesystem::create_directories(dir, ignored);
+        rc = create(o, uri, true);
+    }
+    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
+        client.faults |= kMqttStoreFailed;
+        rc = create(o, uri, false);
+    }
+    if (rc != MQTTASYNC_SUCCESS) {
+        client.handle = nullptr;
+        return -1;
+    }
+    MQTTAsync_token *restored = nullptr;
+    if (MQTTAsync_getPendingTokens(client.handle, &restored) == MQTTASYNC_SUCCESS && restored) {
+        for (MQTTAsync_token *t = restored; *t != -1; ++t)
+            client.pending++;
+        MQTTAsync_free(restored);
+    }
+    MQTTAsync_setConnected(client.handle, nullptr, onConnected);
+    MQTTAsync_setConnectionLostCallback(client.handle, nullptr, onConnectionLost);
+    MQTTAsync_setDeliveryCompleteCallback(client.handle, nullptr, onDelivered);
+
+    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
+    will.topicName = client.status_topic.c_str();
+    will.message = "offline";
+    will.retained = 1;
+    will.qos = 1;
+    MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
+    ssl.trustStore = o.ca_file;
+    ssl.enableServerCertAuth = 1;
+    ssl.verify = 1;
+    ssl.ssl_error_cb = onTlsError;
+    MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
+    connect.keepAliveInterval = 10;
+    // The broker keeps the session and the client sends unacknowledged
+    // messages again after a reconnection: at least once.
+    connect.cleansession = 0;
+    connect.automaticReconnect = 1;
+    connect.minRetryInterval = 1;
+    connect.maxRetryInterval = 8;
+    connect.connectTimeout = 10;
+    connect.will = &will;
+    if (o.user != nullptr && o.user[0] != '\0') {
+        connect.username = o.user;
+        connect.password = o.password;
+    }
+    if (o.tls)
+        connect.ssl = &ssl;
+    connect.onFailure = onConnectFailure;
+    client.state = kMqttConnecting;
+    if (MQTTAsync_connect(client.handle, &connect) != MQTTASYNC_SUCCESS) {
+        MQTTAsync_destroy(&client.handle);
+        client.state = kMqttClosed;
+        return -1;
+    }
+    return 0;
+}
+
+int MqttPublish(const char *topic, const char *payload, int retained)
+{
+    if (client.handle == nullptr)
+        return -1;
+    MQTTAsync_message message = MQTTAsync_message_initializer;
+    message.payload = const_cast<char *>(payload);
+    message.payloadlen = static_cast<int>(std::strlen(payload));
+    message.qos = 1;
+    message.retained = retained != 0;
+    const int rc = MQTTAsync_sendMessage(client.handle, topic, &message, nullptr);
+    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
+        client.faults |= kMqttStoreFailed;
+        return -1;
+    }
+    if (rc != MQTTASYNC_SUCCESS)
+        return -1;
+    if (++client.pending > client.max_stored)
+        client.faults |= kMqttOldestDropped;
+    return 0;
+}
+
+int MqttState()
+{
+    return client.state;
+}
+
+int MqttStoreFaults()
+{
+    return client.faults;
+}
+
+void MqttClose(double seconds)
+{
+    if (client.handle == nullptr)
+        return;
+    if (client.state == kMqttConnected) {
+        // The will speaks only for a connection that breaks; an orderly end
+        // says it in words.
+        sayStatus("offline");
+        MQTTAsync_disconnectOptions disconnect = MQTTAsync_disconnectOptions_initializer;
+        disconnect.timeout = static_cast<int>(seconds * 1000);
+        MQTTAsync_disconnect(client.handle, &disconnect);
+        for (int i = 0; i < seconds * 100 && MQTTAsync_isConnected(client.handle); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    MQTTAsync_destroy(&client.handle);
+    client.handle = nullptr;
+    client.state = kMqttClosed;
+}

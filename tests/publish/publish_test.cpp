@@ -1,0 +1,270 @@
+// Readings published to a real broker while the program runs against the
+// simulated analyser: what arrives, in which order, and what the operator
+// is told when the broker, the login, the certificate or the store fails.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "link/exchange.h"
+#include "publish/publish.h"
+#include "publish/publish_settings.h"
+#include "rte/formatio.h"
+#include "rte/mqtt.h"
+#include "tests/program/program_fixture.h"
+#include "tools/mqtt_broker.h"
+#include "tools/sleep_until.h"
+
+namespace program_test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const char *const kPrefix = "vandrel/publish-test";
+
+std::string condition()
+{
+    char text[200];
+    publish_condition(text);
+    return text;
+}
+
+// The sequence numbers of the readings among a subscriber's lines, in the
+// order they arrived.
+std::vector<long> sequences(const std::vector<std::string> &lines)
+{
+    static const std::regex seq(R"(^vandrel/publish-test/reading \{"seq":(\d+),)");
+    std::vector<long> out;
+    std::smatch m;
+    for (const std::string &line : lines)
+        if (std::regex_search(line, m, seq))
+            out.push_back(std::stol(m[1]));
+    return out;
+}
+
+// At least once and in order: every number from `first` to `last` arrives,
+// and each number arriving for the first time is above all that came
+// before it (a repeat of an earlier one is allowed).
+void expectEveryReadingInOrder(const std::vector<long> &arrived, long first, long last)
+{
+    std::set<long> seen;
+    long highest = first - 1;
+    for (long s : arrived) {
+        if (seen.insert(s).second) {
+            EXPECT_GT(s, highest) << "reading " << s << " arrived after " << highest;
+            highest = std::max(highest, s);
+        }
+    }
+    for (long s = first; s <= last; ++s)
+        EXPECT_TRUE(seen.count(s)) << "reading " << s << " never arrived";
+}
+
+class Publishing : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        removeFiles();
+        startProgram({"--no-pacing"});
+    }
+    void TearDown() override
+    {
+        publish_stop();
+        removeFiles();
+        ProgramTest::TearDown();
+    }
+    static void removeFiles()
+    {
+        for (const char *name : {"vandrel-publish.ini", "vandrel-publish.seq", "vandrel-publish.store",
+                                 "vandrel-publish.store.damaged"}) {
+            char path[kPathSize];
+            publish_path(name, path);
+            fs::remove_all(path);
+        }
+    }
+    // Publishing on to the broker, saved and started as the panel does.
+    void publishTo(const support::MqttBroker &broker, const std::string &user = "",
+                   const std::string &password = "", const std::string &caFile = "")
+    {
+        publish_settings_load();
+        publishing.enabled = 1;
+        std::snprintf(publishing.host, sizeof publishing.host, "%s", caFile.empty() ? "127.0.0.1" : "localhost");
+        publishing.port = broker.port();
+        publishing.tls = !caFile.empty();
+        std::snprintf(publishing.ca_file, sizeof publishing.ca_file, "%s", caFile.c_str());
+        std::snprintf(publishing.user, sizeof publishing.user, "%s", user.c_str());
+        std::snprintf(publishing.password, sizeof publishing.password, "%s", password.c_str());
+        std::snprintf(publishing.prefix, sizeof publishing.prefix, "%s", kPrefix);
+        std::snprintf(publishing.client_id, sizeof publishing.client_id, "publish-test");
+        ASSERT_EQ(publish_settings_save(), 0);
+        publish_start();
+    }
+    bool connected()
+    {
+        return support::sleepUntil([] { return MqttState() == kMqttConnected; }, 30s);
+    }
+    // Waits until the readings from `first` to `last` have all arrived.
+    bool arrived(support::MqttSubscriber &sub, long first, long last)
+    {
+        return support::sleepUntil(
+            [&] {
+                const auto s = sequences(sub.lines());
+                const std::set<long> seen(s.begin(), s.end());
+                for (long n = first; n <= last; ++n)
+                    if (!seen.count(n))
+                        return false;
+                return true;
+            },
+            60s);
+    }
+    std::string brokerDir(const std::string &name)
+    {
+        const std::string path = dir.file(name);
+        fs::create_directories(path);
+        return path;
+    }
+};
+
+TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    ASSERT_TRUE(connected()) << condition();
+    startRun(dir.file("run.dat"));
+    int t = 1;
+    for (; t < 10; ++t)
+        tickAt(t);
+    broker.stop();
+    for (; t < 20; ++t)
+        tickAt(t);
+    EXPECT_NE(MqttState(), kMqttConnected);
+    EXPECT_TRUE(condition().starts_with("Connecting")) << condition();
+    ASSERT_TRUE(broker.start());
+    for (; t < 30; ++t)
+        tickAt(t);
+
+    const long first = sequences(sub.lines()).at(0);
+    ASSERT_TRUE(arrived(sub, first, first + 29));
+    expectEveryReadingInOrder(sequences(sub.lines()), first, first + 29);
+    EXPECT_EQ(readLines(dir.file("run.dat")).size(), 30u) << "the recording went on";
+    EXPECT_EQ(sub.lines().back(), std::string(kPrefix) + "/status online");
+}
+
+TEST_F(Publishing, ReadingsTakenWhileTheBrokerIsDownAtStartArriveAlsoAcrossARestartOfTheProgram)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    broker.stop();
+
+    publishTo(broker);
+    startRun(dir.file("run.dat"));
+    for (int t = 1; t < 5; ++t)
+        tickAt(t);
+    EXPECT_TRUE(condition().starts_with("Connecting")) << condition();
+    publish_stop();
+    publish_start();
+    for (int t = 5; t < 8; ++t)
+        tickAt(t);
+    ASSERT_TRUE(broker.start());
+
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 60s));
+    const long first = sequences(sub.lines()).at(0);
+    ASSERT_TRUE(arrived(sub, first, first + 7)) << "the store kept the readings of the first start";
+    expectEveryReadingInOrder(sequences(sub.lines()), first, first + 7);
+}
+
+TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    ASSERT_TRUE(connected()) << condition();
+    startRun();
+    sim->setMode("wrong-letter");
+    tickAt(1);
+    // A reply of "nan" reads as a value that is no number.
+    Fmt(state.reply, "M2 nan");
+    auswerten();
+    ASSERT_TRUE(std::isnan(state.reading));
+    publish_reading();
+
+    const std::regex reading(
+        R"re(^vandrel/publish-test/reading \{"seq":\d+,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","elapsed":([0-9.]+),"quantity":"oxygen","unit":"ppm","value":([^,]+),"status":"(\w+)"\}$)re");
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 3; }, 30s));
+    std::vector<std::vector<std::string>> seen;
+    for (const std::string &line : sub.lines()) {
+        std::smatch m;
+        if (std::regex_match(line, m, reading))
+            seen.push_back({m[1], m[2], m[3]});
+    }
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0][0], "0.000");
+    EXPECT_NE(seen[0][1], "null");
+    EXPECT_EQ(seen[0][2], "ok");
+    EXPECT_EQ(seen[1][0], "1.000");
+    EXPECT_EQ(seen[1][1], "null");
+    EXPECT_EQ(seen[1][2], "bad_reply");
+    EXPECT_EQ(seen[2][1], "null") << "nan is not a JSON number";
+    EXPECT_EQ(seen[2][2], "ok");
+}
+
+TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
+{
+    const std::string dirPath = brokerDir("broker");
+    ASSERT_EQ(std::system(("mosquitto_passwd -b -c " + dirPath + "/passwd site s3cret-pw").c_str()), 0);
+    support::MqttBroker broker(dirPath, "allow_anonymous false\npassword_file " + dirPath + "/passwd\n");
+    ASSERT_TRUE(broker.start());
+
+    publishTo(broker, "site", "wrong-pw");
+    ASSERT_TRUE(support::sleepUntil([] { return MqttState() == kMqttLoginRefused; }, 30s)) << condition();
+    EXPECT_EQ(condition(), "The broker refused the user name or password.");
+    // The settings file holds the password: nobody but its user reads it.
+    char path[kPathSize];
+    publish_path("vandrel-publish.ini", path);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    publishTo(broker, "site", "s3cret-pw");
+    EXPECT_TRUE(connected()) << condition();
+}
+
+TEST_F(Publishing, TheBrokersCertificateIsVerifiedAgainstTheCaFile)
+{
+    const std::string d = brokerDir("tls");
+    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 ";
+    std::ofstream(d + "/san.ext") << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
+    const std::string make =
+        "cd " + d + " && openssl req -x509" + ec + "-keyout ca.key -out ca.pem -subj /CN=site-ca" +
+        " && openssl req -x509" + ec + "-keyout other.key -out other.pem -subj /CN=other-ca" +
+        " && openssl req" + ec + "-keyout server.key -out server.csr -subj /CN=localhost" +
+        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2"
+        " -extfile san.ext -out server.pem";
+    ASSERT_EQ(std::system(("(" + make + ") >/dev/null 2>&1").c_str()), 0);
+    support::MqttBroker broker(d, "cafile " + d + "/ca.pem\ncertfile " + d + "/server.pem\nkeyfile " + d +
+                                      "/server.key\n");
+    ASSERT_TRUE(broker.start());
+
+    publishTo(broker, "", "", d + "/other.pem");
+    ASSERT_TRUE(support::sleepUntil([] { return MqttState() == kMqttBadCertificate; }, 30s)) << condition();
+    EXPECT_EQ(condition(), "The broker's certificate does not verify against the CA file.");
+
+    publishTo(broker, "", "", d + "/ca.pem");
+    EXPECT_TRUE(connected()) << condition();
+}
+
+}  // namespace
+}  // namespace program_test
