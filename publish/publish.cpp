@@ -157,7 +157,7 @@ void publish_condition(char (&text)[200])
     if (faults & kMqttStoreFailed)
         store = " The store on disk cannot be written: messages kept while the broker is away may be lost.";
     else if (faults & kMqttStoreDamaged)
-        store = " The store on disk was damaged and was set aside; a new one is used.";
+        store = " The store on disk was damaged; what could not be read is lost.";
     if (faults & kMqttOldestDropped)
         store = " The store was full: the oldest messages were dropped.";
     const char *link = "Connecting to the broker; readings are kept until it answers.";

@@ -92,6 +92,16 @@ int create(const MqttOptions &o, const std::string &uri, bool persistent)
                                        const_cast<char *>(o.store_dir), &create);
 }
 
+long filesIn(const char *dir)
+{
+    long count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(std::filesystem::u8path(dir), error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        count += it->is_regular_file(error);
+    return count;
+}
+
 }  // namespace
 
 int MqttOpen(const MqttOptions &o)
@@ -107,20 +117,11 @@ int MqttOpen(const MqttOptions &o)
 
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::u8path(o.store_dir), ignored);
+    const long stored = filesIn(o.store_dir);
     int rc = create(o, uri, true);
     if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
-        // A store that cannot be read back is set aside for inspection, and
-        // publishing goes on with a fresh one.
-        client.faults |= kMqttStoreDamaged;
-        const auto dir = std::filesystem::u8path(o.store_dir);
-        auto aside = dir;
-        aside += ".damaged";
-        std::filesystem::remove_all(aside, ignored);
-        std::filesystem::rename(dir, aside, ignored);
-        std::filesystem::create_directories(dir, ignored);
-        rc = create(o, uri, true);
-    }
-    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
+        // Without a store the messages still wait in memory while the
+        // broker is away; only a restart of the program loses them.
         client.faults |= kMqttStoreFailed;
         rc = create(o, uri, false);
     }
@@ -134,6 +135,11 @@ int MqttOpen(const MqttOptions &o)
             client.pending++;
         MQTTAsync_free(restored);
     }
+    // The store keeps one file per message; Paho passes over a file it
+    // cannot read without a word, so more files than messages read back
+    // means a damaged store.
+    if (stored > client.pending)
+        client.faults |= kMqttStoreDamaged;
     MQTTAsync_setConnected(client.handle, nullptr, onConnected);
     MQTTAsync_setConnectionLostCallback(client.handle, nullptr, onConnectionLost);
     MQTTAsync_setDeliveryCompleteCallback(client.handle, nullptr, onDelivered);

@@ -266,5 +266,58 @@ TEST_F(Publishing, TheBrokersCertificateIsVerifiedAgainstTheCaFile)
     EXPECT_TRUE(connected()) << condition();
 }
 
+
+TEST_F(Publishing, ADamagedStoreIsReportedAndPublishingGoesOn)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    broker.stop();
+    publishTo(broker);
+    startRun(dir.file("run.dat"));
+    for (int t = 1; t < 3; ++t)
+        tickAt(t);
+    publish_stop();
+    char store[kPathSize];
+    publish_path("vandrel-publish.store", store);
+    int damaged = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(store))
+        if (entry.is_regular_file()) {
+            std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << "\x01\xff garbage";
+            ++damaged;
+        }
+    ASSERT_GT(damaged, 0);
+
+    publish_start();
+    EXPECT_TRUE(condition().ends_with("The store on disk was damaged; what could not be read is lost."))
+        << condition();
+    tickAt(3);
+    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 30s));
+    EXPECT_TRUE(connected());
+    EXPECT_EQ(readLines(dir.file("run.dat")).size(), 4u) << "the recording went on";
+}
+
+TEST_F(Publishing, AStoreThatCannotBeWrittenIsReportedAndPublishingGoesOn)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    // A file where the store's folder belongs: nothing can be stored in it.
+    char store[kPathSize];
+    publish_path("vandrel-publish.store", store);
+    std::ofstream(store) << "in the way";
+    publishTo(broker);
+    EXPECT_TRUE(condition().ends_with("The store on disk cannot be written: messages kept while the broker is "
+                                      "away may be lost."))
+        << condition();
+    startRun(dir.file("run.dat"));
+    tickAt(1);
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 2; }, 30s));
+    EXPECT_EQ(readLines(dir.file("run.dat")).size(), 2u) << "the recording went on";
+}
+
 }  // namespace
 }  // namespace program_test
