@@ -65,9 +65,14 @@ static void json_number(char (&text)[N], double value)
 
 void publish_start()
 {
+    publish_settings_load();
+    publish_open();
+}
+
+void publish_open()
+{
     MqttClose(2);
     active = 0;
-    publish_settings_load();
     if (publishing.enabled == 0)
         return;
     char store[kPathSize];

@@ -8,6 +8,8 @@
 // Reads the publishing settings and, when publishing is on, opens the
 // client.  At start-up, and again when the settings change.
 void publish_start();
+// The same with the settings as they stand in `publishing`.
+void publish_open();
 // The cycle's hand-over: the reading just taken, on <prefix>/reading.
 void publish_reading();
 // An alarm event on <prefix>/alarm: "alarm_high", "alarm_low", "no_answer",
