@@ -5,6 +5,7 @@
 #include "files/viewer.h"
 #include "link/port_change.h"
 #include "link/reading_text.h"
+#include "publish/publish_panel.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #include "run/run_control.h"
@@ -26,5 +27,9 @@ void start_engine(int &argc, char **argv)
                            {"m_stop", m_stop},
                            {"skalieren", skalieren},
                            {"oeffnen", oeffnen},
+                           {"publishing_menu", publishing_menu},
+                           {"publish_apply", publish_apply},
+                           {"publish_close", publish_close},
+                           {"publish_tick", publish_tick},
                        });
 }

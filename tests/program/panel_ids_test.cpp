@@ -84,6 +84,16 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"timer", kMainPanel, kMainTimer, Kind::Timer, ValueType::None},
         {"port number", kPortPanel, kPortNumber, Kind::Entry, ValueType::Int},
         {"settings file", kInfoPanel, kInfoSettingsFile, Kind::Text, ValueType::Text},
+        {"publishing on", kPublishingPanel, kPublishingEnabled, Kind::Switch, ValueType::Int},
+        {"broker host", kPublishingPanel, kPublishingHost, Kind::Display, ValueType::Text},
+        {"broker port", kPublishingPanel, kPublishingPort, Kind::Entry, ValueType::Int},
+        {"tls", kPublishingPanel, kPublishingTls, Kind::Switch, ValueType::Int},
+        {"ca file", kPublishingPanel, kPublishingCaFile, Kind::Display, ValueType::Text},
+        {"user name", kPublishingPanel, kPublishingUser, Kind::Display, ValueType::Text},
+        {"password", kPublishingPanel, kPublishingPassword, Kind::Display, ValueType::Text},
+        {"topic prefix", kPublishingPanel, kPublishingPrefix, Kind::Display, ValueType::Text},
+        {"client id", kPublishingPanel, kPublishingClientId, Kind::Display, ValueType::Text},
+        {"condition", kPublishingPanel, kPublishingCondition, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -99,7 +109,7 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
     for (const auto &menu : main->menus)
         for (const auto &item : menu.items)
             items.push_back(item.id);
-    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem}));
+    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainPublishingItem}));
 }
 
 }  // namespace

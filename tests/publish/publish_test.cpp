@@ -3,6 +3,8 @@
 // is told when the broker, the login, the certificate or the store fails.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -14,10 +16,14 @@
 
 #include "app/state.h"
 #include "link/exchange.h"
+#include "app/panel_ids.h"
 #include "publish/publish.h"
+#include "publish/publish_panel.h"
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
+#include "rte/testing.h"
+#include "rte/userint.h"
 #include "tests/program/program_fixture.h"
 #include "tools/mqtt_broker.h"
 #include "tools/sleep_until.h"
@@ -317,6 +323,50 @@ TEST_F(Publishing, AStoreThatCannotBeWrittenIsReportedAndPublishingGoesOn)
     tickAt(1);
     ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 2; }, 30s));
     EXPECT_EQ(readLines(dir.file("run.dat")).size(), 2u) << "the recording went on";
+}
+
+TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    publish_start();
+    rte::testing::activateMenuItem(state.menu_bar, kMainPublishingItem);
+    const int panel = publish_panel();
+    ASSERT_TRUE(rte::testing::panelVisible(panel));
+    const auto text = [panel](int control) {
+        char value[300];
+        GetCtrlVal(panel, control, value);
+        return std::string(value);
+    };
+    EXPECT_EQ(text(kPublishingCondition), "Publishing is off.");
+    EXPECT_TRUE(text(kPublishingPrefix).starts_with("vandrel/")) << text(kPublishingPrefix);
+
+    rte::testing::operate(panel, kPublishingEnabled);
+    rte::testing::typeInto(panel, kPublishingHost, "127.0.0.1");
+    rte::testing::typeInto(panel, kPublishingPort, std::to_string(broker.port()).c_str());
+    rte::testing::typeInto(panel, kPublishingPrefix, kPrefix);
+    rte::testing::typeInto(panel, kPublishingClientId, "publish-panel-test");
+    rte::testing::typeInto(panel, kPublishingPassword, "not-shown");
+    const auto *password = qobject_cast<QLineEdit *>(rte::testing::widget(panel, kPublishingPassword));
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    rte::testing::operate(panel, kPublishingApply);
+
+    EXPECT_TRUE(rte::testing::waitUntil([&] { return text(kPublishingCondition) == "Connected to the broker."; }, 30))
+        << text(kPublishingCondition);
+    startRun();
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 30s));
+    // What the panel saved is what the next start uses.
+    publishing = PublishSettings{};
+    publish_settings_load();
+    EXPECT_EQ(publishing.enabled, 1);
+    EXPECT_EQ(publishing.port, broker.port());
+    EXPECT_STREQ(publishing.password, "not-shown");
+    EXPECT_STREQ(publishing.client_id, "publish-panel-test");
+    rte::testing::closePanel(panel);
+    EXPECT_FALSE(rte::testing::panelVisible(panel));
 }
 
 }  // namespace

@@ -88,7 +88,9 @@ int main(int argc, char **argv)
                        {{"endSC", panelCallback}, {"velto", control}, {"velto_end", panelCallback},
                         {"stripch", menu}, {"comport", menu}, {"comok", control},
                         {"setzewas", control}, {"timer2", tick}, {"m_run", control},
-                        {"m_stop", control}, {"skalieren", control}, {"oeffnen", control}});
+                        {"m_stop", control}, {"skalieren", control}, {"oeffnen", control},
+                        {"publishing_menu", menu}, {"publish_apply", control},
+                        {"publish_close", panelCallback}, {"publish_tick", control}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");

@@ -76,7 +76,9 @@ void menu(int bar, int item, void *, int)
 
 constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", stripch[] = "stripch",
                comport[] = "comport", comok[] = "comok", setzewas[] = "setzewas", timer2[] = "timer2",
-               m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen";
+               m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen",
+               publishing_menu[] = "publishing_menu", publish_apply[] = "publish_apply",
+               publish_close[] = "publish_close", publish_tick[] = "publish_tick";
 
 }  // namespace
 
@@ -96,6 +98,10 @@ void start(int &argc, char **argv)
                            {m_stop, control<m_stop>},
                            {skalieren, control<skalieren>},
                            {oeffnen, control<oeffnen>},
+                           {publishing_menu, menu<publishing_menu>},
+                           {publish_apply, control<publish_apply>},
+                           {publish_close, panelCallback<publish_close>},
+                           {publish_tick, control<publish_tick>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
