@@ -7,6 +7,7 @@
 #include <MQTTAsync.h>
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -81,7 +82,9 @@ int create(const MqttOptions &o, const std::string &uri, bool persistent)
 {
     MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
     create.sendWhileDisconnected = 1;
-    create.maxBufferedMessages = o.max_stored;
+    // Paho drops the oldest as soon as its count reaches the bound, so a
+    // bound one above keeps `max_stored` messages.
+    create.maxBufferedMessages = client.max_stored + 1;
     create.deleteOldestMessages = 1;
     create.restoreMessages = 1;
     create.persistQoS0 = 0;
@@ -111,7 +114,7 @@ int MqttOpen(const MqttOptions &o)
     client.pending = 0;
     client.certificate_failed = false;
     client.status_topic = o.status_topic;
-    client.max_stored = o.max_stored > 0 ? o.max_stored : 1;
+    client.max_stored = o.max_stored > 0 && o.max_stored < INT_MAX ? o.max_stored : 1;
     const std::string uri =
         std::string(o.tls ? "ssl://" : "tcp://") + o.host + ":" + std::to_string(o.port);
 

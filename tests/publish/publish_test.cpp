@@ -56,6 +56,14 @@ std::vector<long> sequences(const std::vector<std::string> &lines)
     return out;
 }
 
+std::string joined(const std::vector<std::string> &lines)
+{
+    std::string all;
+    for (const std::string &line : lines)
+        all += line + '\n';
+    return all;
+}
+
 // At least once and in order: every number from `first` to `last` arrives,
 // and each number arriving for the first time is above all that came
 // before it (a repeat of an earlier one is allowed).
@@ -98,9 +106,10 @@ protected:
     }
     // Publishing on to the broker, saved and started as the panel does.
     void publishTo(const support::MqttBroker &broker, const std::string &user = "",
-                   const std::string &password = "", const std::string &caFile = "")
+                   const std::string &password = "", const std::string &caFile = "", int storeLimit = 0)
     {
         publish_settings_load();
+        publishing.store_limit = storeLimit;
         publishing.enabled = 1;
         std::snprintf(publishing.host, sizeof publishing.host, "%s", caFile.empty() ? "127.0.0.1" : "localhost");
         publishing.port = broker.port();
@@ -367,6 +376,33 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
     EXPECT_STREQ(publishing.client_id, "publish-panel-test");
     rte::testing::closePanel(panel);
     EXPECT_FALSE(rte::testing::panelVisible(panel));
+}
+
+TEST_F(Publishing, AFullStoreDropsTheOldestReadingsAndSaysSo)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    broker.stop();
+    publishTo(broker, "", "", "", 4);
+    startRun();
+    for (int t = 1; t < 4; ++t)
+        tickAt(t);
+    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers.");
+    for (int t = 4; t < 8; ++t)
+        tickAt(t);
+    EXPECT_TRUE(condition().ends_with(" The store was full: the oldest messages were dropped.")) << condition();
+    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(connected());
+    tickAt(8);
+    // The eight readings of the outage, the last four kept, then one more.
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 5; }, 30s))
+        << joined(sub.lines());
+    const auto arrivedSeqs = sequences(sub.lines());
+    ASSERT_EQ(arrivedSeqs.size(), 5u);
+    EXPECT_EQ(arrivedSeqs.back() - arrivedSeqs.front(), 4);
+    expectEveryReadingInOrder(arrivedSeqs, arrivedSeqs.front(), arrivedSeqs.back());
 }
 
 }  // namespace
