@@ -238,6 +238,34 @@ TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
     EXPECT_EQ(seen[2][2], "ok");
 }
 
+TEST_F(Publishing, AlarmEventsGoToTheirOwnTopic)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    publish_alarm("alarm_high", "oxygen", 12.5, 10, 42);
+    publish_alarm("no_answer", "oxygen", NAN, NAN, 43);
+    const std::regex alarm(
+        R"re(^vandrel/publish-test/alarm \{"time":"[0-9T:.-]+Z","elapsed":([0-9.]+),"event":"(\w+)","quantity":"oxygen","value":([^,]+),"limit":([^,]+)\}$)re");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(support::sleepUntil(
+        [&] {
+            seen.clear();
+            for (const std::string &line : sub.lines()) {
+                std::smatch m;
+                if (std::regex_match(line, m, alarm))
+                    seen.push_back(m.str(1) + " " + m.str(2) + " " + m.str(3) + " " + m.str(4));
+            }
+            return seen.size() == 2;
+        },
+        30s))
+        << joined(sub.lines());
+    EXPECT_EQ(seen[0], "42.000 alarm_high 12.500000 10.000000");
+    EXPECT_EQ(seen[1], "43.000 no_answer null null");
+}
+
 TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
 {
     const std::string dirPath = brokerDir("broker");
