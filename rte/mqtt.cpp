@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -17,9 +18,13 @@
 
 namespace {
 
+// Room on the store's disk below which messages may no longer be stored.
+constexpr std::uintmax_t kStoreRoom = 64 * 1024;
+
 struct Client {
     MQTTAsync handle = nullptr;
     std::string status_topic;
+    std::filesystem::path store_dir;
     int max_stored = 0;
     std::atomic<int> state{kMqttClosed};
     std::atomic<int> faults{0};
@@ -114,6 +119,7 @@ int MqttOpen(const MqttOptions &o)
     client.pending = 0;
     client.certificate_failed = false;
     client.status_topic = o.status_topic;
+    client.store_dir = std::filesystem::u8path(o.store_dir);
     client.max_stored = o.max_stored > 0 && o.max_stored < INT_MAX ? o.max_stored : 1;
     const std::string uri =
         std::string(o.tls ? "ssl://" : "tcp://") + o.host + ":" + std::to_string(o.port);
@@ -193,10 +199,12 @@ int MqttPublish(const char *topic, const char *payload, int retained)
     message.qos = 1;
     message.retained = retained != 0;
     const int rc = MQTTAsync_sendMessage(client.handle, topic, &message, nullptr);
-    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
+    // Paho takes the message also when its file cannot be written and says
+    // nothing; a disk without room for a few more messages is what tells.
+    std::error_code error;
+    const auto space = std::filesystem::space(client.store_dir, error);
+    if (rc == MQTTASYNC_PERSISTENCE_ERROR || (!error && space.available < kStoreRoom))
         client.faults |= kMqttStoreFailed;
-        return -1;
-    }
     if (rc != MQTTASYNC_SUCCESS)
         return -1;
     if (++client.pending > client.max_stored)

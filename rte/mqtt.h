@@ -28,7 +28,7 @@ enum {
 
 // Faults of the store, as bits; they stay set until the client is closed.
 enum {
-    kMqttStoreFailed = 1,   // a message could not be written to the store
+    kMqttStoreFailed = 1,   // the store cannot be written, or its disk is (nearly) full
     kMqttStoreDamaged = 2,  // the store could not be read back; a fresh one was started
     kMqttOldestDropped = 4, // the store was full: the oldest messages went
 };

@@ -22,9 +22,11 @@
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
+#include "rte/rs232.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "tests/program/program_fixture.h"
+#include "tools/child_process.h"
 #include "tools/mqtt_broker.h"
 #include "tools/sleep_until.h"
 
@@ -429,6 +431,30 @@ TEST_F(Publishing, AFullStoreDropsTheOldestReadingsAndSaysSo)
     ASSERT_EQ(arrivedSeqs.size(), 5u);
     EXPECT_EQ(arrivedSeqs.back() - arrivedSeqs.front(), 4);
     expectEveryReadingInOrder(arrivedSeqs, arrivedSeqs.front(), arrivedSeqs.back());
+}
+
+TEST_F(Publishing, AStoreOnAFullDiskIsReportedWhileTheRunAndTheRecordingGoOn)
+{
+    // Nothing listens on the port of a broker that never starts.
+    const support::MqttBroker nobody(brokerDir("broker"));
+    const int cycles = 40;
+    const std::string recording = dir.file("run.dat");
+    // The analyser belongs to the child.
+    CloseCom(settings.com_port);
+    state.port_open = 0;
+    support::ChildProcess child({STARVED_STORE_PATH, sim->linkPath(), recording, std::to_string(nobody.port()),
+                                 std::to_string(cycles)},
+                                dir.file("report"));
+    ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
+    const auto report = readLines(dir.file("report"));
+    ASSERT_FALSE(report.empty());
+    ASSERT_FALSE(report[0].starts_with("unavailable")) << report[0];
+    ASSERT_EQ(report.back(), "done") << joined(report);
+    EXPECT_EQ(report[report.size() - 2],
+              std::to_string(cycles - 1) +
+                  "\tConnecting to the broker; readings are kept until it answers. The store on disk cannot be "
+                  "written: messages kept while the broker is away may be lost.");
+    EXPECT_EQ(readLines(recording).size(), static_cast<std::size_t>(cycles)) << "the recording went on";
 }
 
 }  // namespace
