@@ -150,7 +150,7 @@ void publish_stop()
     active = 0;
 }
 
-void publish_condition(char (&text)[200])
+void publish_condition(char (&text)[kConditionSize])
 {
     if (active == 0) {
         Fmt(text, "%s", publishing.enabled ? "Publishing cannot start: check the broker's address and the client id."
@@ -163,8 +163,7 @@ void publish_condition(char (&text)[200])
         store = " The store on disk cannot be written: messages kept while the broker is away may be lost.";
     else if (faults & kMqttStoreDamaged)
         store = " The store on disk was damaged; what could not be read is lost.";
-    if (faults & kMqttOldestDropped)
-        store = " The store was full: the oldest messages were dropped.";
+    const char *full = (faults & kMqttOldestDropped) ? " The store was full: the oldest messages were dropped." : "";
     const char *link = "Connecting to the broker; readings are kept until it answers.";
     switch (MqttState()) {
     case kMqttConnected:
@@ -177,5 +176,5 @@ void publish_condition(char (&text)[200])
         link = "The broker's certificate does not verify against the CA file.";
         break;
     }
-    Fmt(text, "%s%s", link, store);
+    Fmt(text, "%s%s%s", link, store, full);
 }

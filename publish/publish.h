@@ -20,4 +20,5 @@ void publish_alarm(const char *event, const char *quantity, double value, double
 // Keeps the sequence number for the next start and ends the client.
 void publish_stop();
 // What the operator should know about publishing, in a sentence.
-void publish_condition(char (&text)[200]);
+enum { kConditionSize = 320 };
+void publish_condition(char (&text)[kConditionSize]);

@@ -22,7 +22,7 @@ static void publish_show_condition()
     if (panel <= 0 || condition_key() == shown_condition)
         return;
     shown_condition = condition_key();
-    char text[200];
+    char text[kConditionSize];
     publish_condition(text);
     SetCtrlVal(panel, kPublishingCondition, text);
 }
@@ -63,7 +63,7 @@ int publish_apply(int, int, int event, void *, int, int)
     shown_condition = -1;
     publish_show_condition();
     if (saved != 0) {
-        char text[200], more[300];
+        char text[kConditionSize], more[kConditionSize + 80];
         publish_condition(text);
         Fmt(more, "%s The settings cannot be saved: they hold until the program ends.", text);
         SetCtrlVal(panel, kPublishingCondition, more);

@@ -40,7 +40,7 @@ const char *const kPrefix = "vandrel/publish-test";
 
 std::string condition()
 {
-    char text[200];
+    char text[kConditionSize];
     publish_condition(text);
     return text;
 }

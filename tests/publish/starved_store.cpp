@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     const int cycles = std::atoi(argv[4]);
     for (int k = 1; k < cycles; ++k) {
         reliability::tickAt(k);
-        char condition[200];
+        char condition[kConditionSize];
         publish_condition(condition);
         std::printf("%d\t%s\n", k, condition);
     }
