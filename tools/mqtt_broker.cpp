@@ -1,6 +1,7 @@
 #include "tools/mqtt_broker.h"
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -49,7 +50,7 @@ MqttBroker::MqttBroker(const std::string &dir, const std::string &config) : dir_
 {
     std::ofstream(dir_ + "/mosquitto.conf")
         << "listener " << port_ << " 127.0.0.1\n"
-        << "persistence true\npersistence_location " << dir_ << "/\n"
+        << "persistence true\npersistence_location " << dir_ << "/\nautosave_interval 1\n"
         << "log_dest file " << dir_ << "/mosquitto.log\n"
         // Started by root (a container), it keeps its rights to the test's folder.
         << (::getuid() == 0 ? "user root\n" : "")
@@ -65,9 +66,20 @@ bool MqttBroker::start()
            process_->running();
 }
 
-void MqttBroker::stop()
+void MqttBroker::stop(int signal)
 {
+    if (process_ && signal != SIGTERM) {
+        process_->signal(signal);
+        sleepUntil([this] { return !process_->running(); });
+    }
     process_.reset();
+}
+
+bool MqttBroker::saved()
+{
+    const std::string db = dir_ + "/mosquitto.db";
+    std::remove(db.c_str());
+    return sleepUntil([&] { return std::ifstream(db).good(); }, 20s);
 }
 
 MqttSubscriber::MqttSubscriber(const MqttBroker &broker, const std::string &topicRoot,

@@ -3,6 +3,7 @@
 // ends.
 #pragma once
 
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,13 @@ public:
     // Starts it and waits until it accepts connections; false if it does
     // not within a generous limit.
     bool start();
-    // Ends it with SIGTERM, as a service manager does, and waits for the end.
-    void stop();
+    // Ends it with the signal (SIGTERM: as a service manager does, saving
+    // its sessions; SIGKILL: outright, losing what it has not saved) and
+    // waits for the end.
+    void stop(int signal = SIGTERM);
+    // Its sessions are saved every second: true once a save has happened
+    // after this call.
+    bool saved();
 
 private:
     std::string dir_;

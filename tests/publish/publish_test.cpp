@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -152,30 +153,45 @@ protected:
 
 TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
-    ASSERT_TRUE(sub.ready());
-    publishTo(broker);
-    ASSERT_TRUE(connected()) << condition();
-    startRun(dir.file("run.dat"));
-    int t = 1;
-    for (; t < 10; ++t)
-        tickAt(t);
-    broker.stop();
-    for (; t < 20; ++t)
-        tickAt(t);
-    EXPECT_NE(MqttState(), kMqttConnected);
-    EXPECT_TRUE(condition().starts_with("Connecting")) << condition();
-    ASSERT_TRUE(broker.start());
-    for (; t < 30; ++t)
-        tickAt(t);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal == SIGTERM ? "stopped" : "killed");
+        removeFiles();
+        support::TempDir runDir;
+        const std::string brokerPath = runDir.file("broker");
+        fs::create_directories(brokerPath);
+        support::MqttBroker broker(brokerPath);
+        ASSERT_TRUE(broker.start());
+        support::MqttSubscriber sub(broker, kPrefix, runDir.file("received"));
+        ASSERT_TRUE(sub.ready());
+        publishTo(broker);
+        ASSERT_TRUE(connected()) << condition();
+        startRun(runDir.file("run.dat"));
+        int t = 1;
+        for (; t < 10; ++t)
+            tickAt(t);
+        if (signal == SIGKILL) {
+            // A broker killed outright keeps only what it saved: the
+            // subscriber's session, and nothing it still had to pass on.
+            ASSERT_TRUE(arrived(sub, 1, 10));
+            ASSERT_TRUE(broker.saved());
+        }
+        broker.stop(signal);
+        for (; t < 20; ++t)
+            tickAt(t);
+        EXPECT_NE(MqttState(), kMqttConnected);
+        EXPECT_TRUE(condition().starts_with("Connecting")) << condition();
+        ASSERT_TRUE(broker.start());
+        for (; t < 30; ++t)
+            tickAt(t);
 
-    // A first start: the sequence begins at 1.
-    ASSERT_TRUE(arrived(sub, 1, 30));
-    expectEveryReadingInOrder(sequences(sub.lines()), 1, 30);
-    EXPECT_EQ(readLines(dir.file("run.dat")).size(), 30u) << "the recording went on";
-    EXPECT_EQ(sub.lines().back(), std::string(kPrefix) + "/status online");
+        // A first start: the sequence begins at 1.
+        ASSERT_TRUE(arrived(sub, 1, 30)) << joined(sub.lines());
+        expectEveryReadingInOrder(sequences(sub.lines()), 1, 30);
+        EXPECT_EQ(readLines(runDir.file("run.dat")).size(), 30u) << "the recording went on";
+        EXPECT_EQ(sub.lines().back(), std::string(kPrefix) + "/status online");
+        rte::testing::operate(state.main_panel, kMainStop);
+        publish_stop();
+    }
 }
 
 TEST_F(Publishing, ReadingsTakenWhileTheBrokerIsDownAtStartArriveAlsoAcrossARestartOfTheProgram)
