@@ -7,9 +7,9 @@
 #include <MQTTAsync.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -63,9 +63,12 @@ void onConnectionLost(void *, char *)
 void onConnectFailure(void *, MQTTAsync_failureData *response)
 {
     // A CONNACK of 4 (bad user name or password) or 5 (not authorised).
+    // Each attempt's certificate is judged anew: a broker that is merely
+    // down on the next one is not a certificate's fault.
+    const bool certificate = client.certificate_failed.exchange(false);
     if (response != nullptr && (response->code == 4 || response->code == 5))
         client.state = kMqttLoginRefused;
-    else if (client.certificate_failed)
+    else if (certificate)
         client.state = kMqttBadCertificate;
     else
         client.state = kMqttConnecting;
@@ -100,13 +103,23 @@ int create(const MqttOptions &o, const std::string &uri, bool persistent)
                                        const_cast<char *>(o.store_dir), &create);
 }
 
-long filesIn(const char *dir)
+// The files of this client's store: Paho keeps each client's in a folder of
+// its own, named after the client id and the broker's address and port, so
+// that stores left by other settings are not counted.
+long filesOfClient(const MqttOptions &o)
 {
+    namespace fs = std::filesystem;
+    const std::string head = std::string(o.client_id) + "-", tail = "-" + std::to_string(o.port);
     long count = 0;
     std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(std::filesystem::u8path(dir), error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
-        count += it->is_regular_file(error);
+    for (const fs::directory_entry &folder : fs::directory_iterator(fs::u8path(o.store_dir), error)) {
+        const std::u8string u8 = folder.path().filename().u8string();
+        const std::string name(u8.begin(), u8.end());
+        if (!folder.is_directory(error) || !name.starts_with(head) || !name.ends_with(tail))
+            continue;
+        for (const fs::directory_entry &file : fs::directory_iterator(folder.path(), error))
+            count += file.is_regular_file(error);
+    }
     return count;
 }
 
@@ -126,7 +139,7 @@ int MqttOpen(const MqttOptions &o)
 
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::u8path(o.store_dir), ignored);
-    const long stored = filesIn(o.store_dir);
+    const long stored = filesOfClient(o);
     int rc = create(o, uri, true);
     if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
         // Without a store the messages still wait in memory while the
