@@ -18,7 +18,8 @@ static char alarm_topic[kPublishText + 16];
 static char status_topic[kPublishText + 16];
 // Sequence numbers are whole numbers held in a double: exact far beyond any
 // run's length.  The file holds a number above every one handed out, so a
-// program that ends without saving still never repeats one.
+// program that ends without saving still never repeats one.  0 until read
+// from the file: settings applied during a session keep counting on.
 static double sequence;
 static double sequence_reserved;
 
@@ -90,7 +91,8 @@ void publish_open()
                               publishing.ca_file, publishing.user,  publishing.password,
                               publishing.client_id, store,          status_topic,
                               limit};
-    sequence_load();
+    if (sequence < 1)
+        sequence_load();
     active = MqttOpen(options) == 0;
 }
 
@@ -147,6 +149,7 @@ void publish_stop()
         return;
     MqttClose(2);
     sequence_write(sequence);
+    sequence = 0;
     active = 0;
 }
 

@@ -418,6 +418,11 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
         << text(kPublishingCondition);
     startRun();
     ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 30s));
+    // Applying again during the run: the sequence counts on.
+    rte::testing::operate(panel, kPublishingApply);
+    tickAt(1);
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 2; }, 30s));
+    EXPECT_EQ(sequences(sub.lines()), (std::vector<long>{1, 2}));
     // What the panel saved is what the next start uses.
     publishing = PublishSettings{};
     publish_settings_load();
