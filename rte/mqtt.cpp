@@ -109,7 +109,9 @@ int create(const MqttOptions &o, const std::string &uri, bool persistent)
 long filesOfClient(const MqttOptions &o)
 {
     namespace fs = std::filesystem;
-    const std::string head = std::string(o.client_id) + "-", tail = "-" + std::to_string(o.port);
+    const std::string head = std::string(o.client_id) + '-';
+    std::string tail(1, '-');
+    tail += std::to_string(o.port);
     long count = 0;
     std::error_code error;
     for (const fs::directory_entry &folder : fs::directory_iterator(fs::u8path(o.store_dir), error)) {
