@@ -7,6 +7,7 @@
 #include "files/viewer.h"
 #include "link/port_change.h"
 #include "link/reading_text.h"
+#include "publish/publish_panel.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #include "run/run_control.h"
@@ -32,5 +33,9 @@ void start_engine(int &argc, char **argv)
                            {"alarme_ok", alarme_ok},
                            {"alarme_end", alarme_end},
                            {"quittieren", quittieren},
+                           {"publishing_menu", publishing_menu},
+                           {"publish_apply", publish_apply},
+                           {"publish_close", publish_close},
+                           {"publish_tick", publish_tick},
                        });
 }

@@ -5,6 +5,7 @@
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "link/serial_port.h"
+#include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
 
@@ -22,6 +23,7 @@ void setup()
     state.running = 0;
     state.recording = 0;
     settings_load();
+    publish_start();
     // The info panel names the file, which differs between a private and a
     // shared installation.
     char path[kPathSize], where[kPathSize + 20];
@@ -59,6 +61,7 @@ void settings_zeigen()
 void enden()
 {
     settings_save();
+    publish_stop();
     ExitProgram(0);
 }
 

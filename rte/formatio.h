@@ -194,3 +194,7 @@ int GetFileInfo(const char *path, long long &size);
 // Renames a file, replacing `to` at once if it exists (in one step on the
 // same file system, so nobody ever sees half a file).  0 or a failure code.
 int RenameFile(const char *from, const char *to);
+// Lets only the file's owner read and write it (on Windows, where the
+// user's folders are private already, it clears the read-only mark).  0 or
+// kFileAccessDenied.
+int MakeFilePrivate(const char *path);

@@ -465,12 +465,16 @@ private:
     int columns_;
 };
 
-// A read-only line: its value is what assistive technology reads.
+// A line of text, read-only unless the panel file makes it editable: its
+// value is what assistive technology reads, except for a secret one, whose
+// text is neither shown nor read out.
 class Display final : public Control {
 public:
     Display(Panel &panel, const ControlSpec &desc) : Control(panel, desc), line_(new DisplayLine(desc.columns))
     {
-        line_->setReadOnly(true);
+        line_->setReadOnly(!desc.editable);
+        if (desc.secret)
+            line_->setEchoMode(QLineEdit::Password);
         line_->setFocusPolicy(Qt::StrongFocus);
         dress(line_, desc);
         captioned_ = std::make_unique<Captioned>(desc, line_);

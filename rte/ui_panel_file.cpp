@@ -308,6 +308,10 @@ private:
         c.path = n.flag("path", false);
         if (c.path && c.kind != Kind::Display && c.kind != Kind::Text)
             n.fail(QStringLiteral("\"path\" is for a display or a text"));
+        c.editable = n.flag("editable", false);
+        c.secret = n.flag("secret", false);
+        if ((c.editable || c.secret) && c.kind != Kind::Display)
+            n.fail(QStringLiteral("\"editable\" and \"secret\" are for a display"));
         if (n.has("colour")) {
             const QString colour = n.text("colour");
             bool ok = false;

@@ -40,6 +40,9 @@
 //   "path"      true on a display or text that shows a file path (optional):
 //               its text crosses the API as UTF-8, as paths do, instead of
 //               Windows-1252
+//   "editable"  true on a display whose text the operator types (optional)
+//   "secret"    true on a display whose text is never shown, such as a
+//               password (optional)
 //   "colour"    "#RRGGBB": a button's first face colour (optional)
 //   "interval", "enabled"      timer: first tick interval in seconds, running
 //   "xRange", "yRange", "xLabel", "yLabel"   graph: first axis ranges and titles
@@ -83,6 +86,8 @@ struct ControlSpec {
     bool dimmed = false;
     bool hidden = false;
     bool path = false;
+    bool editable = false;  // display: the operator types its text
+    bool secret = false;    // display: its text is never shown (a password)
     int colour = -1;  // none
     double interval = 1;
     bool enabled = true;

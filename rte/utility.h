@@ -16,6 +16,7 @@ int projectDir(std::span<char> out);
 int settingsDir(std::span<char> out);
 int makePathname(const char *dir, const char *name, std::span<char> out);
 int isoTime(std::span<char> out, bool utc);
+int hostName(std::span<char> out);
 }  // namespace rte::util
 
 // The directory that holds the running executable, without a trailing
@@ -47,3 +48,8 @@ int MakePathname(const char *dir, const char *name, char (&path)[N])
 // empty text, when it does not fit (30 bytes always do).
 template <std::size_t N>
 int GetIsoTime(char (&text)[N], int utc) { return rte::util::isoTime(text, utc != 0); }
+
+// The computer's name on the network.  0 on success; negative, leaving an
+// empty text, when it cannot be had or does not fit.
+template <std::size_t N>
+int GetHostName(char (&name)[N]) { return rte::util::hostName(name); }

@@ -9,6 +9,7 @@
 #include "app/state.h"
 #include "files/log_file.h"
 #include "link/exchange.h"
+#include "publish/publish.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
 
@@ -70,6 +71,7 @@ void plotten()
     if (state.recording != 0)
         aufzeichnen();
     alarm_pruefen();
+    publish_reading();
     Delay(0.05);
     SetCtrlVal(state.main_panel, kMainBusy, 0);
 }

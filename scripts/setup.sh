@@ -11,6 +11,7 @@ packages=(
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
   clang libclang-rt-14-dev locales
   g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 nsis fonts-liberation
+  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

@@ -10,11 +10,17 @@
 // analyser paced like a 9600-baud line.  Its wall time is the pause plus
 // the program's own time plus the wire.
 //
-//   QT_QPA_PLATFORM=offscreen bench_cycle [cycles] [recorded cycles]   (default 2000, 200)
+// Last the program's own share again with every reading published: off,
+// on to a local broker (a real mosquitto on a loopback port), and on with
+// that broker down, so that every message goes to the store on disk.
+//
+//   QT_QPA_PLATFORM=offscreen bench_cycle [cycles] [recorded cycles] [published cycles]
+//   (default 2000, 200, 1000)
 //
 // On Windows the simulators stay on the Linux side: port 1 (COM1) must reach
 // one started with --no-pacing --turnaround 0.002, port 2 (COM2) one started
-// with --turnaround 0.01, which scripts/windows/bench.sh does under wine.
+// with --turnaround 0.01, which scripts/windows/bench.sh does under wine;
+// the publishing runs are Linux's only (they start their own broker).
 #include <time.h>
 
 #include <algorithm>
@@ -32,11 +38,14 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "link/serial_port.h"
+#include "publish/publish.h"
+#include "publish/publish_settings.h"
 #include "rte/rs232.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #ifndef _WIN32
+#include "tools/mqtt_broker.h"
 #include "tools/simulated_analyser.h"
 #include "tools/temp_dir.h"
 #endif
@@ -105,8 +114,9 @@ int main(int argc, char **argv)
 {
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int recordedCycles = argc > 2 ? std::atoi(argv[2]) : 200;
-    if (cycles < 11 || recordedCycles < 1) {
-        std::fprintf(stderr, "usage: bench_cycle [cycles >= 11] [recorded cycles >= 1]\n");
+    const int publishedCycles = argc > 3 ? std::atoi(argv[3]) : 1000;
+    if (cycles < 11 || recordedCycles < 1 || publishedCycles < 1) {
+        std::fprintf(stderr, "usage: bench_cycle [cycles >= 11] [recorded cycles >= 1] [published cycles >= 1]\n");
         return 2;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -171,9 +181,52 @@ int main(int argc, char **argv)
         rest.push_back(recWall[i] - recCpu[i] - 50.0);
     std::printf("%-44s median %7.3f ms   (the line alone: %.3f ms)\n", "  of it the rest: wire and waiting",
                 median(rest), wireMs);
-    std::printf("resident memory at the end  %ld KiB\n", residentKiB());
-#ifdef _WIN32
+
+#ifndef _WIN32
+    // Publishing: the fast line again, without recording, one fresh run for
+    // each way.
+    settings.com_port = 1;
+    ComOpen();
+    rte::testing::setClock(clockNow);
+    support::MqttBroker broker(dir.path());
+    if (!broker.start()) {
+        std::fprintf(stderr, "the broker did not start\n");
+        return 1;
+    }
+    publish_settings_load();
+    std::snprintf(publishing.host, sizeof publishing.host, "127.0.0.1");
+    publishing.port = broker.port();
+    std::snprintf(publishing.client_id, sizeof publishing.client_id, "bench-cycle");
+    const struct {
+        const char *what;
+        int enabled;
+        bool brokerUp;
+    } ways[] = {{"own time, publishing off", 0, true},
+                {"own time, publishing to a local broker", 1, true},
+                {"own time, publishing with the broker down", 1, false}};
+    for (const auto &way : ways) {
+        if (!way.brokerUp)
+            broker.stop();
+        publishing.enabled = way.enabled;
+        publish_open();
+        rte::testing::queueFileSelect(0, "");
+        rte::testing::operate(state.main_panel, kMainStart);
+        std::vector<double> pubCpu, pubWall;
+        runCycles(publishedCycles, [](int k) { now = 0.1 * k; }, pubCpu, pubWall);
+        rte::testing::operate(state.main_panel, kMainStop);
+        report(way.what, pubCpu);
+        report("  the same cycles (wall)", pubWall);
+    }
+    publish_stop();
+    // The sequence and the store belong to this run alone.
+    for (const char *name : {"vandrel-publish.seq", "vandrel-publish.store"}) {
+        char path[kPathSize];
+        if (publish_path(name, path) == 0)
+            std::filesystem::remove_all(path);
+    }
+#else
     std::filesystem::remove(file);
 #endif
+    std::printf("resident memory at the end  %ld KiB\n", residentKiB());
     return 0;
 }

@@ -105,6 +105,16 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"no-answer cycles", kAlarmsPanel, kAlarmsSilenceCycles, Kind::Entry, ValueType::Int},
         {"alarm status", kAlarmsPanel, kAlarmsStatus, Kind::Text, ValueType::Text},
         {"alarm settings file", kAlarmsPanel, kAlarmsSettingsFile, Kind::Text, ValueType::Text},
+        {"publishing on", kPublishingPanel, kPublishingEnabled, Kind::Switch, ValueType::Int},
+        {"broker host", kPublishingPanel, kPublishingHost, Kind::Display, ValueType::Text},
+        {"broker port", kPublishingPanel, kPublishingPort, Kind::Entry, ValueType::Int},
+        {"tls", kPublishingPanel, kPublishingTls, Kind::Switch, ValueType::Int},
+        {"ca file", kPublishingPanel, kPublishingCaFile, Kind::Display, ValueType::Text},
+        {"user name", kPublishingPanel, kPublishingUser, Kind::Display, ValueType::Text},
+        {"password", kPublishingPanel, kPublishingPassword, Kind::Display, ValueType::Text},
+        {"topic prefix", kPublishingPanel, kPublishingPrefix, Kind::Display, ValueType::Text},
+        {"client id", kPublishingPanel, kPublishingClientId, Kind::Display, ValueType::Text},
+        {"condition", kPublishingPanel, kPublishingCondition, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -121,7 +131,7 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
     for (const auto &menu : main->menus)
         for (const auto &item : menu.items)
             items.push_back(item.id);
-    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem}));
+    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem, kMainPublishingItem}));
 }
 
 }  // namespace

@@ -143,7 +143,7 @@ TEST(PanelFile, FirstValuesShowTheIdleState)
     EXPECT_EQ(t::widget(mainPanel, kMainTimer), nullptr);
 }
 
-TEST(PanelFile, MenuBarHoldsSerialPortRestoreSettingsAndAlarms)
+TEST(PanelFile, MenuBarHoldsTheSettingsItems)
 {
     ASSERT_GT(menuBar, 0);
     auto *bar = t::widget(mainPanel, kMainGraph)->window()->findChild<QMenuBar *>();
@@ -152,7 +152,7 @@ TEST(PanelFile, MenuBarHoldsSerialPortRestoreSettingsAndAlarms)
     for (QAction *menu : bar->actions())
         for (QAction *item : menu->menu()->actions())
             captions << item->text().remove(QLatin1Char('&'));
-    EXPECT_EQ(captions, (QStringList{"Serial port", "Restore settings", "Alarms..."}));
+    EXPECT_EQ(captions, (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing..."}));
 }
 
 TEST(PanelFile, InfoPanelNamesTheSettingsFileInTheProgramDirectory)

@@ -6,6 +6,7 @@
 //                                 save the screen with ImageMagick, end
 //   ui_probe looking PNG          the same, with the graph zoomed in by the
 //                                 wheel and the pointer's readout showing
+//   ui_probe publishing PNG       the same for the publishing panel, filled in
 #include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -90,7 +91,9 @@ int main(int argc, char **argv)
                         {"setzewas", control}, {"timer2", tick}, {"m_run", control},
                         {"m_stop", control}, {"skalieren", control}, {"oeffnen", control},
                         {"alarme", menu}, {"alarme_ok", control}, {"alarme_end", panelCallback},
-                        {"quittieren", control}});
+                        {"quittieren", control},
+                        {"publishing_menu", menu}, {"publish_apply", control},
+                        {"publish_close", panelCallback}, {"publish_tick", control}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");
@@ -111,8 +114,26 @@ int main(int argc, char **argv)
         QTimer::singleShot(1500, [target] {
             ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
         });
+    } else if (mode == "publishing" && argc == 3) {
+        const int panel = LoadPanel(0, kPanelFile, kPublishingPanel);
+        SetCtrlVal(panel, kPublishingEnabled, 1);
+        SetCtrlVal(panel, kPublishingHost, "broker.site.example");
+        SetCtrlVal(panel, kPublishingPort, 8883);
+        SetCtrlVal(panel, kPublishingTls, 1);
+        SetCtrlVal(panel, kPublishingCaFile, "/etc/ssl/certs/site-ca.pem");
+        SetCtrlVal(panel, kPublishingUser, "glovebox-3");
+        SetCtrlVal(panel, kPublishingPassword, "not shown");
+        SetCtrlVal(panel, kPublishingPrefix, "vandrel/glovebox-3");
+        SetCtrlVal(panel, kPublishingClientId, "vandrel-glovebox-3");
+        SetCtrlVal(panel, kPublishingCondition, "Connected to the broker.");
+        DisplayPanel(panel);
+        const QString target = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(1500, [target] {
+            ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
+        });
     } else {
-        std::fprintf(stderr, "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG\n");
+        std::fprintf(stderr,
+                     "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG | publishing PNG\n");
         ExitProgram(2);
     }
     return RunUserInterface();

@@ -78,7 +78,9 @@ constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", 
                comport[] = "comport", comok[] = "comok", setzewas[] = "setzewas", timer2[] = "timer2",
                m_run[] = "m_run", m_stop[] = "m_stop", skalieren[] = "skalieren", oeffnen[] = "oeffnen",
                alarme[] = "alarme", alarme_ok[] = "alarme_ok", alarme_end[] = "alarme_end",
-               quittieren[] = "quittieren";
+               quittieren[] = "quittieren",
+               publishing_menu[] = "publishing_menu", publish_apply[] = "publish_apply",
+               publish_close[] = "publish_close", publish_tick[] = "publish_tick";
 
 }  // namespace
 
@@ -102,6 +104,10 @@ void start(int &argc, char **argv)
                            {alarme_ok, control<alarme_ok>},
                            {alarme_end, panelCallback<alarme_end>},
                            {quittieren, control<quittieren>},
+                           {publishing_menu, menu<publishing_menu>},
+                           {publish_apply, control<publish_apply>},
+                           {publish_close, panelCallback<publish_close>},
+                           {publish_tick, control<publish_tick>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);

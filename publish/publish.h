@@ -1,0 +1,23 @@
+// Every reading, and every alarm event, as a message to the site's MQTT
+// broker.  The engine's client does the network work on threads of its
+// own; these routines only build the message and hand it over.
+#pragma once
+
+#include <cstddef>
+
+// Reads the publishing settings and, when publishing is on, opens the
+// client.  At start-up, and again when the settings change.
+void publish_start();
+// The same with the settings as they stand in `publishing`.
+void publish_open();
+// The cycle's hand-over: the reading just taken, on <prefix>/reading.
+void publish_reading();
+// An alarm event on <prefix>/alarm: "alarm_high", "alarm_low", "no_answer",
+// "acknowledged" or "normal", of the quantity being measured, with its value
+// and the limit concerned.
+void publish_alarm(const char *event, double value, double limit, double elapsed);
+// Keeps the sequence number for the next start and ends the client.
+void publish_stop();
+// What the operator should know about publishing, in a sentence.
+enum { kConditionSize = 320 };
+void publish_condition(char (&text)[kConditionSize]);

@@ -1,0 +1,124 @@
+#include "publish/publish_settings.h"
+
+#include <cstring>
+
+#include "rte/formatio.h"
+#include "rte/utility.h"
+
+PublishSettings publishing;
+
+int publish_path(const char *name, char (&path)[kPathSize])
+{
+    char dir[kPathSize];
+    if (GetSettingsDir(dir) != 0 || MakePathname(dir, name, path) != 0) {
+        path[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+static void defaults()
+{
+    std::memset(&publishing, 0, sizeof publishing);
+    Fmt(publishing.host, "localhost");
+    publishing.port = 1883;
+    char host[64];
+    if (GetHostName(host) != 0)
+        Fmt(host, "unknown");
+    // A topic level must not hold the separator or a wildcard.
+    for (char *c = host; *c != '\0'; ++c)
+        if (*c == '/' || *c == '+' || *c == '#')
+            *c = '_';
+    Fmt(publishing.prefix, "vandrel/%s", host);
+    Fmt(publishing.client_id, "vandrel-%s", host);
+}
+
+// One line without its end; false at the end of the file.  Bytes beyond
+// the target are passed over.
+template <std::size_t N>
+static bool read_line(int file, char (&line)[N])
+{
+    std::size_t n = 0;
+    int c = 0;
+    bool any = false;
+    while (ScanFile(file, "%c", c) == 1) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (c != '\r' && n < N - 1)
+            line[n++] = static_cast<char>(c);
+    }
+    line[n] = '\0';
+    return any;
+}
+
+template <std::size_t N>
+static void take_text(const char *value, char (&target)[N])
+{
+    Fmt(target, "%s", value);
+}
+
+static void take_int(const char *value, int &target)
+{
+    Scan(value, "%d", target);
+}
+
+int publish_settings_load()
+{
+    defaults();
+    char path[kPathSize];
+    if (publish_path("vandrel-publish.ini", path) != 0)
+        return -1;
+    long long size = 0;
+    if (GetFileInfo(path, size) == 0)
+        return 0;
+    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
+    if (file <= 0)
+        return -1;
+    char line[kPathSize + 16];
+    while (read_line(file, line)) {
+        char *eq = std::strchr(line, '=');
+        if (eq == nullptr)
+            continue;
+        *eq = '\0';
+        const char *key = line, *value = eq + 1;
+        if (std::strcmp(key, "enabled") == 0) take_int(value, publishing.enabled);
+        else if (std::strcmp(key, "host") == 0) take_text(value, publishing.host);
+        else if (std::strcmp(key, "port") == 0) take_int(value, publishing.port);
+        else if (std::strcmp(key, "tls") == 0) take_int(value, publishing.tls);
+        else if (std::strcmp(key, "ca_file") == 0) take_text(value, publishing.ca_file);
+        else if (std::strcmp(key, "user") == 0) take_text(value, publishing.user);
+        else if (std::strcmp(key, "password") == 0) take_text(value, publishing.password);
+        else if (std::strcmp(key, "prefix") == 0) take_text(value, publishing.prefix);
+        else if (std::strcmp(key, "client_id") == 0) take_text(value, publishing.client_id);
+        else if (std::strcmp(key, "store_limit") == 0) take_int(value, publishing.store_limit);
+    }
+    CloseFile(file);
+    return 0;
+}
+
+int publish_settings_save()
+{
+    char path[kPathSize], fresh[kPathSize];
+    // The temporary name is as long as the file's own, so it fits wherever
+    // that does.
+    if (publish_path("vandrel-publish.ini", path) != 0 || publish_path("vandrel-publish.new", fresh) != 0)
+        return -1;
+    int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+    if (file <= 0)
+        return -1;
+    if (MakeFilePrivate(fresh) != 0) {
+        CloseFile(file);
+        return -1;
+    }
+    const int written = FmtFile(file,
+                                "enabled=%d\nhost=%s\nport=%d\ntls=%d\nca_file=%s\nuser=%s\n"
+                                "password=%s\nprefix=%s\nclient_id=%s\nstore_limit=%d\n",
+                                publishing.enabled, publishing.host, publishing.port, publishing.tls,
+                                publishing.ca_file, publishing.user, publishing.password,
+                                publishing.prefix, publishing.client_id, publishing.store_limit);
+    CloseFile(file);
+    if (written < 0)
+        return -1;
+    return RenameFile(fresh, path);
+}
