@@ -10,7 +10,8 @@ packages=(
   libgtest-dev googletest
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
   clang libclang-rt-14-dev locales
-  g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 nsis fonts-liberation
+  g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis fonts-liberation
+  libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
   libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
