@@ -1,5 +1,7 @@
 #include "alarm/alarm_settings.h"
 
+#include "app/settings_file.h"
+
 #include <cmath>
 
 #include "rte/formatio.h"
@@ -12,15 +14,7 @@ static const AlarmSettings kNoLimits = {
 // that never reads it) raises nothing.
 AlarmSettings alarm_settings = kNoLimits;
 
-int alarm_settings_path(char (&path)[kPathSize])
-{
-    char dir[kPathSize];
-    if (GetSettingsDir(dir) != 0 || MakePathname(dir, "vandrel-alarms.ini", path) != 0) {
-        path[0] = '\0';
-        return -1;
-    }
-    return 0;
-}
+int alarm_settings_path(char (&path)[kPathSize]) { return settings_file_path("vandrel-alarms.ini", path); }
 
 const char *alarm_settings_fault(const AlarmSettings &a)
 {

@@ -4,15 +4,17 @@
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
-int settings_path(char (&path)[kPathSize])
+int settings_file_path(const char *name, char (&path)[kPathSize])
 {
     char dir[kPathSize];
-    if (GetSettingsDir(dir) != 0 || MakePathname(dir, "vandrel.ini", path) != 0) {
+    if (GetSettingsDir(dir) != 0 || MakePathname(dir, name, path) != 0) {
         path[0] = '\0';
         return -1;
     }
     return 0;
 }
+
+int settings_path(char (&path)[kPathSize]) { return settings_file_path("vandrel.ini", path); }
 
 void settings_load()
 {

@@ -10,5 +10,7 @@
 // exists (no settings directory, or a path that does not fit): then the
 // settings are neither read nor written.
 int settings_path(char (&path)[kPathSize]);
+// The same for another file of the program's beside it (its name given).
+int settings_file_path(const char *name, char (&path)[kPathSize]);
 void settings_load();
 void settings_save();

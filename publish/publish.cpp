@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 
+#include "app/settings_file.h"
 #include "app/state.h"
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
@@ -26,7 +27,7 @@ static double sequence_reserved;
 static void sequence_write(double next)
 {
     char path[kPathSize], fresh[kPathSize];
-    if (publish_path("vandrel-publish.seq", path) != 0 || publish_path("vandrel-publish.sqn", fresh) != 0)
+    if (settings_file_path("vandrel-publish.seq", path) != 0 || settings_file_path("vandrel-publish.sqn", fresh) != 0)
         return;
     const int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
     if (file <= 0)
@@ -41,7 +42,7 @@ static void sequence_load()
 {
     char path[kPathSize];
     sequence = 1;
-    int file = publish_path("vandrel-publish.seq", path) == 0 ? OpenFile(path, kOpenRead, kOpenKeep, kOpenText) : 0;
+    int file = settings_file_path("vandrel-publish.seq", path) == 0 ? OpenFile(path, kOpenRead, kOpenKeep, kOpenText) : 0;
     if (file > 0) {
         double stored = 0;
         if (ScanFile(file, "%f", stored) == 1 && stored >= 1 && stored < 9e15)
@@ -77,7 +78,7 @@ void publish_open()
     if (publishing.enabled == 0)
         return;
     char store[kPathSize];
-    if (publish_path("vandrel-publish.store", store) != 0)
+    if (settings_file_path("vandrel-publish.store", store) != 0)
         return;
     Fmt(reading_topic, "%s/reading", publishing.prefix);
     Fmt(alarm_topic, "%s/alarm", publishing.prefix);

@@ -1,21 +1,13 @@
 #include "publish/publish_settings.h"
 
+#include "app/settings_file.h"
+
 #include <cstring>
 
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
 PublishSettings publishing;
-
-int publish_path(const char *name, char (&path)[kPathSize])
-{
-    char dir[kPathSize];
-    if (GetSettingsDir(dir) != 0 || MakePathname(dir, name, path) != 0) {
-        path[0] = '\0';
-        return -1;
-    }
-    return 0;
-}
 
 static void defaults()
 {
@@ -67,7 +59,7 @@ int publish_settings_load()
 {
     defaults();
     char path[kPathSize];
-    if (publish_path("vandrel-publish.ini", path) != 0)
+    if (settings_file_path("vandrel-publish.ini", path) != 0)
         return -1;
     long long size = 0;
     if (GetFileInfo(path, size) == 0)
@@ -102,7 +94,7 @@ int publish_settings_save()
     char path[kPathSize], fresh[kPathSize];
     // The temporary name is as long as the file's own, so it fits wherever
     // that does.
-    if (publish_path("vandrel-publish.ini", path) != 0 || publish_path("vandrel-publish.new", fresh) != 0)
+    if (settings_file_path("vandrel-publish.ini", path) != 0 || settings_file_path("vandrel-publish.new", fresh) != 0)
         return -1;
     int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
     if (file <= 0)

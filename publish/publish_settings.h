@@ -24,8 +24,6 @@ struct PublishSettings {
 
 extern PublishSettings publishing;
 
-// A path in the settings folder; 0, or negative and an empty path.
-int publish_path(const char *name, char (&path)[kPathSize]);
 // The defaults, then whatever the file holds.  A missing file is the
 // defaults (publishing off); 0 when the file was read or is missing,
 // negative when it exists and cannot be read.

@@ -36,6 +36,7 @@
 #include "app/callbacks.h"
 #include "app/shell.h"
 #include "app/panel_ids.h"
+#include "app/settings_file.h"
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "publish/publish.h"
@@ -221,7 +222,7 @@ int main(int argc, char **argv)
     // The sequence and the store belong to this run alone.
     for (const char *name : {"vandrel-publish.seq", "vandrel-publish.store"}) {
         char path[kPathSize];
-        if (publish_path(name, path) == 0)
+        if (settings_file_path(name, path) == 0)
             std::filesystem::remove_all(path);
     }
 #else

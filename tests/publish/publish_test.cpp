@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "alarm/alarm_settings.h"
+#include "app/settings_file.h"
 #include "app/state.h"
 #include "link/exchange.h"
 #include "app/panel_ids.h"
@@ -104,7 +105,7 @@ protected:
         for (const char *name : {"vandrel-publish.ini", "vandrel-publish.seq", "vandrel-publish.store",
                                  "vandrel-publish.store.damaged"}) {
             char path[kPathSize];
-            publish_path(name, path);
+            settings_file_path(name, path);
             fs::remove_all(path);
         }
     }
@@ -205,7 +206,7 @@ TEST_F(Publishing, ReadingsTakenWhileTheBrokerIsDownAtStartArriveAlsoAcrossARest
 
     // A store left by other settings is not this client's to read back.
     char store[kPathSize];
-    publish_path("vandrel-publish.store", store);
+    settings_file_path("vandrel-publish.store", store);
     fs::create_directories(std::string(store) + "/vandrel-other-broker.site-1883");
     std::ofstream(std::string(store) + "/vandrel-other-broker.site-1883/c-1.msg") << "not this client's";
     publishTo(broker);
@@ -312,7 +313,7 @@ TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
     EXPECT_EQ(condition(), "The broker refused the user name or password.");
     // The settings file holds the password: nobody but its user reads it.
     char path[kPathSize];
-    publish_path("vandrel-publish.ini", path);
+    settings_file_path("vandrel-publish.ini", path);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
     publishTo(broker, "site", "s3cret-pw");
@@ -357,7 +358,7 @@ TEST_F(Publishing, ADamagedStoreIsReportedAndPublishingGoesOn)
         tickAt(t);
     publish_stop();
     char store[kPathSize];
-    publish_path("vandrel-publish.store", store);
+    settings_file_path("vandrel-publish.store", store);
     int damaged = 0;
     for (const auto &entry : fs::recursive_directory_iterator(store))
         if (entry.is_regular_file()) {
@@ -384,7 +385,7 @@ TEST_F(Publishing, AStoreThatCannotBeWrittenIsReportedAndPublishingGoesOn)
     ASSERT_TRUE(sub.ready());
     // A file where the store's folder belongs: nothing can be stored in it.
     char store[kPathSize];
-    publish_path("vandrel-publish.store", store);
+    settings_file_path("vandrel-publish.store", store);
     std::ofstream(store) << "in the way";
     publishTo(broker);
     EXPECT_TRUE(condition().ends_with("The store on disk cannot be written: messages kept while the broker is "

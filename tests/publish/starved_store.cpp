@@ -18,6 +18,7 @@
 
 #include <sys/mount.h>
 
+#include "app/settings_file.h"
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
 #include "rte/userint.h"
@@ -31,7 +32,7 @@ int main(int argc, char **argv)
         return 2;
     }
     char store[kPathSize];
-    if (publish_path("vandrel-publish.store", store) != 0)
+    if (settings_file_path("vandrel-publish.store", store) != 0)
         return 2;
     std::filesystem::create_directories(store);
     std::string why = support::ownMounts();
