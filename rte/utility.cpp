@@ -6,12 +6,10 @@
 #include "rte/utility_os.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstring>
-#include <ctime>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -45,19 +43,15 @@ void Delay(double seconds)
         return;
     if (seconds > kMaxDelay)
         seconds = kMaxDelay;
-    // An absolute deadline on the monotonic clock, so interrupted sleeps
-    // (signals) resume without drifting.
-    timespec deadline{};
-    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const double whole = std::floor(seconds);
-    deadline.tv_sec += static_cast<time_t>(whole);
-    deadline.tv_nsec += static_cast<long>((seconds - whole) * 1e9);
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    // A deadline on the monotonic clock, slept towards until it has passed:
+    // an interrupted or early-woken sleep resumes without drifting.  (Not
+    // clock_nanosleep: Windows' threads library knows only the wall clock
+    // there and returns at once for the monotonic one.)
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    for (auto now = Clock::now(); now < deadline; now = Clock::now())
+        std::this_thread::sleep_for(deadline - now);
 }
 
 namespace rte::testing {

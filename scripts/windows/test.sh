@@ -34,6 +34,8 @@ run() {
 }
 
 run files_paths_test
+run format_test
+run utility_test
 
 # The simulated analyser on COM1.
 wine_simulator com1

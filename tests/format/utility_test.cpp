@@ -13,7 +13,32 @@
 #include <regex>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
+
+// The separator MakePathname puts between a directory and a name.
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+// The directory the running test program lies in, as the system tells it,
+// in UTF-8.
+std::string executableDir()
+{
+#ifdef _WIN32
+    wchar_t module[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::u8string dir = std::filesystem::path(std::wstring(module, n)).parent_path().u8string();
+    return std::string(dir.begin(), dir.end());
+#else
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+#endif
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -83,11 +108,9 @@ TEST(GetProjectDir, IsTheExecutablesDirectory)
 {
     char dir[260];
     ASSERT_EQ(GetProjectDir(dir), 0);
-    const std::string expected =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-    EXPECT_EQ(dir, expected);
+    EXPECT_EQ(dir, executableDir());
     ASSERT_GT(std::strlen(dir), 1u);
-    EXPECT_NE(dir[std::strlen(dir) - 1], '/');
+    EXPECT_NE(dir[std::strlen(dir) - 1], kSep);
 }
 
 TEST(GetProjectDir, FailsEmptyWhenTooSmall)
@@ -101,7 +124,7 @@ TEST(MakePathname, JoinsWithASeparator)
 {
     char path[260];
     EXPECT_EQ(MakePathname("/opt/vandrel", "vandrel.ini", path), 0);
-    EXPECT_STREQ(path, "/opt/vandrel/vandrel.ini");
+    EXPECT_EQ(path, "/opt/vandrel" + std::string(1, kSep) + "vandrel.ini");
     EXPECT_EQ(MakePathname("/opt/vandrel/", "vandrel.ini", path), 0);
     EXPECT_STREQ(path, "/opt/vandrel/vandrel.ini");
     EXPECT_EQ(MakePathname("/", "vandrel.ini", path), 0);
@@ -109,7 +132,7 @@ TEST(MakePathname, JoinsWithASeparator)
     EXPECT_EQ(MakePathname("", "vandrel.ini", path), 0);
     EXPECT_STREQ(path, "vandrel.ini");
     EXPECT_EQ(MakePathname("dir", "", path), 0);
-    EXPECT_STREQ(path, "dir/");
+    EXPECT_EQ(path, "dir" + std::string(1, kSep));
     EXPECT_EQ(MakePathname(nullptr, nullptr, path), 0);
     EXPECT_STREQ(path, "");
 }
@@ -143,6 +166,22 @@ TEST(MakePathname, FailsEmptyWhenItDoesNotFit)
 
 }  // namespace
 
+// Sets the time zone from a POSIX-style TZ text ("EST5"), which both C
+// runtimes read; nullptr gives the system's zone back.
+static void setZone(const char *tz)
+{
+#ifdef _WIN32
+    ::_putenv_s("TZ", tz ? tz : "");
+    ::_tzset();
+#else
+    if (tz)
+        ::setenv("TZ", tz, 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+#endif
+}
+
 // The same moment read both ways: the local text carries the zone's offset,
 // and its clock time is the UTC time moved by that offset.
 TEST(GetIsoTime, LocalWithOffsetAndUtc)
@@ -155,8 +194,7 @@ TEST(GetIsoTime, LocalWithOffsetAndUtc)
     };
     for (const Case &c : {Case{"UTC0", "+00:00", 0}, Case{"IST-5:30", "+05:30", 330},
                           Case{"EST5", "-05:00", -300}}) {
-        ::setenv("TZ", c.tz, 1);
-        ::tzset();
+        setZone(c.tz);
         char local[32], utc[32];
         std::smatch l, u;
         std::string ls, us;
@@ -174,8 +212,7 @@ TEST(GetIsoTime, LocalWithOffsetAndUtc)
         const auto minutesOfDay = [](const std::smatch &m) { return std::stoi(m[4]) * 60 + std::stoi(m[5]); };
         EXPECT_EQ(((minutesOfDay(l) - minutesOfDay(u) - c.minutes) % 1440 + 1440) % 1440, 0) << ls << " " << us;
     }
-    ::unsetenv("TZ");
-    ::tzset();
+    setZone(nullptr);
     char small[10];
     EXPECT_LT(GetIsoTime(small, 1), 0);
     EXPECT_STREQ(small, "");
