@@ -64,14 +64,8 @@ int alarm_settings_load()
 
 int alarm_settings_save()
 {
-    char path[kPathSize], fresh[kPathSize], dir[kPathSize];
-    if (alarm_settings_path(path) != 0)
-        return -1;
-    // Written beside the old file and renamed over it; the temporary name is
-    // no longer than the file's own, so it fits wherever that does.
-    GetSettingsDir(dir);
-    MakePathname(dir, "vandrel-alarms.new", fresh);
-    const int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+    char fresh[kPathSize];
+    const int file = settings_file_create("vandrel-alarms.new", fresh);
     if (file <= 0)
         return -1;
     const AlarmSettings &a = alarm_settings;
@@ -82,8 +76,5 @@ int alarm_settings_save()
                 "temperature %d %f %d %f %d\nno-answer %d %d\n",
                 o.low_on, o.low, o.high_on, o.high, o.delay, v.low_on, v.low, v.high_on, v.high,
                 v.delay, t.low_on, t.low, t.high_on, t.high, t.delay, a.silence_on, a.silence_cycles);
-    CloseFile(file);
-    if (written < 0 || RenameFile(fresh, path) != 0)
-        return -1;
-    return 0;
+    return settings_file_replace(file, written, fresh, "vandrel-alarms.ini") == 0 ? 0 : -1;
 }

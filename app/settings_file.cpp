@@ -16,6 +16,22 @@ int settings_file_path(const char *name, char (&path)[kPathSize])
 
 int settings_path(char (&path)[kPathSize]) { return settings_file_path("vandrel.ini", path); }
 
+int settings_file_create(const char *temp, char (&fresh)[kPathSize])
+{
+    if (settings_file_path(temp, fresh) != 0)
+        return 0;
+    return OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+}
+
+int settings_file_replace(int file, int written, const char *fresh, const char *name)
+{
+    char path[kPathSize];
+    CloseFile(file);
+    if (written < 0 || settings_file_path(name, path) != 0)
+        return -1;
+    return RenameFile(fresh, path);
+}
+
 void settings_load()
 {
     char path[kPathSize];
@@ -42,24 +58,12 @@ void settings_load()
 
 void settings_save()
 {
-    char path[kPathSize];
     char fresh[kPathSize];
-    char dir[kPathSize];
-    if (settings_path(path) != 0)
-        return;
-    // Written beside the old file and renamed over it, so that a program
-    // killed while saving leaves the old settings, never half a line.  The
-    // temporary name is as long as the file's own, so it fits wherever that
-    // does.
-    GetSettingsDir(dir);
-    MakePathname(dir, "vandrel.new", fresh);
-    int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+    const int file = settings_file_create("vandrel.new", fresh);
     if (file <= 0)
         return;
     const int written = FmtFile(file, " %d %f %d %d %d %f %f  Kv_2014\n", settings.com_port,
                                 settings.interval, settings.autoscale, settings.mode,
                                 settings.log_scale, settings.y_min, settings.y_max);
-    CloseFile(file);
-    if (written >= 0)
-        RenameFile(fresh, path);
+    settings_file_replace(file, written, fresh, "vandrel.ini");
 }

@@ -12,5 +12,14 @@
 int settings_path(char (&path)[kPathSize]);
 // The same for another file of the program's beside it (its name given).
 int settings_file_path(const char *name, char (&path)[kPathSize]);
+// A whole new version of a file there is written to a temporary beside it
+// and renamed over it, so that a program killed while saving leaves the old
+// file, never half of one.  Give the temporary a name no longer than the
+// file's own: it then fits wherever that does.  Opens the temporary for
+// writing (its path in `fresh`); a handle, or 0 or negative on failure.
+int settings_file_create(const char *temp, char (&fresh)[kPathSize]);
+// Closes the temporary and, when `written` (the last FmtFile's result) says
+// every write went through, renames it over `name`.  0 when it did.
+int settings_file_replace(int file, int written, const char *fresh, const char *name);
 void settings_load();
 void settings_save();

@@ -91,14 +91,11 @@ int publish_settings_load()
 
 int publish_settings_save()
 {
-    char path[kPathSize], fresh[kPathSize];
-    // The temporary name is as long as the file's own, so it fits wherever
-    // that does.
-    if (settings_file_path("vandrel-publish.ini", path) != 0 || settings_file_path("vandrel-publish.new", fresh) != 0)
-        return -1;
-    int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
+    char fresh[kPathSize];
+    const int file = settings_file_create("vandrel-publish.new", fresh);
     if (file <= 0)
         return -1;
+    // Readable by the user alone before the password is in it.
     if (MakeFilePrivate(fresh) != 0) {
         CloseFile(file);
         return -1;
@@ -109,8 +106,5 @@ int publish_settings_save()
                                 publishing.enabled, publishing.host, publishing.port, publishing.tls,
                                 publishing.ca_file, publishing.user, publishing.password,
                                 publishing.prefix, publishing.client_id, publishing.store_limit);
-    CloseFile(file);
-    if (written < 0)
-        return -1;
-    return RenameFile(fresh, path);
+    return settings_file_replace(file, written, fresh, "vandrel-publish.ini");
 }
