@@ -83,6 +83,16 @@ int projectDir(std::span<char> out)
     return 0;
 }
 
+int hostName(std::span<char> out)
+{
+    setEmpty(out);
+    const std::string name = os::hostName();
+    if (name.empty() || name.size() + 1 > out.size())
+        return -1;
+    std::memcpy(out.data(), name.c_str(), name.size() + 1);
+    return 0;
+}
+
 int makePathname(const char *dir, const char *name, std::span<char> out)
 {
     setEmpty(out);

@@ -17,5 +17,7 @@ bool mayWrite(const std::string &dir);
 // The user's own directory for the program's settings, created when
 // missing; empty when there is none.
 std::string userSettingsDir();
+// This computer's name on the network; empty when the system does not tell.
+std::string hostName();
 
 }  // namespace rte::util::os

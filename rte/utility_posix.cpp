@@ -65,4 +65,10 @@ std::string userSettingsDir()
     return dir;
 }
 
+std::string hostName()
+{
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
 }  // namespace rte::util::os

@@ -61,4 +61,11 @@ std::string userSettingsDir()
     return win32::narrow(dir.data(), dir.size());
 }
 
+std::string hostName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(name, &size) ? win32::narrow(name, size) : std::string();
+}
+
 }  // namespace rte::util::os

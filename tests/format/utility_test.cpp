@@ -217,3 +217,13 @@ TEST(GetIsoTime, LocalWithOffsetAndUtc)
     EXPECT_LT(GetIsoTime(small, 1), 0);
     EXPECT_STREQ(small, "");
 }
+
+TEST(GetHostName, NamesThisComputerOrFailsEmpty)
+{
+    char name[256];
+    ASSERT_EQ(GetHostName(name), 0);
+    EXPECT_GT(std::strlen(name), 0u);
+    char small[1];
+    EXPECT_LT(GetHostName(small), 0);
+    EXPECT_STREQ(small, "");
+}
