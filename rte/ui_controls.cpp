@@ -535,7 +535,8 @@ public:
         // narrower: the text asks for the room of its lines at a width no
         // window is narrower than.
         const int width = std::min(label_->sizeHint().width(), 40 * label_->fontMetrics().averageCharWidth());
-        label_->setMinimumSize(width, label_->heightForWidth(width));
+        // An empty text has no height for any width (-1): it asks for none.
+        label_->setMinimumSize(width, std::max(0, label_->heightForWidth(width)));
         return 0;
     }
     int get(QString &text) const override
