@@ -3,7 +3,8 @@
 //
 // Checks: the text is terminated and never longer than N - 1 (guard bytes
 // behind the target; ASan watches too); the reading texts are
-// exactly 18 characters; the recording line and the settings line read back.
+// exactly 18 characters; the recording line and the settings line read back,
+// and the shortest text of a double reads back as that double.
 #include "fuzz_check.h"
 #include "rte/formatio.h"
 
@@ -86,8 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             FUZZ_CHECK(near(t, x, 0.05 + std::fabs(x) * 1e-15));
             FUZZ_CHECK(near(y, x, std::fabs(x) * 5e-6));
         }
-        for (const char *f : {"%f", "%f[p1]", "%f[e2]", "%f[p0w10]", "%f[e2w10]", "%f[p3w10]"})
+        for (const char *f : {"%f", "%f[p1]", "%f[e2]", "%f[p0w10]", "%f[e2w10]", "%f[p3w10]", "%f[r]"})
             everySize(f, x);
+
+        // The shortest text, as limits and published values are written:
+        // the same bits come back.
+        Guarded<40> shortest;
+        Fmt(shortest.text, "%f[r]", x);
+        FUZZ_CHECK(shortest.terminatedLength() <= 24);
+        double back = 0;
+        FUZZ_CHECK(Scan(shortest.text, "%f", back) == 1);
+        FUZZ_CHECK(std::isnan(x) ? std::isnan(back) : std::memcmp(&back, &x, sizeof x) == 0);
     }
 
     // The settings line, and its reading back.

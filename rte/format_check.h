@@ -41,6 +41,7 @@ void format_modifier_without_a_number();
 void format_modifier_number_too_large();
 void format_precision_above_99();
 void format_exponent_digits_not_1_to_9();
+void format_shortest_takes_no_precision_or_exponent();
 
 consteval void reportConvFault(ConvFault fault)
 {
@@ -70,6 +71,9 @@ consteval void reportConvFault(ConvFault fault)
         break;
     case ConvFault::ExpDigitsOutOfRange:
         format_exponent_digits_not_1_to_9();
+        break;
+    case ConvFault::ShortestWithDigits:
+        format_shortest_takes_no_precision_or_exponent();
         break;
     }
 }

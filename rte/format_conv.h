@@ -30,6 +30,7 @@ struct Conv {
     int precision = kDefaultPrecision;
     int width = 0;      // 0: no field
     int expDigits = 0;  // 0: fixed-point; otherwise scientific with at least that many
+    bool shortest = false;  // the shortest text that reads back as the same double
 };
 
 // What is wrong with a conversion.
@@ -43,6 +44,7 @@ enum class ConvFault {
     ModifierNumberTooLarge,
     PrecisionTooLarge,
     ExpDigitsOutOfRange,
+    ShortestWithDigits,
 };
 
 // Parses the conversion that starts at fmt[i] == '%' and moves i past it.
@@ -72,6 +74,7 @@ constexpr bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, Conv
     }
     if (j < n && fmt[j] == '[') {
         ++j;
+        bool digitsGiven = false;  // p or e: the number of digits is fixed
         while (true) {
             if (j >= n) {
                 fault = ConvFault::UnclosedModifiers;
@@ -80,11 +83,16 @@ constexpr bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, Conv
             const char m = fmt[j++];
             if (m == ']')
                 break;
-            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e'));
+            const bool allowed = m == 'w' || (c.kind == 'f' && (m == 'p' || m == 'e' || m == 'r'));
             if (!allowed) {
                 fault = ConvFault::UnknownModifier;
                 return false;
             }
+            if (m == 'r') {
+                c.shortest = true;
+                continue;
+            }
+            digitsGiven |= m != 'w';
             int value = 0;
             std::size_t digits = 0;
             while (j < n && fmt[j] >= '0' && fmt[j] <= '9') {
@@ -113,6 +121,11 @@ constexpr bool parseConvSlow(std::string_view fmt, std::size_t &i, Conv &c, Conv
                 }
                 c.expDigits = value;
             }
+        }
+        // The shortest text chooses its own digits and notation.
+        if (c.shortest && digitsGiven) {
+            fault = ConvFault::ShortestWithDigits;
+            return false;
         }
     }
     i = j;

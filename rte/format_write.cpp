@@ -49,6 +49,11 @@ std::size_t numberText(char *buf, double v, const Conv &c)
         std::memcpy(buf, "inf", 3);
         return 3;
     }
+    if (c.shortest) {
+        // Never fitted to a field: fewer digits would read back as another value.
+        const auto r = std::to_chars(buf, buf + kNumBuf, v);
+        return static_cast<std::size_t>(r.ptr - buf);
+    }
     const std::size_t width = static_cast<std::size_t>(c.width);
     std::size_t len;
     int expDigits = c.expDigits;

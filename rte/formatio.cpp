@@ -29,7 +29,7 @@ void formatError(std::string_view fmt, std::size_t at, ConvFault fault)
         return formatError(fmt, at, "modifiers not closed by ']'");
     case ConvFault::UnknownModifier:
         return formatError(fmt, at, forInt ? "unknown modifier for %d (only w)"
-                                           : "unknown modifier for %f (p, w or e)");
+                                           : "unknown modifier for %f (p, w, e or r)");
     case ConvFault::ModifierWithoutNumber:
         return formatError(fmt, at, "modifier without a number");
     case ConvFault::ModifierNumberTooLarge:
@@ -38,6 +38,8 @@ void formatError(std::string_view fmt, std::size_t at, ConvFault fault)
         return formatError(fmt, at, "precision above 99");
     case ConvFault::ExpDigitsOutOfRange:
         return formatError(fmt, at, "exponent digits must be 1 to 9");
+    case ConvFault::ShortestWithDigits:
+        return formatError(fmt, at, "r chooses its own digits: no p or e with it");
     }
     formatError(fmt, at, "format fault");
 }

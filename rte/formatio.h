@@ -10,6 +10,12 @@
 //                       the left; default none
 //                   eN  scientific notation with at least N exponent digits
 //                       (1 to 9); default fixed-point
+//                   r   the shortest text that reads back as the same
+//                       double, in fixed or scientific notation, whichever
+//                       is shorter (std::to_chars without a precision):
+//                       4e-07, 0.000123456789, 1e+300, -0; not with p or e.
+//                       A field width only pads it: it is never shortened
+//                       to fit
 //                 Plain %f of 1.0 is "1.000000"; %f[e2] of 209100 is
 //                 "2.091000e+05".  Digits are correctly rounded (as printf
 //                 rounds under the C locale).

@@ -247,6 +247,55 @@ TEST(Fmt, ProgramFormatsBoundedForEveryDouble)
     }
 }
 
+// %f[r]: the fewest digits that still read back as the same double, so
+// that a value written to a file or a message is the value read from it.
+TEST(Fmt, ShortestTextReadsBackAsTheSameDouble)
+{
+    const std::pair<double, const char *> texts[] = {
+        {4e-7, "4e-07"},
+        {1e-7, "1e-07"},
+        {5e-7, "5e-07"},
+        {1.23456789e-4, "0.000123456789"},
+        {0.1, "0.1"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {10.0, "10"},
+        {209100.0, "209100"},
+        {1e15, "1e+15"},
+        {1e300, "1e+300"},
+        {-1e300, "-1e+300"},
+        {DBL_MAX, "1.7976931348623157e+308"},
+        {DBL_MIN, "2.2250738585072014e-308"},
+        {DBL_TRUE_MIN, "5e-324"},
+        {-0.0, "-0"},
+        {0.0, "0"},
+        {kNaN, "nan"},
+        {-kInf, "-inf"},
+    };
+    for (const auto &[value, text] : texts)
+        EXPECT_EQ(fmt("%f[r]", value), text) << value;
+    EXPECT_EQ(fmt("%f[w8r]|", 4e-7), "   4e-07|") << "a field pads it";
+    EXPECT_EQ(fmt("%f[rw3]", 1.23456789e-4), "0.000123456789") << "and never shortens it";
+
+    for (double v : awkwardValues()) {
+        const std::string text = fmt("%f[r]", v);
+        double back = 0;
+        ASSERT_EQ(Scan(text.c_str(), "%f", back), 1) << text;
+        if (std::isnan(v))
+            EXPECT_TRUE(std::isnan(back));
+        else
+            ASSERT_EQ(std::memcmp(&back, &v, sizeof v), 0) << text << " reads back as " << back;
+        // No shorter text in either notation reads back as the value.
+        if (std::isfinite(v) && text.size() > 1) {
+            for (int digits = 0; digits < 17; ++digits) {
+                char shorter[64];
+                std::snprintf(shorter, sizeof shorter, "%.*e", digits, v);
+                if (std::strlen(shorter) < text.size() && std::strtod(shorter, nullptr) == v)
+                    FAIL() << shorter << " is shorter than " << text;
+            }
+        }
+    }
+}
+
 // A width of 7 or more (4 + N for eN above e3) holds every value exactly.
 TEST(Fmt, AWidthBoundsEveryValue)
 {
@@ -436,6 +485,9 @@ TEST(FmtDeathTest, WrongFormatsAbortNamingTheFormat)
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[p]"), 1.0), "without a number");
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[p100]"), 1.0), "precision");
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[e0]"), 1.0), "exponent digits");
+    EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[rp3]"), 1.0), "own digits.*%f\\[rp3\\]");
+    EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[e2r]"), 1.0), "own digits");
+    EXPECT_DEATH(Fmt(buf, RuntimeFormat("%d[r]"), 1), "modifier for %d");
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[w1000]"), 1.0), "too large");
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%d[p2]"), 1), "modifier for %d");
     EXPECT_DEATH(Fmt(buf, RuntimeFormat("%f[p1"), 1.0), "not closed");
@@ -460,6 +512,7 @@ TEST(Fmt, WrongFormatsStopConverting)
     EXPECT_EQ(Fmt(buf, RuntimeFormat("%f %d"), 1.0, 2.0), 1);
     EXPECT_EQ(Fmt(buf, RuntimeFormat("%d %d"), 1), 1);
     EXPECT_EQ(Fmt(buf, RuntimeFormat("%f[p100]"), 1.0), 0);
+    EXPECT_EQ(Fmt(buf, RuntimeFormat("%f[rp3]"), 1.0), 0);
     EXPECT_EQ(Fmt(buf, RuntimeFormat("%")), 0);
     EXPECT_EQ(Scan("1 2", RuntimeFormat("%d %f"), i, i), 1);
     EXPECT_EQ(i, 1);

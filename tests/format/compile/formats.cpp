@@ -17,7 +17,7 @@ int calls(int handle, const char *made)
     n += Fmt(text, "%d %c %f[p2w10] %s %%", i, 'c', d, "text");
     n += Fmt(small, "%d", i);
     n += Fmt(text, RuntimeFormat(made), d, i);
-    n += FmtFile(handle, " %f[p1]\t%f[e2] \n", d, d);
+    n += FmtFile(handle, " %f[p1]\t%f[e2] %f[r] %f[w12r]\n", d, d, d, d);
     n += FmtFile(handle, RuntimeFormat(made));
     n += Scan(made, "%s>%d%f%c %s", i, d, i, word);
     n += ScanFile(handle, "%f %f", d, d);
@@ -38,6 +38,8 @@ int calls(int handle, const char *made)
     n += Fmt(text, "%x", i);
 #elif defined(CHECK_fmt_precision_out_of_range)
     n += Fmt(text, "%f[p100]", d);
+#elif defined(CHECK_fmt_shortest_with_precision)
+    n += Fmt(text, "%f[rp3]", d);
 #elif defined(CHECK_fmt_made_at_run_time)
     n += Fmt(text, made, d);
 #elif defined(CHECK_fmtfile_int_for_double)
