@@ -68,12 +68,14 @@ int alarm_settings_save()
     const int file = settings_file_create("vandrel-alarms.new", fresh);
     if (file <= 0)
         return -1;
+    // Each limit as the fewest digits that read back as itself: two limits
+    // apart by less than a millionth stay apart.
     const AlarmSettings &a = alarm_settings;
     const Limits &o = a.limits[0], &v = a.limits[1], &t = a.limits[2];
     const int written =
         FmtFile(file,
-                "vandrel-alarms 1\noxygen %d %f %d %f %d\nvoltage %d %f %d %f %d\n"
-                "temperature %d %f %d %f %d\nno-answer %d %d\n",
+                "vandrel-alarms 1\noxygen %d %f[r] %d %f[r] %d\nvoltage %d %f[r] %d %f[r] %d\n"
+                "temperature %d %f[r] %d %f[r] %d\nno-answer %d %d\n",
                 o.low_on, o.low, o.high_on, o.high, o.delay, v.low_on, v.low, v.high_on, v.high,
                 v.delay, t.low_on, t.low, t.high_on, t.high, t.delay, a.silence_on, a.silence_cycles);
     return settings_file_replace(file, written, fresh, "vandrel-alarms.ini") == 0 ? 0 : -1;

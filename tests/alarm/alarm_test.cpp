@@ -4,7 +4,9 @@
 // alarm settings file.
 #include <sys/stat.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -325,6 +327,44 @@ TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
             EXPECT_TRUE(l.low_on == 0 && l.high_on == 0);
         EXPECT_EQ(alarm_settings.silence_on, 0);
     }
+}
+
+// Limits come back from the file as the very doubles applied, however many
+// digits they need: a limit of 4e-7 that came back as 0 would alarm on
+// every reading, and 1e-7 and 5e-7 that came back equal would make the
+// file count as damaged.
+TEST_F(Alarm, LimitsReadBackFromTheFileAsTheDoublesApplied)
+{
+    const std::pair<double, double> lowHigh[] = {
+        {0, 4e-7}, {1e-7, 5e-7}, {1.23456789e-4, 1.2345679e-4}, {-1e300, 1e300},
+        {DBL_TRUE_MIN, DBL_MIN}, {-0.0, DBL_TRUE_MIN}, {0.1 + 0.2, 0.30000000000000010}, {-DBL_MAX, DBL_MAX},
+        {1e15 + 0.5, 1e15 + 1}, {209100.1, 209100.10000000003},
+    };
+    for (const auto &[low, high] : lowHigh) {
+        SCOPED_TRACE(std::to_string(low) + " " + std::to_string(high));
+        AlarmSettings applied{};
+        for (Limits &l : applied.limits)
+            l = {1, low, 1, high, 1};
+        applied.limits[2].low_on = 0;  // a limit that is off keeps its value too
+        applied.silence_cycles = 3;
+        ASSERT_EQ(alarm_settings_fault(applied), nullptr);
+        alarm_settings = applied;
+        ASSERT_EQ(alarm_settings_save(), 0);
+        alarm_settings = AlarmSettings{};
+        ASSERT_EQ(alarm_settings_load(), kAlarmFileRead);
+        for (const Limits &l : alarm_settings.limits) {
+            EXPECT_EQ(std::memcmp(&l.low, &low, sizeof low), 0) << l.low;
+            EXPECT_EQ(std::memcmp(&l.high, &high, sizeof high), 0) << l.high;
+        }
+    }
+    // A file written with six decimals reads as before.
+    std::ofstream(settingsFile("vandrel-alarms.ini"), std::ios::trunc)
+        << "vandrel-alarms 1\noxygen 0 0.000000 1 10.000000 1\nvoltage 0 0.000000 0 0.000000 1\n"
+           "temperature 1 -5.500000 0 0.000000 2\nno-answer 1 3\n";
+    ASSERT_EQ(alarm_settings_load(), kAlarmFileRead);
+    EXPECT_EQ(alarm_settings.limits[0].high, 10.0);
+    EXPECT_EQ(alarm_settings.limits[2].low, -5.5);
+    EXPECT_EQ(alarm_settings.limits[2].delay, 2);
 }
 
 }  // namespace
