@@ -53,16 +53,15 @@ static void sequence_load()
     sequence_write(sequence_reserved);
 }
 
-// A JSON number, or null for NaN and the infinities.
+// A JSON number that reads back as the value itself, or null for NaN and
+// the infinities.
 template <std::size_t N>
 static void json_number(char (&text)[N], double value)
 {
     if (!std::isfinite(value))
         Fmt(text, "null");
-    else if (std::fabs(value) < 1e15)
-        Fmt(text, "%f[p6]", value);
     else
-        Fmt(text, "%f[p6e2]", value);
+        Fmt(text, "%f[r]", value);
 }
 
 void publish_start()
