@@ -6,8 +6,8 @@
 #include "alarm/event_file.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
+#include "link/exchange.h"
 #include "rte/formatio.h"
-#include "rte/rs232.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
 
@@ -98,9 +98,10 @@ void alarm_pruefen()
         return;
     const Limits &l = alarm_settings.limits[settings.mode - 1];
     AlarmState &a = alarm_state;
-    // A reply that is no reading (none, the wrong letter, "nan") tells
-    // nothing about the limits: it counts toward the no-answer alarm only.
-    const int answered = ReturnRS232Err() == 0 && state.reply[0] == state.command[0] && !std::isnan(state.reading);
+    // A cycle without a reading (no reply, the wrong letter, no number in
+    // it) tells nothing about the limits, whatever value the display kept:
+    // it counts toward the no-answer alarm only.
+    const int answered = exchange_result() == kExchangeReading;
     int kind = a.kind;
     double limit = a.limit;
     if (answered) {

@@ -1,5 +1,6 @@
 #include "link/exchange.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "app/state.h"
@@ -38,4 +39,17 @@ void auswerten()
         Fmt(state.reading_text, "* %s  *", state.reply);
         state.reading = 0.0;
     }
+}
+
+int exchange_result()
+{
+    if (ReturnRS232Err() != 0)
+        return kExchangeNoConnection;
+    if (state.reply[0] != state.command[0])
+        return kExchangeBadReply;
+    // Read as auswerten reads it; an infinity is no reading either.
+    double value = 0;
+    if (Scan(state.reply + 2, "%f", value) != 1 || !std::isfinite(value))
+        return kExchangeNoNumber;
+    return kExchangeReading;
 }

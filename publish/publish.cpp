@@ -5,10 +5,10 @@
 
 #include "app/settings_file.h"
 #include "app/state.h"
+#include "link/exchange.h"
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
-#include "rte/rs232.h"
 #include "rte/utility.h"
 
 constexpr double kSequenceBlock = 1000;
@@ -115,15 +115,12 @@ void publish_reading()
         return;
     const char *unit;
     const char *quantity = quantity_name(&unit);
-    // As the exchange tells them apart: no reply at all, or a reply to some
-    // other question.
-    const char *status = "ok";
-    if (ReturnRS232Err() != 0)
-        status = "no_connection";
-    else if (state.reply[0] != state.command[0])
-        status = "bad_reply";
+    // By ExchangeResult.
+    static const char *const kStatus[] = {"ok", "no_connection", "bad_reply", "no_number"};
+    const int result = exchange_result();
+    const char *status = kStatus[result];
     char value[40], time[40], message[400];
-    json_number(value, status[0] == 'o' ? state.reading : NAN);
+    json_number(value, result == kExchangeReading ? state.reading : NAN);
     GetIsoTime(time, 1);
     Fmt(message,
         "{\"seq\":%f[p0],\"time\":\"%s\",\"elapsed\":%f[p3],\"quantity\":\"%s\",\"unit\":\"%s\","

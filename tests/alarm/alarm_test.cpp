@@ -235,11 +235,12 @@ TEST_F(Alarm, LimitsOfAnotherQuantityWaitUntilItIsMeasured)
     EXPECT_EQ(reason(), "LOW < 100 mV");
 }
 
-// A reading that is none (no answer, or "nan") neither raises nor ends a
-// limit's alarm; enough of them in a row are the no-answer alarm.
+// A reading that is none (no answer, "nan", or a reply without a number,
+// whose display keeps the previous value) neither raises nor ends a limit's
+// alarm; enough of them in a row are the no-answer alarm.
 TEST_F(Alarm, NoReadingCountsOnlyTowardTheNoAnswerAlarm)
 {
-    for (const char *mode : {"silent", "nan"}) {
+    for (const char *mode : {"silent", "nan", "letter-only"}) {
         SCOPED_TRACE(mode);
         const std::string path = dir.file(std::string(mode) + ".dat");
         t::clearAlerts();

@@ -63,21 +63,26 @@ TEST_F(Exchange, EveryKindOfFailedReply)
         const char *text;  // nullptr: the reply between stars
         bool readingKept;  // no number: the previous reading stands
         bool readingZero;
+        int result;        // what the exchange says it gave
     };
     const Row rows[] = {
-        {"silent", "NO CONNECTION", false, true},
-        {"wrong-letter", nullptr, false, true},
-        {"slow", "NO CONNECTION", false, true},
-        {"letter-only", "       42.0 ppm O2", true, false},
+        {"silent", "NO CONNECTION", false, true, kExchangeNoConnection},
+        {"wrong-letter", nullptr, false, true, kExchangeBadReply},
+        {"slow", "NO CONNECTION", false, true, kExchangeNoConnection},
+        {"no-cr", "NO CONNECTION", false, false, kExchangeNoConnection},
+        {"letter-only", "       42.0 ppm O2", true, false, kExchangeNoNumber},
+        {"nan", "        nan ppm O2", false, false, kExchangeNoNumber},
+        {"normal", nullptr, false, false, kExchangeReading},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.simMode);
         sim->setMode(row.simMode);
         state.reading = 42.0;
         abfragen();
+        EXPECT_EQ(exchange_result(), row.result);
         if (row.text) {
             EXPECT_STREQ(state.reading_text, row.text);
-        } else {
+        } else if (row.result == kExchangeBadReply) {
             EXPECT_EQ(std::string(state.reply, 3), "X2 ");
             EXPECT_EQ(state.reading_text, "* " + std::string(state.reply) + "  *");
         }

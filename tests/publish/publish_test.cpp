@@ -263,7 +263,7 @@ TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
     EXPECT_EQ(seen[1][1], "null");
     EXPECT_EQ(seen[1][2], "bad_reply");
     EXPECT_EQ(seen[2][1], "null") << "nan is not a JSON number";
-    EXPECT_EQ(seen[2][2], "ok");
+    EXPECT_EQ(seen[2][2], "no_number");
 }
 
 TEST_F(Publishing, AlarmEventsGoToTheirOwnTopic)
@@ -500,6 +500,57 @@ TEST_F(Publishing, AStoreOnAFullDiskIsReportedWhileTheRunAndTheRecordingGoOn)
     EXPECT_EQ(readLines(recording).size(), static_cast<std::size_t>(cycles)) << "the recording went on";
 }
 
+
+// Each cycle against the simulated analyser says what the exchange gave.
+// A reply that answers but holds no number leaves the display and the
+// recording with the previous value; the message says there is no reading.
+TEST_F(Publishing, EachCycleSaysWhetherItGaveAReading)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    ASSERT_TRUE(connected()) << condition();
+    const struct {
+        const char *simMode;
+        const char *status;
+    } cycles[] = {
+        {"letter-only", "no_number"}, {"nan", "no_number"},   {"wrong-letter", "bad_reply"},
+        {"silent", "no_connection"},  {"normal", "ok"},
+    };
+    startRun(dir.file("run.dat"));  // the first cycle: a reading
+    int t = 1;
+    for (const auto &cycle : cycles) {
+        sim->setMode(cycle.simMode);
+        tickAt(t++);
+    }
+    const std::regex reading(R"re(^vandrel/publish-test/reading \{"seq":(\d+),.*"value":([^,]+),"status":"(\w+)"\}$)re");
+    std::vector<std::pair<std::string, std::string>> seen;
+    ASSERT_TRUE(support::sleepUntil(
+        [&] {
+            seen.clear();
+            for (const std::string &line : sub.lines()) {
+                std::smatch m;
+                if (std::regex_match(line, m, reading))
+                    seen.emplace_back(m[2], m[3]);
+            }
+            return seen.size() == 6;
+        },
+        30s))
+        << joined(sub.lines());
+    EXPECT_EQ(seen[0].second, "ok");
+    EXPECT_NE(seen[0].first, "null");
+    for (std::size_t k = 0; k < std::size(cycles); ++k) {
+        SCOPED_TRACE(cycles[k].simMode);
+        EXPECT_EQ(seen[k + 1].second, cycles[k].status);
+        EXPECT_EQ(seen[k + 1].first == "null", seen[k + 1].second != "ok") << seen[k + 1].first;
+    }
+    // The recording kept the previous value for the reply without a number.
+    const auto lines = readLines(dir.file("run.dat"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(lines[1].find('\t')), lines[0].substr(lines[0].find('\t')));
+}
 
 // A value or a limit arrives as the very double the program held, however
 // many digits that takes: 4e-7 is not 0.000000.
