@@ -1,7 +1,10 @@
 #include "alarm/alarm_panel.h"
 
+#include <array>
+
 #include "alarm/alarm_check.h"
 #include "alarm/alarm_settings.h"
+#include "app/panel_fields.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -9,26 +12,34 @@
 
 int alarm_panel;
 
-// The panel's controls of each quantity: low on, low, high on, high, delay.
-static const int kLimitControls[3][5] = {
-    {kAlarmsOxygenLowOn, kAlarmsOxygenLow, kAlarmsOxygenHighOn, kAlarmsOxygenHigh, kAlarmsOxygenDelay},
-    {kAlarmsVoltageLowOn, kAlarmsVoltageLow, kAlarmsVoltageHighOn, kAlarmsVoltageHigh, kAlarmsVoltageDelay},
-    {kAlarmsTemperatureLowOn, kAlarmsTemperatureLow, kAlarmsTemperatureHighOn, kAlarmsTemperatureHigh,
-     kAlarmsTemperatureDelay},
-};
+// The panel's controls and the fields of the alarm settings they show.
+static std::array<PanelField, 17> fields(AlarmSettings &a)
+{
+    Limits &o = a.limits[0], &v = a.limits[1], &t = a.limits[2];
+    return {{
+        panel_field(kAlarmsOxygenLowOn, o.low_on),
+        panel_field(kAlarmsOxygenLow, o.low),
+        panel_field(kAlarmsOxygenHighOn, o.high_on),
+        panel_field(kAlarmsOxygenHigh, o.high),
+        panel_field(kAlarmsOxygenDelay, o.delay),
+        panel_field(kAlarmsVoltageLowOn, v.low_on),
+        panel_field(kAlarmsVoltageLow, v.low),
+        panel_field(kAlarmsVoltageHighOn, v.high_on),
+        panel_field(kAlarmsVoltageHigh, v.high),
+        panel_field(kAlarmsVoltageDelay, v.delay),
+        panel_field(kAlarmsTemperatureLowOn, t.low_on),
+        panel_field(kAlarmsTemperatureLow, t.low),
+        panel_field(kAlarmsTemperatureHighOn, t.high_on),
+        panel_field(kAlarmsTemperatureHigh, t.high),
+        panel_field(kAlarmsTemperatureDelay, t.delay),
+        panel_field(kAlarmsSilenceOn, a.silence_on),
+        panel_field(kAlarmsSilenceCycles, a.silence_cycles),
+    }};
+}
 
 static void limits_zeigen()
 {
-    for (int q = 0; q < 3; ++q) {
-        const Limits &l = alarm_settings.limits[q];
-        SetCtrlVal(alarm_panel, kLimitControls[q][0], l.low_on);
-        SetCtrlVal(alarm_panel, kLimitControls[q][1], l.low);
-        SetCtrlVal(alarm_panel, kLimitControls[q][2], l.high_on);
-        SetCtrlVal(alarm_panel, kLimitControls[q][3], l.high);
-        SetCtrlVal(alarm_panel, kLimitControls[q][4], l.delay);
-    }
-    SetCtrlVal(alarm_panel, kAlarmsSilenceOn, alarm_settings.silence_on);
-    SetCtrlVal(alarm_panel, kAlarmsSilenceCycles, alarm_settings.silence_cycles);
+    show_fields(alarm_panel, fields(alarm_settings));
 }
 
 void alarme_einrichten()
@@ -69,17 +80,8 @@ int alarme_ok(int, int, int event, void *, int, int)
 {
     if (event != kEventCommit)
         return 0;
-    AlarmSettings typed;
-    for (int q = 0; q < 3; ++q) {
-        Limits &l = typed.limits[q];
-        GetCtrlVal(alarm_panel, kLimitControls[q][0], l.low_on);
-        GetCtrlVal(alarm_panel, kLimitControls[q][1], l.low);
-        GetCtrlVal(alarm_panel, kLimitControls[q][2], l.high_on);
-        GetCtrlVal(alarm_panel, kLimitControls[q][3], l.high);
-        GetCtrlVal(alarm_panel, kLimitControls[q][4], l.delay);
-    }
-    GetCtrlVal(alarm_panel, kAlarmsSilenceOn, typed.silence_on);
-    GetCtrlVal(alarm_panel, kAlarmsSilenceCycles, typed.silence_cycles);
+    AlarmSettings typed = alarm_settings;
+    read_fields(alarm_panel, fields(typed));
     if (const char *fault = alarm_settings_fault(typed)) {
         char message[128];
         Fmt(message, "Not applied: %s The limits in force stay.", fault);

@@ -1,5 +1,8 @@
 #include "publish/publish_panel.h"
 
+#include <array>
+
+#include "app/panel_fields.h"
 #include "app/panel_ids.h"
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
@@ -27,19 +30,27 @@ static void publish_show_condition()
     SetCtrlVal(panel, kPublishingCondition, text);
 }
 
+// The panel's controls and the publishing settings they show.
+static std::array<PanelField, 9> fields(PublishSettings &p)
+{
+    return {{
+        panel_field(kPublishingEnabled, p.enabled),
+        panel_field(kPublishingHost, p.host, "broker host"),
+        panel_field(kPublishingPort, p.port),
+        panel_field(kPublishingTls, p.tls),
+        panel_field(kPublishingCaFile, p.ca_file, "CA file"),
+        panel_field(kPublishingUser, p.user, "user name"),
+        panel_field(kPublishingPassword, p.password, "password"),
+        panel_field(kPublishingPrefix, p.prefix, "topic prefix"),
+        panel_field(kPublishingClientId, p.client_id, "client id"),
+    }};
+}
+
 void publishing_menu(int, int, void *, int)
 {
     if (panel <= 0)
         panel = LoadPanel(0, kPanelFile, kPublishingPanel);
-    SetCtrlVal(panel, kPublishingEnabled, publishing.enabled);
-    SetCtrlVal(panel, kPublishingHost, publishing.host);
-    SetCtrlVal(panel, kPublishingPort, publishing.port);
-    SetCtrlVal(panel, kPublishingTls, publishing.tls);
-    SetCtrlVal(panel, kPublishingCaFile, publishing.ca_file);
-    SetCtrlVal(panel, kPublishingUser, publishing.user);
-    SetCtrlVal(panel, kPublishingPassword, publishing.password);
-    SetCtrlVal(panel, kPublishingPrefix, publishing.prefix);
-    SetCtrlVal(panel, kPublishingClientId, publishing.client_id);
+    show_fields(panel, fields(publishing));
     shown_condition = -1;
     publish_show_condition();
     DisplayPanel(panel);
@@ -49,15 +60,7 @@ int publish_apply(int, int, int event, void *, int, int)
 {
     if (event != kEventCommit)
         return 0;
-    GetCtrlVal(panel, kPublishingEnabled, publishing.enabled);
-    GetCtrlVal(panel, kPublishingHost, publishing.host);
-    GetCtrlVal(panel, kPublishingPort, publishing.port);
-    GetCtrlVal(panel, kPublishingTls, publishing.tls);
-    GetCtrlVal(panel, kPublishingCaFile, publishing.ca_file);
-    GetCtrlVal(panel, kPublishingUser, publishing.user);
-    GetCtrlVal(panel, kPublishingPassword, publishing.password);
-    GetCtrlVal(panel, kPublishingPrefix, publishing.prefix);
-    GetCtrlVal(panel, kPublishingClientId, publishing.client_id);
+    read_fields(panel, fields(publishing));
     const int saved = publish_settings_save();
     publish_open();
     shown_condition = -1;
