@@ -446,6 +446,40 @@ TEST_F(Publishing, ADamagedOutboxIsMovedAsideAndPublishingGoesOnAboveItsNumbers)
     EXPECT_TRUE(fs::exists(aside.str(1))) << "the damaged file is kept";
 }
 
+TEST_F(Publishing, AnOutboxFoundDamagedWhileItIsSentIsReplacedAndPublishingGoesOn)
+{
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
+    startRun();
+    ASSERT_EQ(rte::testing::holdOutboxCommits(true), 0);
+    for (int k = 1; k < 3000; ++k)
+        publish_reading();
+    ASSERT_EQ(rte::testing::holdOutboxCommits(false), 0);
+    publish_stop();
+    ASSERT_TRUE(rte::testing::publishingEnded(30));
+    // A page of rows in the middle of the file, found only when the sender
+    // reaches it: the start reads the file's ends alone.
+    {
+        std::fstream file(settingsFile("vandrel-outbox.sqlite"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(40 * 4096);
+        file << std::string(4096, '\xa5');
+    }
+    publish_start();
+    EXPECT_EQ(GetOutboxStatus().faults, 0) << condition();
+    ASSERT_TRUE(down->broker.start());
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxDamaged; }, 30s)) << condition();
+    EXPECT_NE(condition().find("The outbox was damaged: it was moved aside to "), std::string::npos) << condition();
+    tickAt(1);
+    tickAt(2);
+    // What came before the damaged page arrived; what comes now arrives,
+    // numbered above all the damaged file could have held.
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).back() > 1'700'000'000'000L; }, 30s))
+        << joined(received(output));
+    EXPECT_EQ(sequences(received(output)).front(), 1);
+    EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+}
+
 TEST_F(Publishing, AnOutboxThatCannotBeOpenedIsReportedAndTheRunGoesOn)
 {
     // A folder where the outbox's file belongs: no database can be made.
