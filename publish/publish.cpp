@@ -136,7 +136,7 @@ void publish_stop()
 {
     // What the broker has not acknowledged stays in the outbox for the next
     // start; the window does not wait for the network.
-    MqttClose(0.04);
+    MqttClose(0.03);
     active = 0;
 }
 

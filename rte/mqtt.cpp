@@ -239,7 +239,7 @@ long long OutboxAdd(const char *topic, const char *members)
         p.unreported += dropped;
         o.dropped += dropped;
     }
-    o.running->sender.wake();
+    o.running->sender.added();
     return seq;
 }
 

@@ -152,6 +152,7 @@ void Work::lost()
     cursor_ = lowWater() - 1;
     window_.clear();
     connected_ = connecting_ = false;
+    progress_.wantsRows = false;
     toldToken_ = kNoToken;
     progress_.state = kMqttConnecting;
     // A new client for the next attempt, so that nothing of the lost
@@ -261,6 +262,9 @@ void Work::tellDropped()
 void Work::fill()
 {
     while (window_.size() < Sender::kWindow) {
+        // Said before the rows are read, so that a row stored after the
+        // read wakes the sender.
+        progress_.wantsRows = true;
         const Result r = db_.next(cursor_, Sender::kWindow - static_cast<int>(window_.size()), rows_);
         if (r == Result::damaged)
             return damaged();
@@ -278,6 +282,8 @@ void Work::fill()
                 window_.push_back(InFlight{token, row.seq});
         }
     }
+    // A full window waits for acknowledgements, not for rows.
+    progress_.wantsRows = false;
 }
 
 long long Work::lowWater() const
@@ -338,6 +344,7 @@ void Work::leave()
     window_.clear();
     client_.reset();
     connected_ = connecting_ = false;
+    progress_.wantsRows = false;
     toldToken_ = kNoToken;
 }
 
@@ -364,6 +371,12 @@ void Sender::configure(const std::optional<Settings> &settings)
         ++version_;
     }
     wake_.notify_all();
+}
+
+void Sender::added()
+{
+    if (progress_.wantsRows)
+        wake();
 }
 
 void Sender::wake()

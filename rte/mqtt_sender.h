@@ -26,6 +26,9 @@ struct Progress {
     std::atomic<long long> firstWaiting;  // no row below this waits
     std::atomic<long long> lastAdded;     // the highest seq stored
     std::atomic<long long> unreported;    // dropped, and the broker not yet told
+    // The sender waits for new rows (connected, room in flight): only then
+    // does a new row need to wake it.
+    std::atomic<bool> wantsRows{false};
     // A damaged file: whoever finds it says so; the sender closes its
     // connection and says that too; the user-interface thread then moves
     // the file aside, starts a new one and counts a new generation, which
@@ -51,7 +54,9 @@ public:
 
     // The broker to publish to from now on; none: publish nowhere.
     void configure(const std::optional<Settings> &settings);
-    // New rows are waiting.
+    // New rows are waiting: wakes the thread if it waits for them.
+    void added();
+    // Something else changed (the file was replaced): wakes the thread.
     void wake();
     // Asks the thread to leave its broker and end; waits at most `seconds`.
     // True when it has ended; otherwise it ends on its own later, and this
