@@ -3,10 +3,12 @@
 // started with the outbox and ended with it.
 #include "rte/mqtt.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 

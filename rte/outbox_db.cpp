@@ -140,27 +140,21 @@ Result Database::ends(long long &highest, long long &lowest)
 
 Result Database::reserveThrough(long long seq)
 {
-    sqlite3_stmt *s = nullptr;
     // The table's own counter: AUTOINCREMENT never hands out a number at or
     // below it, whoever inserts.
-    if (sqlite3_prepare_v2(db_,
-                           "INSERT INTO sqlite_sequence(name, seq) SELECT 'outbox', ?1"
-                           " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'outbox');"
-                           "",
-                           -1, &s, nullptr) != SQLITE_OK)
-        return judge(sqlite3_errcode(db_));
-    sqlite3_bind_int64(s, 1, seq);
-    Result r = judge(sqlite3_step(s));
-    sqlite3_finalize(s);
-    if (r != Result::ok)
-        return r;
-    if (sqlite3_prepare_v2(db_, "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = 'outbox'", -1, &s,
-                           nullptr) != SQLITE_OK)
-        return judge(sqlite3_errcode(db_));
-    sqlite3_bind_int64(s, 1, seq);
-    r = judge(sqlite3_step(s));
-    sqlite3_finalize(s);
-    return r;
+    for (const char *sql : {"INSERT INTO sqlite_sequence(name, seq) SELECT 'outbox', ?1"
+                            " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'outbox')",
+                            "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = 'outbox'"}) {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
+            return judge(sqlite3_errcode(db_));
+        sqlite3_bind_int64(s, 1, seq);
+        const Result r = judge(sqlite3_step(s));
+        sqlite3_finalize(s);
+        if (r != Result::ok)
+            return r;
+    }
+    return Result::ok;
 }
 
 Result Database::add(long long seq, const char *topic, const std::string &payload, long long dropBelow,
