@@ -44,7 +44,8 @@ QWidget *widget(int panel, int control);
 // Clicks a button or toggles a switch.
 void operate(int panel, int control);
 // Gives the control the keyboard focus, selects its text and types; Enter
-// at the end when `enter`.
+// at the end when `enter`.  The characters typed are given in UTF-8, as an
+// operator types any of them whatever the control passes on.
 void typeInto(int panel, int control, const char *text, bool enter = true);
 // Moves the keyboard focus to the control, as Tab or a click would.
 void focusControl(int panel, int control);

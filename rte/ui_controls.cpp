@@ -26,7 +26,7 @@
 namespace rte::ui {
 
 Control::Control(Panel &panel, const ControlSpec &desc)
-    : panel_(panel), number_(desc.number), kind_(desc.kind), holdsPath_(desc.path),
+    : panel_(panel), number_(desc.number), kind_(desc.kind), holdsUtf8_(desc.utf8),
       callback_(desc.callback.isEmpty() ? nullptr : engine().controlCallback(desc.callback))
 {
 }
@@ -570,7 +570,7 @@ public:
         for (const ListedPort &p : ports) {
             QString line = QStringLiteral("%1   %2")
                                .arg(p.port > 0 ? QString::number(p.port) : QStringLiteral("-"), 3)
-                               .arg(fromPath(p.path));
+                               .arg(fromUtf8(p.path));
             if (!p.present)
                 line += QStringLiteral("   (missing)");
             else if (p.port == 0)

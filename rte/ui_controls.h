@@ -24,8 +24,9 @@ public:
 
     int number() const { return number_; }
     Kind kind() const { return kind_; }
-    // Its text is a file path: UTF-8 across the API.
-    bool holdsPath() const { return holdsPath_; }
+    // Its text crosses the API as UTF-8 (a path, or a text for a protocol
+    // that takes UTF-8) rather than Windows-1252.
+    bool holdsUtf8() const { return holdsUtf8_; }
     // What the operator operates and the keyboard reaches; nullptr for the
     // timer, which has no face.
     virtual QWidget *widget() const = 0;
@@ -54,7 +55,7 @@ protected:
 private:
     int number_;
     Kind kind_;
-    bool holdsPath_;
+    bool holdsUtf8_;
     CtrlCallbackPtr callback_;
 };
 

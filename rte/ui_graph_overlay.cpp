@@ -119,7 +119,7 @@ void GraphOverlay::saveAs()
     const int result = FileSelectPopup("", "graph.png", "*.png;*.pdf;", "Save graph", kLabelSave, 0, 0, 1, 1, chosen);
     if (result != kSelectionExisting && result != kSelectionNew)
         return;
-    QString path = fromPath(chosen);
+    QString path = fromUtf8(chosen);
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool pdf = suffix == QLatin1String("pdf");
     if (!pdf && suffix != QLatin1String("png"))

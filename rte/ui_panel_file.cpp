@@ -305,9 +305,9 @@ private:
         c.hidden = n.flag("hidden", false);
         if (c.hidden && c.kind == Kind::Timer)
             n.fail(QStringLiteral("\"hidden\" is not for a timer"));
-        c.path = n.flag("path", false);
-        if (c.path && c.kind != Kind::Display && c.kind != Kind::Text)
-            n.fail(QStringLiteral("\"path\" is for a display or a text"));
+        c.utf8 = n.flag("utf8", false);
+        if (c.utf8 && c.kind != Kind::Display && c.kind != Kind::Text)
+            n.fail(QStringLiteral("\"utf8\" is for a display or a text"));
         c.editable = n.flag("editable", false);
         c.secret = n.flag("secret", false);
         if ((c.editable || c.secret) && c.kind != Kind::Display)

@@ -37,9 +37,9 @@
 //   "tip"       tool tip for the operator (optional)
 //   "dimmed"    true: starts dimmed (optional)
 //   "hidden"    true: starts hidden, taking no room (optional; not a timer)
-//   "path"      true on a display or text that shows a file path (optional):
-//               its text crosses the API as UTF-8, as paths do, instead of
-//               Windows-1252
+//   "utf8"      true on a display or text whose text crosses the API as
+//               UTF-8 instead of Windows-1252 (optional): a file path, or a
+//               text that goes on to a protocol that takes UTF-8
 //   "editable"  true on a display whose text the operator types (optional)
 //   "secret"    true on a display whose text is never shown, such as a
 //               password (optional)
@@ -85,7 +85,7 @@ struct ControlSpec {
     QString tip;
     bool dimmed = false;
     bool hidden = false;
-    bool path = false;
+    bool utf8 = false;
     bool editable = false;  // display: the operator types its text
     bool secret = false;    // display: its text is never shown (a password)
     int colour = -1;  // none

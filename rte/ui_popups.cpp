@@ -24,7 +24,7 @@ std::optional<Answer> scripted(PopupKind kind, const std::string &entry)
 }
 
 QString text(const char *cp1252) { return fromCp1252(cp1252 ? cp1252 : ""); }
-QString pathText(const char *utf8) { return fromPath(utf8 ? utf8 : ""); }
+QString pathText(const char *utf8) { return fromUtf8(utf8 ? utf8 : ""); }
 
 int message(const QString &title, const QString &body, QMessageBox::Icon icon)
 {
@@ -117,13 +117,13 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
             }
             const auto [res, p] = askOperator(*dialog, r);
             result = res;
-            chosen = toPath(p);
+            chosen = toUtf8(p);
         }
         if (result != kSelectionExisting && result != kSelectionNew) {
             copyBounded("", path, capacity);
             return result;
         }
-        const QString dir = QFileInfo(fromPath(chosen)).absolutePath();
+        const QString dir = QFileInfo(fromUtf8(chosen)).absolutePath();
         if (chosen.size() > capacity - 1) {
             message(QStringLiteral("File name too long"),
                     QStringLiteral("The path takes %1 bytes; at most %2 fit. Choose a shorter one.")

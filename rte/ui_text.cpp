@@ -1,29 +1,23 @@
 #include "rte/ui_text.h"
 
+#include "rte/cp1252.h"
+#include "rte/utf8.h"
+
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace rte::ui {
 namespace {
 
-// 0x80-0x9F of Windows-1252.  The five unassigned bytes keep their C1
-// control code points so that every byte survives a round trip.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 char toByte(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
-    const auto *hit = std::find(kHighControls.begin(), kHighControls.end(), c);
-    if (hit == kHighControls.end())
+    const auto &high = cp1252::kHighControls;
+    const auto *hit = std::find(high.begin(), high.end(), c);
+    if (hit == high.end())
         return '?';
-    return static_cast<char>(0x80 + (hit - kHighControls.begin()));
+    return static_cast<char>(0x80 + (hit - high.begin()));
 }
 
 }  // namespace
@@ -32,10 +26,8 @@ QString fromCp1252(std::string_view bytes)
 {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        text.append(QChar(u >= 0x80 && u < 0xA0 ? kHighControls[u - 0x80] : char16_t(u)));
-    }
+    for (char b : bytes)
+        text.append(QChar(cp1252::codePoint(static_cast<unsigned char>(b))));
     return text;
 }
 
@@ -48,12 +40,12 @@ std::string toCp1252(const QString &text)
     return bytes;
 }
 
-QString fromPath(std::string_view utf8)
+QString fromUtf8(std::string_view utf8)
 {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-std::string toPath(const QString &path) { return path.toUtf8().toStdString(); }
+std::string toUtf8(const QString &text) { return text.toUtf8().toStdString(); }
 
 void copyBounded(std::string_view text, char *target, std::size_t capacity)
 {
@@ -62,6 +54,12 @@ void copyBounded(std::string_view text, char *target, std::size_t capacity)
     const std::size_t n = std::min(text.size(), capacity - 1);
     std::memcpy(target, text.data(), n);
     target[n] = '\0';
+}
+
+void copyBoundedUtf8(std::string_view text, char *target, std::size_t capacity)
+{
+    if (capacity > 0)
+        copyBounded(text.substr(0, utf8::fit(text, capacity - 1)), target, capacity);
 }
 
 }  // namespace rte::ui

@@ -96,7 +96,7 @@ int SetCtrlVal(int panel, int control, const char *value)
         return kUiBadHandle;
     if (!value)
         return kUiBadArgument;
-    return c->set(c->holdsPath() ? rte::ui::fromPath(value) : rte::ui::fromCp1252(value));
+    return c->set(c->holdsUtf8() ? rte::ui::fromUtf8(value) : rte::ui::fromCp1252(value));
 }
 
 int GetCtrlVal(int panel, int control, int &value)
@@ -127,8 +127,10 @@ int rte::ui::getCtrlText(int panel, int control, char *value, std::size_t capaci
         return kUiBadHandle;
     QString text;
     const int status = c->get(text);
-    if (status == 0)
-        copyBounded(c->holdsPath() ? toPath(text) : toCp1252(text), value, capacity);
+    if (status == 0 && c->holdsUtf8())
+        copyBoundedUtf8(toUtf8(text), value, capacity);
+    else if (status == 0)
+        copyBounded(toCp1252(text), value, capacity);
     return status;
 }
 

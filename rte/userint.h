@@ -11,8 +11,10 @@
 // file the operator chose: the folder, file and type list given to
 // FileSelectPopup and the path it returns, the text of PathMessagePopup,
 // and the text of a display or text control that the panel file declares
-// "path".  Where a path meets the operating system it becomes the system's
-// own form (the bytes of the file system on Linux) there and nowhere else.
+// "utf8" (a path, or a text that goes on to a protocol that takes UTF-8;
+// read back cut short, it is cut before a whole character).  Where a path
+// meets the operating system it becomes the system's own form (the bytes
+// of the file system on Linux) there and nowhere else.
 //
 // Entries commit on Enter and when the focus leaves them after a change;
 // switches, selectors and buttons commit when operated; values set by the

@@ -1,4 +1,5 @@
-// Clock and paths.  Paths are UTF-8, as everywhere in the engine's calls.
+// Clock, paths and texts.  Paths are UTF-8, as everywhere in the engine's
+// calls.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,7 @@ int settingsDir(std::span<char> out);
 int makePathname(const char *dir, const char *name, std::span<char> out);
 int isoTime(std::span<char> out, bool utc);
 int hostName(std::span<char> out);
+int copyUtf8(std::span<char> out, const char *text);
 }  // namespace rte::util
 
 // The directory that holds the running executable, without a trailing
@@ -53,3 +55,10 @@ int GetIsoTime(char (&text)[N], int utc) { return rte::util::isoTime(text, utc !
 // empty text, when it cannot be had or does not fit.
 template <std::size_t N>
 int GetHostName(char (&name)[N]) { return rte::util::hostName(name); }
+
+// Copies a text into the target as UTF-8: a text that is UTF-8 as it
+// stands, one that is not as Windows-1252 (the program's texts before they
+// crossed as UTF-8), converted.  Cut before a character that does not fit.
+// 0 when copied as it stood, 1 when converted.
+template <std::size_t N>
+int CopyUtf8(char (&target)[N], const char *text) { return rte::util::copyUtf8(target, text); }

@@ -73,8 +73,14 @@ void typeInto(int panel, int number, const char *text, bool enter)
         spin->selectAll();
     else if (auto *line = qobject_cast<QLineEdit *>(w))
         line->selectAll();
-    for (QChar c : ui::fromCp1252(text))
-        key(w, 0, QString(c));
+    const QString typed = ui::fromUtf8(text);
+    // One key a character; a character beyond the first 65,536 is two
+    // UTF-16 units that go together.
+    for (qsizetype k = 0; k < typed.size(); ++k) {
+        const qsizetype n = typed.at(k).isHighSurrogate() && k + 1 < typed.size() ? 2 : 1;
+        key(w, 0, typed.mid(k, n));
+        k += n - 1;
+    }
     if (enter)
         key(w, Qt::Key_Return);
 }

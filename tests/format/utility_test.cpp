@@ -227,3 +227,52 @@ TEST(GetHostName, NamesThisComputerOrFailsEmpty)
     EXPECT_LT(GetHostName(small), 0);
     EXPECT_STREQ(small, "");
 }
+
+// Texts that go on as UTF-8: one that is UTF-8 already stays as it is; one
+// that is not is the Windows-1252 the program wrote before, converted.
+TEST(CopyUtf8, KeepsUtf8AndConvertsWindows1252)
+{
+    struct Row {
+        const char *given;
+        const char *expected;
+        int converted;
+    };
+    const Row rows[] = {
+        {"", "", 0},
+        {"vandrel/lab-1", "vandrel/lab-1", 0},
+        {"Labor-S\xC3\xBC" "d", "Labor-S\xC3\xBC" "d", 0},
+        {"\xCE\xA9 \xE6\xB8\xAC \xF0\x9F\xA7\xAA", "\xCE\xA9 \xE6\xB8\xAC \xF0\x9F\xA7\xAA", 0},  // Ω 測 🧪
+        {"Labor-S\xFC" "d", "Labor-S\xC3\xBC" "d", 1},
+        {"Gr\xFC\xDF" "e", "Gr\xC3\xBC\xC3\x9F" "e", 1},
+        {"\x80 \x9F \xA0 \xFF", "\xE2\x82\xAC \xC5\xB8 \xC2\xA0 \xC3\xBF", 1},  // € Ÿ nbsp ÿ
+        {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D", 1},  // unassigned: kept as C1
+        // Not UTF-8, though close: each byte is a Windows-1252 character.
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF", 1},                          // overlong '/'
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC", 1},           // a surrogate
+        {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC", 1},  // beyond U+10FFFF
+        {"\xE2\x82", "\xC3\xA2\xE2\x80\x9A", 1},                       // cut short
+        {"\xA9\x80", "\xC2\xA9\xE2\x82\xAC", 1},                       // a continuation first
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.given);
+        char target[64];
+        EXPECT_EQ(CopyUtf8(target, row.given), row.converted);
+        EXPECT_STREQ(target, row.expected);
+    }
+}
+
+// Cut to the target before a character that does not fit whole: what is
+// cut is still UTF-8.
+TEST(CopyUtf8, CutsBeforeACharacterThatDoesNotFit)
+{
+    char five[5];
+    CopyUtf8(five, "ab\xC3\xBC\xC3\xBC");  // abüü
+    EXPECT_STREQ(five, "ab\xC3\xBC");
+    CopyUtf8(five, "abc\xF0\x9F\xA7\xAA");
+    EXPECT_STREQ(five, "abc");
+    CopyUtf8(five, "abc\xFC\xFC");  // converted first, then cut
+    EXPECT_STREQ(five, "abc");
+    char one[1];
+    CopyUtf8(one, "\xC3\xBC");
+    EXPECT_STREQ(one, "");
+}

@@ -99,8 +99,8 @@ TEST_F(Controls, TextIsWindows1252AtTheInterface)
     EXPECT_EQ(qobject_cast<QLineEdit *>(t::widget(mainPanel, kMainReading))->text().at(0x80 - 1), QChar(0x20AC));
 }
 
-// The file display is declared a path in the panel file: UTF-8, every
-// character kept.
+// The file display is declared UTF-8 in the panel file: every character
+// kept.
 TEST_F(Controls, PathDisplayKeepsEveryCharacter)
 {
     const std::string path = "/tmp/Messdaten Müller/Prüfung Ω Проба 測定 🧪.dat";
@@ -117,6 +117,11 @@ TEST_F(Controls, TextIsCutToTheTarget)
     char small[5] = "xxxx";
     ASSERT_EQ(GetCtrlVal(mainPanel, kMainFile, small), 0);
     EXPECT_STREQ(small, "no f");
+    // A UTF-8 text is cut before a character that does not fit whole.
+    SetCtrlVal(mainPanel, kMainFile, "Pr\xC3\xBC" "fung");
+    char three[4] = "xxx";
+    ASSERT_EQ(GetCtrlVal(mainPanel, kMainFile, three), 0);
+    EXPECT_STREQ(three, "Pr");
 }
 
 TEST_F(Controls, WrongHandlesAndKindsAreRefused)
