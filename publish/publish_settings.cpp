@@ -44,10 +44,13 @@ static bool read_line(int file, char (&line)[N])
     return any;
 }
 
+// Texts are UTF-8, as MQTT takes them and as paths are; files written
+// before the broker's texts were held Windows-1252 there, and read as the
+// operator typed them.
 template <std::size_t N>
 static void take_text(const char *value, char (&target)[N])
 {
-    Fmt(target, "%s", value);
+    CopyUtf8(target, value);
 }
 
 static void take_int(const char *value, int &target)

@@ -1,6 +1,6 @@
 // The publishing settings and their file "vandrel-publish.ini" beside
-// vandrel.ini: one "key=value" line each, readable by the user only because
-// it holds the broker password.
+// vandrel.ini: one "key=value" line each, texts in UTF-8 as MQTT takes
+// them, readable by the user only because it holds the broker password.
 #pragma once
 
 #include "app/state.h"

@@ -813,5 +813,58 @@ TEST_F(Publishing, NumbersArriveAsTheDoublesTheProgramHeld)
     EXPECT_TRUE(same(readings[1], 1.23456789e-4)) << readings[1];
 }
 
+// What the operator types on the panel reaches the broker as UTF-8, as MQTT
+// takes it: a topic prefix, a user name, a password and a client id beyond
+// ASCII connect and publish, and the settings file keeps them as typed.
+TEST_F(Publishing, TextsTypedBeyondAsciiConnectAndPublish)
+{
+    const std::string user = "Pr\xC3\xBC" "fer", password = "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9";
+    const std::string prefix = "Labor-S\xC3\xBC" "d/Pr\xC3\xBC" "fstand \xCE\xA9", clientId = "Pr\xC3\xBC" "fstand-1";
+    const std::string dirPath = brokerDir("broker");
+    ASSERT_EQ(std::system(("mosquitto_passwd -b -c " + dirPath + "/passwd '" + user + "' '" + password + "'").c_str()),
+              0);
+    // Anyone may listen; whoever logs in must give the password.
+    support::MqttBroker broker(dirPath, "password_file " + dirPath + "/passwd\n");
+    ASSERT_TRUE(broker.start());
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, prefix, output);
+    ASSERT_TRUE(sub.ready());
+    publish_start();
+    rte::testing::activateMenuItem(state.menu_bar, kMainPublishingItem);
+    const int panel = publish_panel();
+    const auto condition = [panel] {
+        char value[kConditionSize];
+        GetCtrlVal(panel, kPublishingCondition, value);
+        return std::string(value);
+    };
+    rte::testing::operate(panel, kPublishingEnabled);
+    rte::testing::typeInto(panel, kPublishingHost, "127.0.0.1");
+    rte::testing::typeInto(panel, kPublishingPort, std::to_string(broker.port()).c_str());
+    rte::testing::typeInto(panel, kPublishingUser, user.c_str());
+    rte::testing::typeInto(panel, kPublishingPassword, password.c_str());
+    rte::testing::typeInto(panel, kPublishingPrefix, prefix.c_str());
+    rte::testing::typeInto(panel, kPublishingClientId, clientId.c_str());
+    rte::testing::operate(panel, kPublishingApply);
+    EXPECT_TRUE(rte::testing::waitUntil([&] { return condition() == "Connected to the broker."; }, 30)) << condition();
+    startRun();
+    const auto arrived = [&](const std::string &topic) {
+        for (const std::string &line : sub.lines())
+            if (line.starts_with(prefix + "/" + topic + " "))
+                return true;
+        return false;
+    };
+    const bool both = support::sleepUntil([&] { return arrived("reading") && arrived("status"); }, 30s);
+    std::string all;
+    for (const std::string &line : sub.lines())
+        all += line + '\n';
+    EXPECT_TRUE(both) << condition() << '\n' << all;
+    publishing = PublishSettings{};
+    publish_settings_load();
+    EXPECT_EQ(publishing.user, user);
+    EXPECT_EQ(publishing.password, password);
+    EXPECT_EQ(publishing.prefix, prefix);
+    EXPECT_EQ(publishing.client_id, clientId);
+}
+
 }  // namespace
 }  // namespace program_test
