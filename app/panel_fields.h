@@ -18,6 +18,7 @@ struct PanelField {
     // then keeps what it had.
     bool (*read)(int panel, int control, void *field);
     const char *name;  // of a text, for the operator: what did not fit
+    int room;          // the bytes a text holds
 };
 
 inline PanelField panel_field(int control, int &field)
@@ -25,7 +26,7 @@ inline PanelField panel_field(int control, int &field)
     return {control, &field,
             [](int panel, int c, const void *f) { SetCtrlVal(panel, c, *static_cast<const int *>(f)); },
             [](int panel, int c, void *f) { return GetCtrlVal(panel, c, *static_cast<int *>(f)) == 0; },
-            nullptr};
+            nullptr, 0};
 }
 
 inline PanelField panel_field(int control, double &field)
@@ -33,7 +34,7 @@ inline PanelField panel_field(int control, double &field)
     return {control, &field,
             [](int panel, int c, const void *f) { SetCtrlVal(panel, c, *static_cast<const double *>(f)); },
             [](int panel, int c, void *f) { return GetCtrlVal(panel, c, *static_cast<double *>(f)) == 0; },
-            nullptr};
+            nullptr, 0};
 }
 
 template <std::size_t N>
@@ -50,7 +51,7 @@ PanelField panel_field(int control, char (&field)[N], const char *name)
                 std::memcpy(f, typed, N);
                 return true;
             },
-            name};
+            name, static_cast<int>(N - 1)};
 }
 
 inline void show_fields(int panel, std::span<const PanelField> fields)
@@ -59,8 +60,8 @@ inline void show_fields(int panel, std::span<const PanelField> fields)
         f.show(panel, f.control, f.field);
 }
 
-// Reads every field; the first one that could not be read whole, or
-// nullptr.
+// Reads every field; the first one that could not be read whole (an
+// element of `fields`), or nullptr.
 inline const PanelField *read_fields(int panel, std::span<const PanelField> fields)
 {
     const PanelField *failed = nullptr;

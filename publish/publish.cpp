@@ -53,6 +53,15 @@ static void continue_old_numbering()
     CloseFile(file);
 }
 
+const char *publish_prefix_fault(const char *prefix)
+{
+    // The topics differ only in their last level, which is plain ASCII:
+    // one of them stands for all.
+    char topic[kPublishText + 16];
+    Fmt(topic, "%s/reading", prefix);
+    return MqttTopicFault(topic);
+}
+
 void publish_start()
 {
     publish_settings_load();
@@ -63,7 +72,10 @@ void publish_open()
 {
     active = 0;
     char outbox[kPathSize];
-    if (publishing.enabled == 0 || settings_file_path("vandrel-outbox.sqlite", outbox) != 0) {
+    // A prefix that no topic may have (a file edited by hand) would keep
+    // every message waiting for good.
+    if (publishing.enabled == 0 || publish_prefix_fault(publishing.prefix) != nullptr ||
+        settings_file_path("vandrel-outbox.sqlite", outbox) != 0) {
         MqttDisconnect();
         return;
     }
@@ -163,6 +175,10 @@ void publish_condition(char (&text)[kConditionSize])
     if (outbox.faults & kOutboxHeldElsewhere) {
         Fmt(text, "Another copy of the program on this computer publishes from this settings folder; this copy "
                   "does not publish.");
+        return;
+    }
+    if (const char *fault = publish_prefix_fault(publishing.prefix)) {
+        Fmt(text, "Publishing cannot start: the topic prefix %s.", fault);
         return;
     }
     if (active == 0) {

@@ -20,6 +20,9 @@ void publish_alarm(const char *event, double value, double limit, double elapsed
 // Ends publishing; what the broker does not have yet waits in the outbox
 // for the next start.
 void publish_stop();
+// Why the topics made from `prefix` cannot be published to, completing
+// "the topic prefix ..."; nullptr when they can.
+const char *publish_prefix_fault(const char *prefix);
 // What the operator should know about publishing, in a sentence.
 enum { kConditionSize = 720 };
 void publish_condition(char (&text)[kConditionSize]);

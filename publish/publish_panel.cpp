@@ -55,7 +55,24 @@ int publish_apply(int, int, int event, void *, int, int)
 {
     if (event != kEventCommit)
         return 0;
-    read_fields(panel, fields(publishing));
+    // Checked whole before anything changes: what is refused leaves the
+    // settings in force, their file and the connection as they were.
+    PublishSettings typed = publishing;
+    char refused[kConditionSize];
+    const auto table = fields(typed);
+    const PanelField *cut = read_fields(panel, table);
+    if (cut != nullptr && cut->name != nullptr) {
+        Fmt(refused, "Not applied: the %s is longer than %d bytes. The settings in force stay.", cut->name,
+            cut->room);
+        SetCtrlVal(panel, kPublishingCondition, refused);
+        return 0;
+    }
+    if (const char *fault = publish_prefix_fault(typed.prefix)) {
+        Fmt(refused, "Not applied: the topic prefix %s. The settings in force stay.", fault);
+        SetCtrlVal(panel, kPublishingCondition, refused);
+        return 0;
+    }
+    publishing = typed;
     const int saved = publish_settings_save();
     publish_open();
     shown_condition[0] = '\0';

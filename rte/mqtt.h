@@ -98,3 +98,16 @@ int MqttState();
 // Ends the sender and closes the outbox, waiting at most `seconds` for the
 // sender's thread.  What was not acknowledged stays in the outbox.
 void MqttClose(double seconds);
+
+// Texts given to these calls (host, user, password, client id, topics) are
+// UTF-8, as MQTT takes them.
+//
+// Why no message may be published to `topic`, checked as MQTT's own
+// clients check it before they send anything; nullptr when one may.  A
+// topic is 1 to 65,535 bytes of UTF-8 without the wildcards '+' and '#'
+// (they are for subscriptions), and, as brokers hold it to, without
+// control characters (U+0001 to U+001F, U+007F to U+009F) or
+// non-characters (U+FDD0 to U+FDEF, U+FFFE and U+FFFF in every plane).
+// Empty levels ("a//b", "/a") are allowed.  The answer completes "the
+// topic ...", as "holds + or #, which are for subscriptions".
+const char *MqttTopicFault(const char *topic);

@@ -8,38 +8,44 @@
 
 namespace rte::utf8 {
 
+std::optional<char32_t> next(std::string_view text, std::size_t &k)
+{
+    const auto lead = static_cast<unsigned char>(text[k]);
+    std::size_t more;
+    char32_t c;
+    if (lead < 0x80) {
+        ++k;
+        return lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1, c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2, c = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        more = 3, c = lead & 0x07;
+    } else {
+        return std::nullopt;  // a continuation byte first, an overlong 0xC0/0xC1, or beyond
+    }
+    if (text.size() - k <= more)
+        return std::nullopt;
+    for (std::size_t j = 1; j <= more; ++j) {
+        const auto b = static_cast<unsigned char>(text[k + j]);
+        if ((b & 0xC0) != 0x80)
+            return std::nullopt;
+        c = (c << 6) | (b & 0x3F);
+    }
+    const char32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return std::nullopt;
+    k += more + 1;
+    return c;
+}
+
 bool valid(std::string_view text)
 {
     std::size_t k = 0;
-    while (k < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[k]);
-        std::size_t more;
-        char32_t c;
-        if (lead < 0x80) {
-            ++k;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1, c = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2, c = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3, c = lead & 0x07;
-        } else {
-            return false;  // a continuation byte first, an overlong 0xC0/0xC1, or beyond
-        }
-        if (text.size() - k <= more)
+    while (k < text.size())
+        if (!next(text, k))
             return false;
-        for (std::size_t j = 1; j <= more; ++j) {
-            const auto b = static_cast<unsigned char>(text[k + j]);
-            if ((b & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (b & 0x3F);
-        }
-        const char32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
-        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        k += more + 1;
-    }
     return true;
 }
 

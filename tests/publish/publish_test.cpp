@@ -866,5 +866,58 @@ TEST_F(Publishing, TextsTypedBeyondAsciiConnectAndPublish)
     EXPECT_EQ(publishing.client_id, clientId);
 }
 
+// A topic prefix that MQTT forbids in a topic name is refused on the
+// panel's condition text, never in a popup: the settings in force, their
+// file and the connection stay as they were.
+TEST_F(Publishing, ARefusedTopicPrefixIsSaidAndChangesNothing)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    ASSERT_TRUE(connected()) << condition();
+    const std::string file = settingsFile("vandrel-publish.ini");
+    const auto saved = readLines(file);
+    rte::testing::activateMenuItem(state.menu_bar, kMainPublishingItem);
+    const int panel = publish_panel();
+    const auto said = [panel] {
+        char value[kConditionSize];
+        GetCtrlVal(panel, kPublishingCondition, value);
+        return std::string(value);
+    };
+    const std::string wildcard = "Not applied: the topic prefix holds + or #, which are for subscriptions. The "
+                                 "settings in force stay.";
+    const struct {
+        std::string prefix;
+        std::string said;
+    } refused[] = {
+        {"lab/+", wildcard},
+        {"lab/+/bench", wildcard},
+        {"lab/#", wildcard},
+        {"#", wildcard},
+        {std::string(200, 'x'), "Not applied: the topic prefix is longer than 127 bytes. The settings in force stay."},
+    };
+    for (const auto &row : refused) {
+        SCOPED_TRACE(row.prefix.substr(0, 20));
+        rte::testing::typeInto(panel, kPublishingPrefix, row.prefix.c_str());
+        rte::testing::operate(panel, kPublishingApply);
+        EXPECT_EQ(said(), row.said);
+        EXPECT_STREQ(publishing.prefix, kPrefix);
+        EXPECT_EQ(readLines(file), saved);
+        EXPECT_EQ(MqttState(), kMqttConnected);
+    }
+    startRun();
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(received(output)).empty(); }, 30s))
+        << "readings go on under the prefix in force";
+
+    // A file edited by hand: publishing does not start, and says why.
+    std::ofstream(file, std::ios::trunc) << "enabled=1\nhost=127.0.0.1\nport=" << broker.port()
+                                         << "\nprefix=lab/+\nclient_id=publish-test\n";
+    publish_start();
+    EXPECT_EQ(condition(), "Publishing cannot start: the topic prefix holds + or #, which are for subscriptions.");
+}
+
 }  // namespace
 }  // namespace program_test
