@@ -1,5 +1,6 @@
-// File handles and names: OpenFile, CloseFile, GetFileInfo, RenameFile over
-// the table of handles and the system's calls (files_os.h).
+// File handles and names: OpenFile, CreatePrivateFile, CloseFile,
+// GetFileInfo, RenameFile, MakeFilePrivate over the table of handles and the
+// system's calls (files_os.h).
 #include "rte/files_handles.h"
 
 #include "rte/files_internal.h"
@@ -45,22 +46,22 @@ void setReadBufferSize(std::size_t bytes)
 
 }  // namespace rte::fmt::detail
 
-int OpenFile(const char *path, int mode, int action, int type)
+namespace rte::files {
+namespace {
+
+// A free place in the table, or kMaxFiles.
+std::size_t freeSlot()
 {
-    using namespace rte::files;
-    if (!path || mode < kOpenReadWrite || mode > kOpenWrite || action < kOpenTruncate || action > kOpenKeep
-        || type < kOpenBinary || type > kOpenText)
-        return kFileBadArgument;
     std::size_t slot = 0;
     while (slot < kMaxFiles && g_slots[slot])
         ++slot;
-    if (slot == kMaxFiles)
-        return kFileTooManyOpen;
+    return slot;
+}
 
-    const int fd = os::open(path, mode, action);
-    if (fd < 0)
-        return fd;
-
+// Gives the descriptor just opened, by OpenFile's mode and type, the handle
+// of a free slot.
+int adopt(std::size_t slot, int fd, int mode, int type)
+{
     auto f = std::make_unique<FileState>();
     f->fd = fd;
     f->canRead = mode != kOpenWrite;
@@ -76,6 +77,39 @@ int OpenFile(const char *path, int mode, int action, int type)
     f->handle = static_cast<int>(h);
     g_slots[slot] = std::move(f);
     return static_cast<int>(h);
+}
+
+}  // namespace
+}  // namespace rte::files
+
+int OpenFile(const char *path, int mode, int action, int type)
+{
+    using namespace rte::files;
+    if (!path || mode < kOpenReadWrite || mode > kOpenWrite || action < kOpenTruncate || action > kOpenKeep
+        || type < kOpenBinary || type > kOpenText)
+        return kFileBadArgument;
+    const std::size_t slot = freeSlot();
+    if (slot == kMaxFiles)
+        return kFileTooManyOpen;
+    const int fd = os::open(path, mode, action);
+    return fd < 0 ? fd : adopt(slot, fd, mode, type);
+}
+
+int CreatePrivateFile(const char *path, int type)
+{
+    using namespace rte::files;
+    if (!path || type < kOpenBinary || type > kOpenText)
+        return kFileBadArgument;
+    const std::size_t slot = freeSlot();
+    if (slot == kMaxFiles)
+        return kFileTooManyOpen;
+    const int fd = os::createPrivate(path);
+    return fd < 0 ? fd : adopt(slot, fd, kOpenWrite, type);
+}
+
+int MakeFilePrivate(const char *path)
+{
+    return path ? rte::files::os::makePrivate(path) : kFileBadArgument;
 }
 
 int CloseFile(int handle)

@@ -32,6 +32,14 @@ void appendText(std::string &out, const char *text, std::size_t len);
 int fileInfo(const char *path, long long &size);
 // Replaces `to` by `from` in one step: 0, or a kFile code.
 int rename(const char *from, const char *to);
+// Creates `path` anew for writing, readable and writable by this user
+// alone from its creation on.  A file already there goes first, so that
+// nobody who opened it before reads what is written now.  The descriptor,
+// or a kFile code.
+int createPrivate(const char *path);
+// Lets this user alone read and write the file at `path`: 0, or a kFile
+// code.
+int makePrivate(const char *path);
 // Takes a lock on `path` (created when missing) that no other process can
 // take until unlockFile or the end of this process.  A descriptor, or a
 // kFile code; `held` tells whether the reason is another process holding

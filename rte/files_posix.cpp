@@ -1,5 +1,6 @@
 // The operating-system side of file handles on POSIX: open/read/write with
-// EINTR handled, fdatasync for stable storage, rename for the atomic replace.
+// EINTR handled, fdatasync for stable storage, rename for the atomic replace,
+// mode 0600 for a file of this user's alone.
 #include "rte/files_os.h"
 #include "rte/formatio.h"
 
@@ -178,6 +179,24 @@ int fileInfo(const char *path, long long &size)
 int rename(const char *from, const char *to)
 {
     return ::rename(from, to) == 0 ? 0 : errnoCode(errno);
+}
+
+int createPrivate(const char *path)
+{
+    if (::unlink(path) != 0 && errno != ENOENT)
+        return errnoCode(errno);
+    // Made here, or not at all: never a file someone else put under the
+    // name meanwhile, nor one a link leads to (O_EXCL follows no link).
+    int fd;
+    do {
+        fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    } while (fd < 0 && errno == EINTR);
+    return fd >= 0 ? fd : errnoCode(errno);
+}
+
+int makePrivate(const char *path)
+{
+    return ::chmod(path, 0600) == 0 ? 0 : errnoCode(errno);
 }
 
 int lockFile(const char *path, bool &held)

@@ -1,8 +1,9 @@
 // The operating-system side of file handles on Windows: the wide-character
 // file API from UTF-8 names, write-through and FlushFileBuffers for stable
-// storage, MoveFileExW for the atomic replace.  Descriptors are C runtime
-// descriptors over the system's handles (_open_osfhandle), so the handle
-// table keeps one kind of number on every system.
+// storage, MoveFileExW for the atomic replace, an access list of this user's
+// alone for a private file.  Descriptors are C runtime descriptors over the
+// system's handles (_open_osfhandle), so the handle table keeps one kind of
+// number on every system.
 #include "rte/files_os.h"
 #include "rte/formatio.h"
 #include "rte/win32_text.h"
@@ -78,6 +79,70 @@ bool writeAll(HANDLE h, const char *p, std::size_t len)
     return true;
 }
 
+// The C runtime descriptor that owns the system's handle `h` from now on,
+// or kFileTooManyOpen (and `h` closed).
+int descriptorOf(HANDLE h)
+{
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        return kFileTooManyOpen;
+    }
+    return fd;
+}
+
+// A security descriptor whose access list lets this user alone read,
+// write and delete (and the system itself, as with every file of the
+// user's profile, for its backup and indexing services), and takes nothing
+// from the folder's: what mode 0600 is on POSIX.  The folder's list would
+// let every user read a file in a folder of the computer's own, such as
+// C:\Vandrel.
+class OwnerOnly {
+public:
+    OwnerOnly()
+    {
+        HANDLE token;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return;
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        user_.resize(size);
+        const bool known = size > 0 && ::GetTokenInformation(token, TokenUser, user_.data(), size, &size);
+        ::CloseHandle(token);
+        DWORD systemSize = SECURITY_MAX_SID_SIZE;
+        if (!known || !::CreateWellKnownSid(WinLocalSystemSid, nullptr, system_, &systemSize))
+            return;
+        const PSID user = reinterpret_cast<TOKEN_USER *>(user_.data())->User.Sid;
+        const DWORD access = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
+        list_.resize(sizeof(ACL) + 2 * sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(user) + systemSize);
+        ACL *acl = reinterpret_cast<ACL *>(list_.data());
+        ready_ = ::InitializeAcl(acl, static_cast<DWORD>(list_.size()), ACL_REVISION) &&
+                 ::AddAccessAllowedAce(acl, ACL_REVISION, access, user) &&
+                 ::AddAccessAllowedAce(acl, ACL_REVISION, access, system_) &&
+                 ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                 ::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+                 ::SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+    bool ready() const { return ready_; }
+    SECURITY_DESCRIPTOR *descriptor() { return &descriptor_; }
+
+private:
+    std::vector<unsigned char> user_;  // a TOKEN_USER
+    alignas(DWORD) unsigned char system_[SECURITY_MAX_SID_SIZE];
+    std::vector<unsigned char> list_;  // the ACL
+    SECURITY_DESCRIPTOR descriptor_{};
+    bool ready_ = false;
+};
+
+// The system's name for `path`, and whether `owner` could be made: 0, or
+// the kFile code for what is missing.
+int privateTarget(const char *path, std::wstring &name, const OwnerOnly &owner)
+{
+    if (!win32::widen(path, name) || name.empty())
+        return kFileNotFound;
+    return owner.ready() ? 0 : kFileAccessDenied;
+}
+
 }  // namespace
 
 int open(const char *path, int mode, int action)
@@ -106,12 +171,8 @@ int open(const char *path, int mode, int action)
         ::CloseHandle(h);
         return kFileAccessDenied;
     }
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
-    if (fd < 0) {
-        ::CloseHandle(h);
-        return kFileTooManyOpen;
-    }
-    if (mode != kOpenRead && action == kOpenAppend)
+    const int fd = descriptorOf(h);
+    if (fd >= 0 && mode != kOpenRead && action == kOpenAppend)
         g_appending.push_back(fd);
     return fd;
 }
@@ -205,6 +266,31 @@ int rename(const char *from, const char *to)
     if (::MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return errorCode(::GetLastError());
+}
+
+int createPrivate(const char *path)
+{
+    std::wstring name;
+    OwnerOnly owner;
+    if (const int failed = privateTarget(path, name, owner))
+        return failed;
+    if (!::DeleteFileW(name.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return errorCode(::GetLastError());
+    // Made here with its own access list, or not at all.
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, owner.descriptor(), FALSE};
+    HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    return h == INVALID_HANDLE_VALUE ? errorCode(::GetLastError()) : descriptorOf(h);
+}
+
+int makePrivate(const char *path)
+{
+    std::wstring name;
+    OwnerOnly owner;
+    if (const int failed = privateTarget(path, name, owner))
+        return failed;
+    return ::SetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION, owner.descriptor()) ? 0
+                                                                                           : errorCode(::GetLastError());
 }
 
 int lockFile(const char *path, bool &held)

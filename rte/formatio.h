@@ -200,7 +200,14 @@ int GetFileInfo(const char *path, long long &size);
 // Renames a file, replacing `to` at once if it exists (in one step on the
 // same file system, so nobody ever sees half a file).  0 or a failure code.
 int RenameFile(const char *from, const char *to);
-// Lets only the file's owner read and write it (on Windows, where the
-// user's folders are private already, it clears the read-only mark).  0 or
-// kFileAccessDenied.
+// Creates a file anew for writing that only this user may read or write,
+// from its first byte on: mode 0600 on POSIX; on Windows an access list of
+// this user's alone, nothing taken from the folder's.  A file already under
+// that name is removed first, so nobody who opened it before reads what is
+// written now; a file that appears under the name meanwhile is refused
+// (kFileAccessDenied or kFileIoError), as is a link.  A handle as OpenFile
+// gives for writing, or a failure code.
+int CreatePrivateFile(const char *path, int type);
+// Lets only this user read and write an existing file, as CreatePrivateFile
+// makes one.  0 or a failure code.
 int MakeFilePrivate(const char *path);

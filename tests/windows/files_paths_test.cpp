@@ -1,7 +1,8 @@
 // The engine's files and paths on Windows: names in any language reach the
 // system as UTF-16, text files get CRLF line ends and are read back with
-// either, the atomic replace works over an existing file, and the program's
-// directories come from the module file name.
+// either, the atomic replace works over an existing file, a private file
+// lets its user alone in, and the program's directories come from the
+// module file name.
 #include "rte/formatio.h"
 #include "rte/utility.h"
 #include "rte/utility_os.h"
@@ -13,8 +14,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace {
 
@@ -30,6 +34,45 @@ std::string bytesOf(const fs::path &p)
 {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Whether the file's access list lets no other user account in: every
+// entry that allows is this user's or the system's own; what it holds, in
+// `seen`.
+bool ownerOnly(const fs::path &file, std::string &seen)
+{
+    HANDLE token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    const bool known = ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    ::CloseHandle(token);
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!known || ::GetNamedSecurityInfoW(file.wstring().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                          nullptr, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+        seen = "no access list could be read";
+        return false;
+    }
+    bool alone = list != nullptr;
+    seen = list == nullptr ? "no list: everyone may" : "";
+    for (DWORD k = 0; list != nullptr && k < list->AceCount; ++k) {
+        void *entry = nullptr;
+        ::GetAce(list, k, &entry);
+        const auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(entry);
+        const PSID sid = const_cast<DWORD *>(&allowed->SidStart);
+        char *text = nullptr;
+        ::ConvertSidToStringSidA(sid, &text);
+        seen += std::string(" ") + (text ? text : "?") + (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? "" : " (not allowing)");
+        ::LocalFree(text);
+        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE)
+            alone &= ::EqualSid(sid, reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid) ||
+                     ::IsWellKnownSid(sid, WinLocalSystemSid);
+    }
+    ::LocalFree(descriptor);
+    return alone;
 }
 
 class WindowsFiles : public ::testing::Test {
@@ -125,6 +168,35 @@ TEST_F(WindowsFiles, RenameReplacesAnExistingFile)
     long long size = 0;
     EXPECT_EQ(GetFileInfo(next.c_str(), size), 0);
     EXPECT_EQ(RenameFile(next.c_str(), old.c_str()), kFileNotFound);
+}
+
+// A file that holds a password: no other user account may open it, from
+// its creation on, after it is renamed over the old one, and an older file
+// is narrowed so.
+TEST_F(WindowsFiles, APrivateFileLetsThisUserAloneIn)
+{
+    const fs::path file = dir_ / fs::path(u8"Zugang \u00e4.new");
+    std::ofstream(file) << "left behind";
+    std::string seen;
+    EXPECT_FALSE(ownerOnly(file, seen)) << "a plain file takes its folder's list here: " << seen;
+    const std::string name = utf8(file);
+    const int h = CreatePrivateFile(name.c_str(), kOpenText);
+    ASSERT_GT(h, 0);
+    EXPECT_TRUE(ownerOnly(file, seen)) << "before anything is written: " << seen;
+    ASSERT_EQ(FmtFile(h, "password=%s\n", "s3cret"), 1);
+    ASSERT_EQ(CloseFile(h), 0);
+    EXPECT_EQ(bytesOf(file), "password=s3cret\r\n") << "the file left behind is gone, not written over";
+
+    const fs::path settings = dir_ / "settings.ini";
+    std::ofstream(settings) << "old";
+    ASSERT_EQ(RenameFile(name.c_str(), utf8(settings).c_str()), 0);
+    EXPECT_TRUE(ownerOnly(settings, seen)) << "renamed over the old one: " << seen;
+
+    const fs::path older = dir_ / "older.ini";
+    std::ofstream(older) << "password=old";
+    ASSERT_EQ(MakeFilePrivate(utf8(older).c_str()), 0);
+    EXPECT_TRUE(ownerOnly(older, seen)) << "narrowed: " << seen;
+    EXPECT_EQ(bytesOf(older), "password=old");
 }
 
 TEST_F(WindowsFiles, DirectoriesAndMissingFilesAreRefused)
