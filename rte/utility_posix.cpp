@@ -15,7 +15,9 @@ namespace {
 
 bool makeDirectory(const std::string &path)
 {
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+    // The user's alone, as the settings in it are.  A folder there already
+    // keeps its mode: ~/.config is the desktop's, not ours to change.
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "app/settings_file.h"
 #include "app/state.h"
@@ -120,13 +121,15 @@ TEST_F(SettingsFile, AnythingShortOfSevenValuesGivesAllDefaults)
 
 // Not allowed to write beside the program, as after a package install into a
 // system directory: root becomes an ordinary user, and a user who may still
-// write there sees the directory read-only.  In a child process, which
-// answers through its exit status.
+// write there sees the directory read-only.  The folder made for the
+// settings is the user's alone; ~/.config, there already as on most
+// desktops, keeps its mode.  In a child process, which answers through its
+// exit status.
 TEST_F(SettingsFile, ASharedInstallationKeepsEachUsersSettingsInTheirOwnDirectory)
 {
     support::TempDir home;
     chmod(home.path().c_str(), 0777);
-    enum Outcome { kKept, kCannotSetUp, kWritableBesideTheProgram, kOtherPath, kNotKept };
+    enum Outcome { kKept, kCannotSetUp, kWritableBesideTheProgram, kOtherPath, kNotKept, kOtherMode };
     const int outcome = support::inChildProcess([&] {
         char own[kPathSize];
         GetProjectDir(own);
@@ -144,6 +147,9 @@ TEST_F(SettingsFile, ASharedInstallationKeepsEachUsersSettingsInTheirOwnDirector
             return kWritableBesideTheProgram;
         setenv("HOME", home.path().c_str(), 1);
         unsetenv("XDG_CONFIG_HOME");
+        const std::string config = home.path() + "/.config";
+        if (mkdir(config.c_str(), 0755) != 0 || chmod(config.c_str(), 0755) != 0)
+            return kCannotSetUp;
         char path[kPathSize];
         settings_path(path);
         const std::string expected = home.path() + "/.config/program_unit_test/vandrel.ini";
@@ -155,7 +161,16 @@ TEST_F(SettingsFile, ASharedInstallationKeepsEachUsersSettingsInTheirOwnDirector
         settings.com_port = 5;
         settings_save();
         settings_load();
-        return settings.com_port == 5 && access(path, R_OK) == 0 ? kKept : kNotKept;
+        if (settings.com_port != 5 || access(path, R_OK) != 0)
+            return kNotKept;
+        for (const auto &[folder, mode] : {std::pair{config, 0755u}, std::pair{config + "/program_unit_test", 0700u}}) {
+            struct stat st {};
+            if (stat(folder.c_str(), &st) != 0 || (st.st_mode & 0777) != mode) {
+                std::fprintf(stderr, "%s: mode %o\n", folder.c_str(), st.st_mode & 0777);
+                return kOtherMode;
+            }
+        }
+        return kKept;
     });
     EXPECT_EQ(outcome, kKept);
 }
