@@ -16,10 +16,12 @@ int settings_file_path(const char *name, char (&path)[kPathSize])
 
 int settings_path(char (&path)[kPathSize]) { return settings_file_path("vandrel.ini", path); }
 
-int settings_file_create(const char *temp, char (&fresh)[kPathSize])
+int settings_file_create(const char *temp, char (&fresh)[kPathSize], int owner_only)
 {
     if (settings_file_path(temp, fresh) != 0)
         return 0;
+    if (owner_only)
+        return CreatePrivateFile(fresh, kOpenText);
     return OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
 }
 

@@ -17,7 +17,9 @@ int settings_file_path(const char *name, char (&path)[kPathSize]);
 // file, never half of one.  Give the temporary a name no longer than the
 // file's own: it then fits wherever that does.  Opens the temporary for
 // writing (its path in `fresh`); a handle, or 0 or negative on failure.
-int settings_file_create(const char *temp, char (&fresh)[kPathSize]);
+// With `owner_only`, nobody but this user may read it from its first byte
+// on, nor the file it replaces.
+int settings_file_create(const char *temp, char (&fresh)[kPathSize], int owner_only = 0);
 // Closes the temporary and, when `written` (the last FmtFile's result) says
 // every write went through, renames it over `name`.  0 when it did.
 int settings_file_replace(int file, int written, const char *fresh, const char *name);

@@ -67,6 +67,9 @@ int publish_settings_load()
     long long size = 0;
     if (GetFileInfo(path, size) == 0)
         return 0;
+    // A file of an earlier version on Windows took its access from the
+    // folder's, which may let others read it.
+    MakeFilePrivate(path);
     const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
     if (file <= 0)
         return -1;
@@ -95,14 +98,10 @@ int publish_settings_load()
 int publish_settings_save()
 {
     char fresh[kPathSize];
-    const int file = settings_file_create("vandrel-publish.new", fresh);
+    // Nobody else may read the password, not even while it is written.
+    const int file = settings_file_create("vandrel-publish.new", fresh, 1);
     if (file <= 0)
         return -1;
-    // Readable by the user alone before the password is in it.
-    if (MakeFilePrivate(fresh) != 0) {
-        CloseFile(file);
-        return -1;
-    }
     const int written = FmtFile(file,
                                 "enabled=%d\nhost=%s\nport=%d\ntls=%d\nca_file=%s\nuser=%s\n"
                                 "password=%s\nprefix=%s\nclient_id=%s\nstore_limit=%d\n",

@@ -28,6 +28,7 @@ extern PublishSettings publishing;
 // defaults (publishing off); 0 when the file was read or is missing,
 // negative when it exists and cannot be read.
 int publish_settings_load();
-// Written to a temporary file, made private before anything is in it, and
-// renamed over the old one.  0, or negative when nothing was saved.
+// Written to a temporary file that only this user may read from its first
+// byte on, and renamed over the old one.  0, or negative when nothing was
+// saved.
 int publish_settings_save();

@@ -2,13 +2,22 @@
 // who may read it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/settings_file.h"
 #include "publish/publish_settings.h"
+#include "rte/utility.h"
+#include "tests/support/privileges.h"
 
 namespace {
 
@@ -65,6 +74,88 @@ TEST_F(PublishSettingsFile, TextsOfAnOlderFileReadAsTheOperatorTypedThem)
     ASSERT_EQ(publish_settings_load(), 0);
     EXPECT_STREQ(publishing.password, saved.password);
     EXPECT_STREQ(publishing.prefix, saved.prefix);
+}
+
+// Another user on the computer never reads the password, not even in the
+// moment a save creates the file.  As root, a reader running as "nobody"
+// opens the files again and again while the settings are saved; as an
+// ordinary user, who cannot become another one, the reader watches that
+// no moment of either file lets others in.  Either way it watches the
+// files' modes too.
+TEST_F(PublishSettingsFile, NoOtherUserReadsThePasswordWhileItIsSaved)
+{
+    char folderPath[kPathSize];
+    ASSERT_EQ(GetSettingsDir(folderPath), 0);
+    const std::string secret = "s3cret-" + std::to_string(::getpid());
+    enum { kRead = 1, kOpenToOthers = 2, kAsOtherUser = 4, kCannotSetUp = 64 };
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    const int reader = support::startChildProcess([&] {
+        ::close(stop[1]);
+        // Reached through the folder itself: only its own mode counts,
+        // not those of the folders above it.
+        const int folder = ::open(folderPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        if (folder < 0 || ::fstat(folder, &st) != 0)
+            return int(kCannotSetUp);
+        const bool asOther = ::geteuid() == 0 && (st.st_mode & S_IXOTH);
+        if (asOther && !support::dropRoot().empty())
+            return int(kCannotSetUp);
+        std::vector<int> opened;
+        opened.reserve(500);
+        bool openToOthers = false;
+        pollfd ended{stop[0], POLLIN, 0};
+        while (::poll(&ended, 1, 0) == 0) {
+            for (const char *name : {"vandrel-publish.new", "vandrel-publish.ini"}) {
+                if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (st.st_mode & 077) != 0)
+                    openToOthers = true;
+                if (!asOther || opened.size() == opened.capacity())
+                    continue;
+                // Read once the saves are done: what a file opened now
+                // holds by then.
+                if (const int file = ::openat(folder, name, O_RDONLY | O_CLOEXEC); file >= 0)
+                    opened.push_back(file);
+            }
+        }
+        bool read = false;
+        for (const int file : opened) {
+            char bytes[4096];
+            const ssize_t n = ::pread(file, bytes, sizeof bytes, 0);
+            read |= n > 0 && std::string_view(bytes, static_cast<std::size_t>(n)).find(secret) != std::string_view::npos;
+        }
+        return (read ? kRead : 0) | (openToOthers ? kOpenToOthers : 0) | (asOther ? kAsOtherUser : 0);
+    });
+    ::close(stop[0]);
+    ASSERT_EQ(publish_settings_load(), 0);
+    std::snprintf(publishing.password, sizeof publishing.password, "%s", secret.c_str());
+    // The old way of saving was caught within 30 saves here, every time.
+    const int kSaves = 1000;
+    int saved = 0;
+    for (int k = 0; k < kSaves; ++k)
+        saved += publish_settings_save() == 0;
+    ::close(stop[1]);
+    const int outcome = support::finishChildProcess(reader);
+    EXPECT_EQ(saved, kSaves);
+    ASSERT_NE(outcome, kCannotSetUp) << "the reader could not reach the settings folder";
+    ASSERT_LT(outcome, kCannotSetUp) << "the reader ended with " << outcome;
+    std::printf("read as %s\n", (outcome & kAsOtherUser) ? "the user nobody" : "the same user, watching the modes");
+    EXPECT_EQ(outcome & kRead, 0) << "another user read the password";
+    EXPECT_EQ(outcome & kOpenToOthers, 0) << "a moment came when others could open the file";
+    EXPECT_EQ(::access(settingsFile("vandrel-publish.new").c_str(), F_OK), -1) << "no temporary is left";
+}
+
+// A file that others may read, as an earlier version left one on Windows,
+// is the user's alone once it has been read.
+TEST_F(PublishSettingsFile, AFileOthersMayReadIsNarrowedWhenRead)
+{
+    const std::string file = settingsFile("vandrel-publish.ini");
+    std::ofstream(file) << "enabled=0\npassword=s3cret\n";
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    ASSERT_EQ(publish_settings_load(), 0);
+    EXPECT_STREQ(publishing.password, "s3cret");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 }  // namespace

@@ -34,6 +34,11 @@ bool writeFile(const char *path, const std::string &text)
 
 int inChildProcess(const std::function<int()> &body)
 {
+    return finishChildProcess(startChildProcess(body));
+}
+
+int startChildProcess(const std::function<int()> &body)
+{
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0)
@@ -44,6 +49,11 @@ int inChildProcess(const std::function<int()> &body)
             ::_exit(127);
         ::_exit(body());
     }
+    return child;
+}
+
+int finishChildProcess(int child)
+{
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

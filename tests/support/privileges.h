@@ -13,6 +13,10 @@ namespace support {
 // when a signal ended it).  The body must not use the test's assertions:
 // it answers through its return value.
 int inChildProcess(const std::function<int()> &body);
+// The same in two steps, for a child that works while the test goes on:
+// the child's process id, then its exit status once it has ended.
+int startChildProcess(const std::function<int()> &body);
+int finishChildProcess(int child);
 
 // For a child process: when root, becomes the user "nobody" with no
 // supplementary groups; an ordinary user stays who it is.  Gives "" or
