@@ -216,6 +216,18 @@ protected:
         b->broker.stop();
         return b;
     }
+    // A broker that runs, with a subscriber ready (its output in
+    // "<name>.received"), and publishing connected to it.
+    std::unique_ptr<DownBroker> brokerConnected(const std::string &name)
+    {
+        auto b = std::make_unique<DownBroker>(brokerDir(name));
+        EXPECT_TRUE(b->broker.start());
+        b->subscriber = std::make_unique<support::MqttSubscriber>(b->broker, kPrefix, dir.file(name + ".received"));
+        EXPECT_TRUE(b->subscriber->ready());
+        publishTo(b->broker);
+        EXPECT_TRUE(connected()) << condition();
+        return b;
+    }
 };
 
 TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
@@ -713,13 +725,8 @@ TEST_F(Publishing, ASecondCopyOfTheProgramSaysSoAndLeavesTheOutboxToTheFirst)
 // recording with the previous value; the message says there is no reading.
 TEST_F(Publishing, EachCycleSaysWhetherItGaveAReading)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    const std::string output = dir.file("received");
-    support::MqttSubscriber sub(broker, kPrefix, output);
-    ASSERT_TRUE(sub.ready());
-    publishTo(broker);
-    ASSERT_TRUE(connected()) << condition();
+    const auto broker = brokerConnected("broker");
+    const std::string output = dir.file("broker.received");
     const struct {
         const char *simMode;
         const char *status;
@@ -764,13 +771,8 @@ TEST_F(Publishing, EachCycleSaysWhetherItGaveAReading)
 // many digits that takes: 4e-7 is not 0.000000.
 TEST_F(Publishing, NumbersArriveAsTheDoublesTheProgramHeld)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    const std::string output = dir.file("received");
-    support::MqttSubscriber sub(broker, kPrefix, output);
-    ASSERT_TRUE(sub.ready());
-    publishTo(broker);
-    ASSERT_TRUE(connected()) << condition();
+    const auto broker = brokerConnected("broker");
+    const std::string output = dir.file("broker.received");
     const double hard[] = {4e-7,    1e-7,    5e-7,     1.23456789e-4, 1e300,     -1e300,   DBL_TRUE_MIN,
                            DBL_MIN, -0.0,    0.1 + 0.2, DBL_MAX,      1e15 + 1, 209100.5, -12.345678901234567};
     for (double v : hard)
@@ -871,13 +873,8 @@ TEST_F(Publishing, TextsTypedBeyondAsciiConnectAndPublish)
 // file and the connection stay as they were.
 TEST_F(Publishing, ARefusedTopicPrefixIsSaidAndChangesNothing)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    const std::string output = dir.file("received");
-    support::MqttSubscriber sub(broker, kPrefix, output);
-    ASSERT_TRUE(sub.ready());
-    publishTo(broker);
-    ASSERT_TRUE(connected()) << condition();
+    const auto broker = brokerConnected("broker");
+    const std::string output = dir.file("broker.received");
     const std::string file = settingsFile("vandrel-publish.ini");
     const auto saved = readLines(file);
     rte::testing::activateMenuItem(state.menu_bar, kMainPublishingItem);
@@ -913,7 +910,7 @@ TEST_F(Publishing, ARefusedTopicPrefixIsSaidAndChangesNothing)
         << "readings go on under the prefix in force";
 
     // A file edited by hand: publishing does not start, and says why.
-    std::ofstream(file, std::ios::trunc) << "enabled=1\nhost=127.0.0.1\nport=" << broker.port()
+    std::ofstream(file, std::ios::trunc) << "enabled=1\nhost=127.0.0.1\nport=" << broker->broker.port()
                                          << "\nprefix=lab/+\nclient_id=publish-test\n";
     publish_start();
     EXPECT_EQ(condition(), "Publishing cannot start: the topic prefix holds + or #, which are for subscriptions.");
