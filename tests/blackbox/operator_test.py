@@ -240,7 +240,7 @@ class OperatorTest(unittest.TestCase):
         self.app.control(panel, "label", "Applied and kept.")
         request_close("Alarms")
         self.app.window_gone("filler", "Alarms")
-        self.assertIn("oxygen 0 5000.000000 1 1000.000000 1\n",
+        self.assertIn("oxygen 0 5000 1 1000 1\n",
                       (s.dir / "vandrel-alarms.ini").read_text())
 
         record = s.dir / "purge.dat"
