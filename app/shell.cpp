@@ -60,7 +60,16 @@ void settings_zeigen()
 
 void enden()
 {
-    settings_save();
+    char path[kPathSize];
+    // Where the settings have no place, the start said so once.
+    if (settings_save() != 0 && settings_path(path) == 0) {
+        char message[kPathSize + 200];
+        Fmt(message,
+            "The settings could not be saved: %s could not be written or replaced "
+            "(another program may be holding it).\n\nIt keeps the settings saved before.",
+            path);
+        PathMessagePopup("Settings", message);
+    }
     publish_stop();
     ExitProgram(0);
 }

@@ -266,4 +266,32 @@ TEST(SettingsPlace, FoldersAtAndPastThePathLimit)
     }
 }
 
+// A settings file that cannot be replaced (here a folder stands in its
+// place, which holds back root too): the end of the program says so, naming
+// the file, and leaves what is there alone.
+TEST(SettingsPlace, ASaveThatCannotReplaceTheFileIsSaidAtTheEnd)
+{
+    support::TempDir top;
+    setenv("RTE_COM1", "/nonexistent/analyser", 1);
+    const std::string program = top.file("vandrel"), file = top.file("vandrel.ini");
+    std::filesystem::copy_file(SETTINGS_PROBE_PATH, program);
+    std::filesystem::copy_file(PANEL_FILE_PATH, top.file("Vandrel_V3.uir"));
+    ASSERT_EQ(::mkdir(file.c_str(), 0755), 0);
+    std::ofstream(file + "/kept") << "kept\n";
+    const std::string output = top.file("output");
+    {
+        support::ChildProcess probe({program}, output);
+        EXPECT_TRUE(support::sleepUntil([&probe] { return !probe.running(); }, std::chrono::seconds(60)));
+    }
+    std::istringstream said(readFile(output));
+    std::vector<std::string> atTheEnd;
+    for (std::string line; std::getline(said, line);)
+        if (line.rfind("popup at the end ", 0) == 0)
+            atTheEnd.push_back(line.substr(17));
+    ASSERT_EQ(atTheEnd.size(), 1u) << readFile(output);
+    EXPECT_EQ(atTheEnd[0].rfind("Settings|The settings could not be saved: " + file + " could not be written", 0), 0u)
+        << atTheEnd[0];
+    EXPECT_EQ(readFile(file + "/kept"), "kept\n");
+}
+
 }  // namespace
