@@ -136,8 +136,12 @@ void alarm_pruefen()
 
 void alarm_ruhe()
 {
-    if (alarm_state.kind != kAlarmNone)
+    if (alarm_state.kind != kAlarmNone) {
+        // The event file does not end in an alarm that never ended.
+        const double value = alarm_state.kind == kAlarmNoAnswer ? NAN : state.reading;
+        alarm_ereignis("stopped", value, alarm_state.limit, Timer() - state.t_start);
         verbergen();
+    }
     alarm_state.kind = kAlarmNone;
     alarm_state.acknowledged = 0;
     alarm_state.high_count = 0;

@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "alarm/alarm_check.h"
 #include "alarm/alarm_panel.h"
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
@@ -77,6 +78,8 @@ void enden()
 int endSC(int, int event, void *, int, int)
 {
     if (event == kEventClose) {
+        // The run ends with the program, and an alarm in force with it.
+        alarm_ruhe();
         if (state.recording == 1)
             CloseFile(state.log_file);
         enden();

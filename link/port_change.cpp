@@ -30,9 +30,10 @@ int comok(int, int, int event, void *, int, int)
     // The panel stays, saying why, for another number or another try.
     MessagePopup("", "COM port cannot be opened !");
     state.running = 0;
+    // Before the recording ends: an alarm in force ends in its event file.
+    faerben(0);
     if (state.recording == 1)
         CloseFile(state.log_file);
     state.recording = 0;
-    faerben(0);
     return 0;
 }
