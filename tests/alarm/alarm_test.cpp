@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -316,6 +317,27 @@ TEST_F(Alarm, ARunThatEndsDuringAnAlarmEndsItInItsEventFile)
         ASSERT_TRUE(std::regex_match(lines.back(), last, kEventLine));
         EXPECT_GT(std::stod(last[2].str()), 1e5);
         EXPECT_EQ(last[3].str(), "1.000000e+05");
+    }
+}
+
+// A recording named as an event file would be: the events go beside it
+// under a name of their own, and the recording holds readings only.
+TEST_F(Alarm, ARecordingNamedLikeAnEventFileKeepsItsEventsApart)
+{
+    apply({{0, 0, 0, 1, 1e5}});
+    for (const auto &[recording, events] : {std::pair{"run.events", "run.events.events"},
+                                            std::pair{"RUN.EVENTS", "RUN.EVENTS.events"},
+                                            std::pair{".events", ".events.events"}}) {
+        SCOPED_TRACE(recording);
+        startProgram();
+        startRun(dir.file(recording));
+        tick();
+        operate(kMainStop);
+        EXPECT_EQ(this->events(dir.file(events)), (std::vector<std::string>{"alarm_high", "stopped"}));
+        const std::vector<std::string> lines = readLines(dir.file(recording));
+        EXPECT_EQ(lines.size(), 2u);
+        for (const std::string &line : lines)
+            EXPECT_FALSE(std::regex_match(line, kEventLine)) << line;
     }
 }
 
