@@ -4,8 +4,10 @@
 #include "tests/serial/serial_fixture.h"
 #include "tests/support/port_holder.h"
 #include "tests/support/privileges.h"
+#include "tools/sleep_until.h"
 #include "tools/temp_dir.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -173,6 +175,31 @@ TEST_F(SimulatorTest, ADeviceTakenExclusivelyIsInUse)
     ::close(taken);
     EXPECT_EQ(refused.status, kRs232PortBusy);
     EXPECT_EQ(refused.why, "in use by another program");
+}
+
+// A program killed while it had the device to itself closes it without
+// giving it back; the last close of a real port ends the exclusive use, and
+// the simulator's terminal must do the same although the simulator holds
+// it too.
+TEST_F(SimulatorTest, TheExclusiveUseOfAKilledProgramEndsWithItsLastClose)
+{
+    CloseCom(kPort);
+    const std::string terminal = terminalOf(*sim_);
+    ASSERT_FALSE(terminal.empty());
+    ASSERT_EQ(::chmod(terminal.c_str(), 0666), 0);
+    const int taken = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(taken, 0);
+    ASSERT_EQ(::ioctl(taken, TIOCEXCL), 0);
+    ::close(taken);
+    const PortMapping direct(kPort + 1, terminal);
+    Refused last{kRs232PortBusy, ""};
+    EXPECT_TRUE(support::sleepUntil(
+        [&] {
+            last = openAsAnOrdinaryUser(kPort + 1);
+            return last.status == kRs232NoError;
+        },
+        std::chrono::seconds(10)))
+        << last.status << " " << last.why;
 }
 
 TEST_F(SimulatorTest, ADeviceHeldUnderAnotherNumberIsBusy)
