@@ -293,12 +293,14 @@ TEST_F(Publishing, AlarmEventsGoToTheirOwnTopic)
                 if (std::regex_match(line, m, alarm))
                     seen.push_back(m.str(1) + " " + m.str(2) + " " + m.str(3) + " " + m.str(4));
             }
-            return seen.size() == 2;
+            return seen.size() == 3;
         },
         30s))
         << joined(sub.lines());
     EXPECT_TRUE(std::regex_match(seen[0], std::regex(R"(0\.\d{3} alarm_high \d{4,}\.\d+ 10\.000000)"))) << seen[0];
-    EXPECT_EQ(seen[1], "43.000 no_answer null null");
+    // Stopped while the alarm was in force.
+    EXPECT_TRUE(std::regex_match(seen[1], std::regex(R"(\d+\.\d{3} stopped \d{4,}\.\d+ 10\.000000)"))) << seen[1];
+    EXPECT_EQ(seen[2], "43.000 no_answer null null");
 }
 
 TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
