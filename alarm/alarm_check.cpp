@@ -66,7 +66,9 @@ static void verbergen()
 
 static void ausloesen(int kind, double value, double limit)
 {
-    static const char *const kUnits[3] = {"ppm O2", "mV", "\xB0" "C"};
+    // The degree sign as Windows-1252 has it (octal, as a hexadecimal
+    // escape would take the C along).
+    static const char *const kUnits[3] = {"ppm O2", "mV", "\260C"};
     const char *unit = kUnits[settings.mode - 1];
     char number[32], reason[64], shown[100];
     number_text(limit, number);
