@@ -16,7 +16,7 @@ packages=(
   # every panel in a typewriter face.
   fonts-dejavu-core
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
-  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
+  libpaho-mqtt-dev libssl-dev libsqlite3-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()
