@@ -66,7 +66,9 @@ static void verbergen()
 
 static void ausloesen(int kind, double value, double limit)
 {
-    static const char *const kUnits[3] = {"ppm O2", "mV", "\xB0" "C"};
+    // The degree sign as Windows-1252 has it (octal, as a hexadecimal
+    // escape would take the C along).
+    static const char *const kUnits[3] = {"ppm O2", "mV", "\260C"};
     const char *unit = kUnits[settings.mode - 1];
     char number[32], reason[64], shown[100];
     number_text(limit, number);
@@ -137,8 +139,12 @@ void alarm_pruefen()
 
 void alarm_ruhe()
 {
-    if (alarm_state.kind != kAlarmNone)
+    if (alarm_state.kind != kAlarmNone) {
+        // The event file does not end in an alarm that never ended.
+        const double value = alarm_state.kind == kAlarmNoAnswer ? NAN : state.reading;
+        alarm_ereignis("stopped", value, alarm_state.limit, Timer() - state.t_start);
         verbergen();
+    }
     alarm_state.kind = kAlarmNone;
     alarm_state.acknowledged = 0;
     alarm_state.high_count = 0;

@@ -23,6 +23,8 @@ extern AlarmState alarm_state;
 void alarm_merken();
 // After each reading of a run.
 void alarm_pruefen();
-// A run starts or ends: no alarm in force, nothing counted.
+// A run starts or ends: no alarm in force, nothing counted.  An alarm in
+// force ends with a "stopped" event, into the run's event file while the
+// run still counts as recording.
 void alarm_ruhe();
 int quittieren(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);

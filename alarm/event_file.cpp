@@ -1,12 +1,24 @@
 #include "alarm/event_file.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
-// The recording file's name with ".events" in place of its extension.
+static bool same_letters(const char *a, const char *b)
+{
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+// The recording file's name with ".events" in place of its extension; a
+// recording whose extension is ".events" already (in any case, as Windows
+// names go) keeps it, and gets another, so that the events never go into
+// the recording itself.
 static int beside_recording(char (&path)[kPathSize])
 {
     const char *name = state.log_path;
@@ -15,9 +27,10 @@ static int beside_recording(char (&path)[kPathSize])
     if (back && (!base || back > base))
         base = back;
     base = base ? base + 1 : name;
-    const char *dot = std::strrchr(base, '.');
-    const std::size_t stem = dot && dot != base ? static_cast<std::size_t>(dot - name) : std::strlen(name);
     static const char kExtension[] = ".events";
+    const char *dot = std::strrchr(base, '.');
+    const bool replaced = dot && dot != base && !same_letters(dot, kExtension);
+    const std::size_t stem = replaced ? static_cast<std::size_t>(dot - name) : std::strlen(name);
     if (stem + sizeof kExtension > kPathSize)
         return -1;
     std::memcpy(path, name, stem);

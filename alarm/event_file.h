@@ -9,7 +9,8 @@
 
 #include "app/state.h"
 
-// event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal";
+// event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal",
+// "stopped";
 // elapsed: seconds since the start of the run.  0 when the line is stored.
 int alarm_ereignis(const char *event, double value, double limit, double elapsed);
 

@@ -58,14 +58,14 @@ void settings_load()
         CloseFile(file);
 }
 
-void settings_save()
+int settings_save()
 {
     char fresh[kPathSize];
     const int file = settings_file_create("vandrel.new", fresh);
     if (file <= 0)
-        return;
+        return -1;
     const int written = FmtFile(file, " %d %f %d %d %d %f %f  Kv_2014\n", settings.com_port,
                                 settings.interval, settings.autoscale, settings.mode,
                                 settings.log_scale, settings.y_min, settings.y_max);
-    settings_file_replace(file, written, fresh, "vandrel.ini");
+    return settings_file_replace(file, written, fresh, "vandrel.ini") == 0 ? 0 : -1;
 }

@@ -24,4 +24,5 @@ int settings_file_create(const char *temp, char (&fresh)[kPathSize], int owner_o
 // every write went through, renames it over `name`.  0 when it did.
 int settings_file_replace(int file, int written, const char *fresh, const char *name);
 void settings_load();
-void settings_save();
+// 0 once the file holds the settings; otherwise it keeps what it held.
+int settings_save();

@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "alarm/alarm_check.h"
 #include "alarm/alarm_panel.h"
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
@@ -60,7 +61,16 @@ void settings_zeigen()
 
 void enden()
 {
-    settings_save();
+    char path[kPathSize];
+    // Where the settings have no place, the start said so once.
+    if (settings_save() != 0 && settings_path(path) == 0) {
+        char message[kPathSize + 200];
+        Fmt(message,
+            "The settings could not be saved: %s could not be written or replaced "
+            "(another program may be holding it).\n\nIt keeps the settings saved before.",
+            path);
+        PathMessagePopup("Settings", message);
+    }
     publish_stop();
     ExitProgram(0);
 }
@@ -68,6 +78,8 @@ void enden()
 int endSC(int, int event, void *, int, int)
 {
     if (event == kEventClose) {
+        // The run ends with the program, and an alarm in force with it.
+        alarm_ruhe();
         if (state.recording == 1)
             CloseFile(state.log_file);
         enden();

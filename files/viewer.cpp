@@ -8,6 +8,22 @@
 
 enum { kViewPoints = 999 };
 
+// The Open file button is dimmed during a run, so that this popup never
+// interrupts one.
+static void say_not_opened(int status)
+{
+    long long size = 0;
+    const char *why = "the system could not open it";
+    if (status == kFileNotFound)
+        why = "it is not there";
+    else if (status == kFileAccessDenied)
+        // Refused, and no file there: a folder.
+        why = GetFileInfo(state.view_path, size) == 0 ? "it is a folder, not a file" : "no permission to read it";
+    char message[kPathSize + 80];
+    Fmt(message, "%s cannot be opened: %s.", state.view_path, why);
+    PathMessagePopup("Open file", message);
+}
+
 int oeffnen(int, int, int event, void *, int, int)
 {
     if (event == kEventCommit)
@@ -24,6 +40,10 @@ void darstellen()
         kSelectionExisting)
         return;
     state.view_file = OpenFile(state.view_path, kOpenRead, kOpenKeep, kOpenText);
+    if (state.view_file <= 0) {
+        say_not_opened(state.view_file);
+        return;
+    }
     // Thinning keeps a large file to at most 999 points spread over all of it;
     // a file whose size cannot be read is taken whole, up to those points.
     long long size = 0;
@@ -47,8 +67,7 @@ void darstellen()
         points = i + 1;
     }
     SetWaitCursor(0);
-    if (state.view_file > 0)
-        CloseFile(state.view_file);
+    CloseFile(state.view_file);
 
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 1);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);

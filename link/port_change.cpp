@@ -2,6 +2,7 @@
 
 #include "app/panel_ids.h"
 #include "app/state.h"
+#include "link/serial_port.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
@@ -19,20 +20,20 @@ int comok(int, int, int event, void *, int, int)
         return 0;
     if (state.port_open == 1)
         CloseCom(settings.com_port);
+    state.port_open = 0;
     GetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
-    OpenComConfig(settings.com_port, "", 9600, 0, 8, 1, 128, 24);
-    if (_GetRs232Err() == 0) {
-        state.port_open = 1;
-        SetComTime(settings.com_port, 0.6);
-    } else {
-        MessagePopup("", "COM port cannot be opened !");
-        state.port_open = 0;
-        state.running = 0;
-        if (state.recording == 1)
-            CloseFile(state.log_file);
-        state.recording = 0;
-        faerben(0);
+    ComOpen();
+    if (state.port_open == 1) {
+        HidePanel(state.com_panel);
+        return 0;
     }
-    HidePanel(state.com_panel);
+    // The panel stays, saying why, for another number or another try.
+    MessagePopup("", "COM port cannot be opened !");
+    state.running = 0;
+    // Before the recording ends: an alarm in force ends in its event file.
+    faerben(0);
+    if (state.recording == 1)
+        CloseFile(state.log_file);
+    state.recording = 0;
     return 0;
 }

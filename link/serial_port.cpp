@@ -2,8 +2,24 @@
 
 #include "app/panel_ids.h"
 #include "app/state.h"
+#include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
+
+namespace {
+
+// The port panel says why the port did not open, and nothing once it did.
+void show_port_status()
+{
+    char why[200];
+    GetComOpenFailure(settings.com_port, why);
+    char status[260] = "";
+    if (state.port_open == 0)
+        Fmt(status, "Port %d cannot be opened: %s.", settings.com_port, why);
+    SetCtrlVal(state.com_panel, kPortStatus, status);
+}
+
+}  // namespace
 
 void ComOpen()
 {
@@ -14,4 +30,5 @@ void ComOpen()
         DisplayPanel(state.com_panel);
         SetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
     }
+    show_port_status();
 }

@@ -4,6 +4,11 @@
 // alone for a private file.  Descriptors are C runtime descriptors over the
 // system's handles (_open_osfhandle), so the handle table keeps one kind of
 // number on every system.
+//
+// A virus scanner, the search indexer or a backup client opens a file for a
+// moment right after it is written, and meanwhile opening it for writing or
+// replacing it fails as if it were forbidden.  Those two calls are tried
+// again while they fail so, as SQLite's Windows layer does.
 #include "rte/files_os.h"
 #include "rte/formatio.h"
 #include "rte/win32_text.h"
@@ -51,6 +56,28 @@ int errorCode(DWORD e)
         return kFileTooManyOpen;
     default:
         return kFileIoError;
+    }
+}
+
+// What a file that another program holds for a moment answers.
+bool heldElsewhere(DWORD e)
+{
+    return e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+}
+
+// Runs attempt until it succeeds, fails otherwise, or has been tried 10
+// times, pausing 25 ms longer after each try (1.1 s in all).  Whether it
+// succeeded; the last try's error stays for GetLastError.
+template <typename Attempt>
+bool triedWhileHeldElsewhere(const Attempt &attempt)
+{
+    constexpr int kTries = 10;
+    for (int tried = 1;; ++tried) {
+        if (attempt())
+            return true;
+        if (tried == kTries || !heldElsewhere(::GetLastError()))
+            return false;
+        ::Sleep(static_cast<DWORD>(25 * tried));
     }
 }
 
@@ -162,8 +189,13 @@ int open(const char *path, int mode, int action)
     // Others may read, write, rename and delete meanwhile, as on POSIX: the
     // viewer reads a file while it is being recorded.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE h = ::CreateFileW(name.c_str(), access, share, nullptr, create, flags, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    HANDLE h = INVALID_HANDLE_VALUE;
+    const auto attempt = [&] {
+        h = ::CreateFileW(name.c_str(), access, share, nullptr, create, flags, nullptr);
+        return h != INVALID_HANDLE_VALUE;
+    };
+    // Reading waits for no one: a file that cannot be read now is said at once.
+    if (!(mode == kOpenRead ? attempt() : triedWhileHeldElsewhere(attempt)))
         return errorCode(::GetLastError());
     // A directory does not open without backup semantics; a pipe does.
     const DWORD type = ::GetFileType(h);
@@ -263,7 +295,8 @@ int rename(const char *from, const char *to)
         return kFileNotFound;
     // A plain rename fails over an existing file here: replace it, and let
     // the call return only once the new name is on the disk.
-    if (::MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (triedWhileHeldElsewhere(
+            [&] { return ::MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); }))
         return 0;
     return errorCode(::GetLastError());
 }

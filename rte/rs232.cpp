@@ -20,6 +20,26 @@ using rte::serial::Line;
 
 int g_status = kRs232NoError;
 
+// Why each port's latest open failed, in the 8-bit text of the panels; no
+// entry once it opened.
+std::map<int, QByteArray> &refusals()
+{
+    static auto *table = new std::map<int, QByteArray>;
+    return *table;
+}
+
+QString refusalOf(int status, const Line &line)
+{
+    switch (status) {
+    case kRs232NoSuchPort:
+        return QStringLiteral("not there");
+    case kRs232PortBusy:
+        return QStringLiteral("in use by another program");
+    default:
+        return line.refusal();
+    }
+}
+
 int record(int status)
 {
     g_status = status;
@@ -108,8 +128,13 @@ int OpenComConfig(int port, const char *, long baudRate, int parity, int dataBit
     auto line = std::make_unique<Line>();
     const int status = line->open(settings);
     if (status == kRs232NoError) {
+        refusals().erase(port);
         closeAllAtApplicationEnd();
         lines().emplace(port, std::move(line));
+    } else {
+        // The panels take Windows-1252, which holds Latin-1's letters; one
+        // beyond them, in a system's words or a group's name, shows as '?'.
+        refusals()[port] = refusalOf(status, *line).toLatin1();
     }
     return record(status);
 }
@@ -179,6 +204,17 @@ int readTerm(int port, char *buffer, std::size_t capacity, int count, int termin
     const Outcome outcome = line->read({buffer, static_cast<std::size_t>(count)}, terminator);
     record(outcome.status);
     return outcome.count;
+}
+
+void openFailure(int port, char *text, std::size_t capacity)
+{
+    if (text == nullptr || capacity == 0)
+        return;
+    const auto found = refusals().find(port);
+    const QByteArray why = found == refusals().end() ? QByteArray() : found->second;
+    const std::size_t n = std::min(static_cast<std::size_t>(why.size()), capacity - 1);
+    std::copy_n(why.constData(), n, text);
+    text[n] = '\0';
 }
 
 }  // namespace rte::serial

@@ -68,6 +68,21 @@ int ComRdTerm(int port, char (&buffer)[N], int count, int terminator)
 int ReturnRS232Err();
 int _GetRs232Err();
 
+// Why the port's latest OpenComConfig failed, in words for the operator
+// (8-bit Windows-1252, as the panels take them): "not there", "in use by
+// another program", on Linux "no permission: add the user to the group
+// <the device's own group>", or the system's own words for any other
+// failure.  Empty once the port opened, or before any try; an open refused
+// as a caller's bug leaves it as it was.  Cut to fit the buffer.
+namespace rte::serial {
+void openFailure(int port, char *text, std::size_t capacity);
+}
+template <std::size_t N>
+void GetComOpenFailure(int port, char (&text)[N])
+{
+    rte::serial::openFailure(port, text, N);
+}
+
 // Devices that look like serial ports, with the number that reaches each,
 // for the port panel: every RTE_COM<n>, then the devices the system reports,
 // numbered ones first; port is 0 for a device that no number reaches (one

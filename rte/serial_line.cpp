@@ -9,7 +9,12 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 #endif
 
 namespace rte::serial {
@@ -49,6 +54,29 @@ bool present([[maybe_unused]] const QString &path)
 #else
     return true;
 #endif
+}
+
+// Debian gives serial devices to the group dialout; whatever group the
+// device has, joining it is what the operator can ask for, unless the
+// device lets no group in.
+QString noPermission([[maybe_unused]] const QString &path)
+{
+    QString words = QStringLiteral("no permission");
+#ifdef Q_OS_UNIX
+    struct stat node{};
+    if (::stat(QFile::encodeName(path).constData(), &node) != 0 ||
+        (node.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return words;
+    const long hint = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> area(hint > 0 ? static_cast<std::size_t>(hint) : 16384);
+    struct group entry{};
+    struct group *found = nullptr;
+    while (::getgrgid_r(node.st_gid, &entry, area.data(), area.size(), &found) == ERANGE)
+        area.resize(area.size() * 2);
+    words += QStringLiteral(": add the user to the group ");
+    words += found != nullptr ? QString::fromLocal8Bit(found->gr_name) : QString::number(node.st_gid);
+#endif
+    return words;
 }
 
 int openFailure(QSerialPort::SerialPortError error, const QString &path)
@@ -106,9 +134,15 @@ int Line::openPort()
     port_.setStopBits(settings_.stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.clearError();
+    refusal_.clear();
     if (port_.open(QIODevice::ReadWrite))
         return kRs232NoError;
-    return openFailure(port_.error(), settings_.path);
+    const int status = openFailure(port_.error(), settings_.path);
+    if (status == kRs232AccessDenied)
+        refusal_ = noPermission(settings_.path);
+    else if (status == kRs232OpenFailed)
+        refusal_ = port_.errorString();
+    return status;
 }
 
 void Line::markLost()

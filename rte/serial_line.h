@@ -35,6 +35,9 @@ public:
 
     // Opens the device; on failure the line stays closed and this says why.
     int open(const LineSettings &settings);
+    // After an open that failed for want of permission, or for a reason
+    // that has no code of its own: why, in the operator's words.
+    const QString &refusal() const { return refusal_; }
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     // 0 when the port can be used, after a try to bring a lost device back;
     // the operations below need it.
@@ -71,6 +74,7 @@ private:
     QTimer reopenTimer_;
 #endif
     LineSettings settings_{};
+    QString refusal_;
     std::chrono::milliseconds timeout_{10000};
     bool lost_ = false;
 };

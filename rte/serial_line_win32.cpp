@@ -58,6 +58,18 @@ BYTE parityOf(QSerialPort::Parity parity)
     }
 }
 
+// The system's own words for an error, without the line end it ends with.
+QString systemWords(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    const QString words = QString::fromWCharArray(text, static_cast<qsizetype>(length)).trimmed();
+    ::LocalFree(text);
+    return words.isEmpty() ? QStringLiteral("system error %1").arg(error) : words;
+}
+
 bool configure(HANDLE h, const LineSettings &settings)
 {
     DCB dcb{};
@@ -104,13 +116,15 @@ int Line::openPort()
 {
     handle_.reset();
     pending_.clear();
+    refusal_.clear();
     const std::wstring name = deviceName(settings_.path);
     if (name.empty())
         return kRs232NoSuchPort;
     HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        switch (::GetLastError()) {
+        const DWORD error = ::GetLastError();
+        switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return kRs232NoSuchPort;
@@ -118,11 +132,13 @@ int Line::openPort()
         case ERROR_SHARING_VIOLATION:
             return kRs232PortBusy;
         default:
+            refusal_ = systemWords(error);
             return kRs232OpenFailed;
         }
     }
     handle_.reset(h);
     if (!configure(h, settings_)) {
+        refusal_ = systemWords(::GetLastError());
         handle_.reset();
         return kRs232OpenFailed;
     }

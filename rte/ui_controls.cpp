@@ -533,8 +533,11 @@ public:
         label_->setAccessibleName(text);
         // A window keeps no room for lines that wrapping adds as it gets
         // narrower: the text asks for the room of its lines at a width no
-        // window is narrower than.
-        const int width = std::min(label_->sizeHint().width(), 40 * label_->fontMetrics().averageCharWidth());
+        // window is narrower than, its own up to 40 characters.  (Qt's size
+        // hint narrows a short text to a quarter of that, which asks for
+        // twice the lines it needs.)
+        const int width = std::min(label_->fontMetrics().size(0, text).width(),
+                                   40 * label_->fontMetrics().averageCharWidth());
         // An empty text has no height for any width (-1): it asks for none.
         label_->setMinimumSize(width, std::max(0, label_->heightForWidth(width)));
         return 0;

@@ -44,10 +44,11 @@ int m_stop(int, int, int event, void *, int, int)
 {
     if (event == kEventCommit) {
         state.running = 0;
+        // Before the recording ends: an alarm in force ends in its event file.
+        faerben(0);
         if (state.recording == 1)
             CloseFile(state.log_file);
         state.recording = 0;
-        faerben(0);
     }
     return 0;
 }

@@ -11,6 +11,10 @@ packages=(
   xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick
   clang libclang-rt-14-dev locales
   g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis fonts-liberation
+  # The desktop's own faces, in which the panels and their pictures are
+  # drawn; the fonts above alone would satisfy the font library, leaving
+  # every panel in a typewriter face.
+  fonts-dejavu-core
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
   libpaho-mqtt-dev libssl-dev libsqlite3-dev mosquitto mosquitto-clients openssl
 )

@@ -199,12 +199,14 @@ int Analyser::run(volatile std::sig_atomic_t &stop, volatile std::sig_atomic_t &
             std::max(wake - now, Clock::duration::zero()));
         const timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
                                static_cast<long>(wait.count() % 1000000000)};
-        pollfd terminal{link_.fd(), POLLIN, 0};
+        pollfd terminal[] = {{link_.fd(), POLLIN, 0}, {link_.clientsFd(), POLLIN, 0}};
         // Signals are let through only here, so none is missed between the
         // checks above and the wait.
-        const int ready = ::ppoll(&terminal, link_.isUp() ? 1 : 0, &timeout, &waiting);
-        if (ready > 0 && (terminal.revents & POLLIN) != 0)
+        const int ready = ::ppoll(terminal, link_.isUp() ? 2 : 0, &timeout, &waiting);
+        if (ready > 0 && (terminal[0].revents & POLLIN) != 0)
             receive();
+        if (ready > 0 && (terminal[1].revents & POLLIN) != 0)
+            link_.noticeClients();
         if (link_.isUp())
             send();
     }

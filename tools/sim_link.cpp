@@ -1,10 +1,13 @@
 #include "sim_link.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -70,6 +73,13 @@ bool Link::up(std::string &error)
         down();
         return false;
     }
+    // Watched from after the simulator's own open, which is not a client's.
+    clients_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (clients_ < 0 || ::inotify_add_watch(clients_, name, IN_OPEN | IN_CLOSE) < 0) {
+        error = failed("watching the terminal's opens");
+        down();
+        return false;
+    }
     if (!relink(path_, terminal_, error)) {
         down();
         return false;
@@ -85,12 +95,29 @@ void Link::down()
         if (length >= 0 && std::string(target, static_cast<std::size_t>(length)) == terminal_)
             ::unlink(path_.c_str());
     }
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
-    slave_ = master_ = -1;
+    for (int fd : {clients_, slave_, master_})
+        if (fd >= 0)
+            ::close(fd);
+    clients_ = slave_ = master_ = -1;
+    openCount_ = 0;
     terminal_.clear();
+}
+
+void Link::noticeClients()
+{
+    alignas(inotify_event) char events[4096];
+    for (ssize_t length; (length = ::read(clients_, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            if (event->mask & IN_OPEN)
+                ++openCount_;
+            if (event->mask & IN_CLOSE)
+                openCount_ = std::max(0, openCount_ - 1);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (openCount_ == 0)
+        ::ioctl(slave_, TIOCNXCL);
 }
 
 }  // namespace sim

@@ -23,6 +23,15 @@ public:
 
     bool isUp() const { return master_ >= 0; }
     int fd() const { return master_; }
+    // Readable when a client has opened or closed the terminal; then
+    // noticeClients.
+    int clientsFd() const { return clients_; }
+    // Counts the opens and closes of the terminal by clients.  Once the last
+    // client has closed it, the terminal is no longer any one's alone: the
+    // exclusive use (TIOCEXCL) a client asked for ends, as it does with the
+    // last close of a real port, which the simulator's own hold on the
+    // terminal would otherwise keep from happening.
+    void noticeClients();
     const std::string &path() const { return path_; }
     const std::string &terminal() const { return terminal_; }
 
@@ -33,6 +42,10 @@ private:
     // Held open so that the master never reads a hang-up while no client
     // has the terminal open.
     int slave_ = -1;
+    // Opens and closes of the terminal (inotify), and how many clients have
+    // it open.
+    int clients_ = -1;
+    int openCount_ = 0;
 };
 
 }  // namespace sim

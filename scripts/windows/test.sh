@@ -44,6 +44,13 @@ VANDREL_SIM_STATUS=$(winepath -w "$wine_work/status")
 export VANDREL_SIM_PORT VANDREL_SIM_CONTROL VANDREL_SIM_STATUS
 run serial_test
 
+# The program's files held for a moment by another program, in a folder of
+# their own where the test keeps its settings.
+held="$wine_work/held"
+mkdir -p "$held"
+cp "$bin/held_file_test.exe" "$bin/file_holder.exe" "$bin/Vandrel_V3.uir" "$held/"
+bin=$held run held_file_test
+
 # The program in a directory of its own, named in letters beyond any one
 # code page, with its panel file and a settings file that names COM1, in
 # real windows on the X display.
@@ -68,7 +75,7 @@ mkdir -p "$wine_work/broker"
 } >"$wine_work/broker/mosquitto.conf"
 mosquitto -c "$wine_work/broker/mosquitto.conf" >"$wine_work/broker/log" 2>&1 &
 broker_pid=$!
-trap 'kill "${subscriber_pid:-}" "$broker_pid" 2>/dev/null; wine_cleanup' EXIT
+trap 'kill "${subscriber_pid:-}" "$broker_pid" 2>/dev/null || true; wine_cleanup' EXIT
 for _ in $(seq 200); do
   mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t vandrel/probe -m up -q 1 2>/dev/null && break
   sleep 0.1

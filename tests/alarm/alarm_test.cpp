@@ -9,6 +9,8 @@
 #include <cstring>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <utility>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -65,7 +67,10 @@ protected:
         (void)once;
         alarme_lesen();
         t::clearAlerts();
-        startProgram();
+        // Replies as fast as the terminal gives them: a reply paced like
+        // the wire, late on a loaded machine, would be a cycle without an
+        // answer and shift every count.
+        startProgram({"--no-pacing"});
     }
     void TearDown() override
     {
@@ -258,7 +263,8 @@ TEST_F(Alarm, NoReadingCountsOnlyTowardTheNoAnswerAlarm)
         EXPECT_EQ(reason(), "HIGH > 100000 ppm O2");
         operate(kMainStop);
         const std::string events = dir.file(std::string(mode) + ".events");
-        EXPECT_EQ(this->events(events), (std::vector<std::string>{"alarm_high", "no_answer", "alarm_high"}));
+        EXPECT_EQ(this->events(events),
+                  (std::vector<std::string>{"alarm_high", "no_answer", "alarm_high", "stopped"}));
         std::smatch m;
         const std::vector<std::string> lines = readLines(events);
         ASSERT_TRUE(std::regex_match(lines[1], m, kEventLine));
@@ -277,8 +283,68 @@ TEST_F(Alarm, StoppingTheRunEndsTheAlarmAndEventsWithoutARecordingGoToADailyFile
     EXPECT_TRUE(t::alertSounding());
     operate(kMainStop);
     expectNoAlarm();
-    EXPECT_EQ(events(daily), (std::vector<std::string>{"alarm_high"}));
+    EXPECT_EQ(events(daily), (std::vector<std::string>{"alarm_high", "stopped"}));
     std::remove(daily.c_str());
+}
+
+// However a recorded run ends during an alarm, its event file says so last,
+// with the reading and the limit of the alarm that was in force: the Stop
+// button, or a change to a port that does not open.
+TEST_F(Alarm, ARunThatEndsDuringAnAlarmEndsItInItsEventFile)
+{
+    const struct {
+        const char *name;
+        std::function<void()> end;
+    } ways[] = {
+        {"stop", [this] { operate(kMainStop); }},
+        {"port", [] {
+             t::activateMenuItem(state.menu_bar, kMainSerialPortItem);
+             t::typeInto(state.com_panel, kPortNumber, "99");
+             t::queueMessageAck();
+             t::operate(state.com_panel, kPortOk);
+             HidePanel(state.com_panel);
+         }},
+    };
+    apply({{0, 0, 0, 1, 1e5}});
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.name);
+        startProgram();
+        const std::string path = dir.file(std::string(way.name) + ".dat");
+        startRun(path);
+        tick();
+        ASSERT_EQ(reason(), "HIGH > 100000 ppm O2");
+        way.end();
+        EXPECT_EQ(state.running, 0);
+        expectNoAlarm();
+        const std::string events = dir.file(std::string(way.name) + ".events");
+        EXPECT_EQ(this->events(events), (std::vector<std::string>{"alarm_high", "stopped"}));
+        std::smatch last;
+        const std::vector<std::string> lines = readLines(events);
+        ASSERT_TRUE(std::regex_match(lines.back(), last, kEventLine));
+        EXPECT_GT(std::stod(last[2].str()), 1e5);
+        EXPECT_EQ(last[3].str(), "1.000000e+05");
+    }
+}
+
+// A recording named as an event file would be: the events go beside it
+// under a name of their own, and the recording holds readings only.
+TEST_F(Alarm, ARecordingNamedLikeAnEventFileKeepsItsEventsApart)
+{
+    apply({{0, 0, 0, 1, 1e5}});
+    for (const auto &[recording, events] : {std::pair{"run.events", "run.events.events"},
+                                            std::pair{"RUN.EVENTS", "RUN.EVENTS.events"},
+                                            std::pair{".events", ".events.events"}}) {
+        SCOPED_TRACE(recording);
+        startProgram();
+        startRun(dir.file(recording));
+        tick();
+        operate(kMainStop);
+        EXPECT_EQ(this->events(dir.file(events)), (std::vector<std::string>{"alarm_high", "stopped"}));
+        const std::vector<std::string> lines = readLines(dir.file(recording));
+        EXPECT_EQ(lines.size(), 2u);
+        for (const std::string &line : lines)
+            EXPECT_FALSE(std::regex_match(line, kEventLine)) << line;
+    }
 }
 
 TEST_F(Alarm, AnEventFileThatCannotBeWrittenIsSaidBesideTheAlarm)

@@ -345,6 +345,10 @@ class OperatorTest(unittest.TestCase):
         s.screenshot("port-number-typed")
         ui.press(self.app.control(panel, "push button", "OK"))
         self.answer("COM port cannot be opened !", "OK", "port-message")
+        # The panel stays, saying why, until the operator closes it.
+        self.app.control(panel, "label", "Port 9 cannot be opened: not there.")
+        s.screenshot("port-reason")
+        request_close("Serial port")
         self.app.window_gone("filler", "Serial port")
         self.wait_idle()
         log_lines(record)  # whatever was recorded is complete and well-formed
@@ -371,6 +375,8 @@ class OperatorTest(unittest.TestCase):
         s.screenshot("port-number-typed")
         ui.press(self.app.control(panel, "push button", "OK"))
         self.answer("COM port cannot be opened !", "OK", "port-7-tried")
+        self.app.control(panel, "label", "Port 7 cannot be opened: not there.")
+        request_close("Serial port")
         self.app.window_gone("filler", "Serial port")
 
         activate(MAIN)

@@ -47,6 +47,12 @@ protected:
         EXPECT_EQ(colour(kMainStart), static_cast<unsigned>(running ? kColourGrey : kColourGreen));
         EXPECT_EQ(colour(kMainStop), static_cast<unsigned>(running ? kColourDarkRed : kColourGrey));
     }
+    static std::string portStatus()
+    {
+        char text[300] = "";
+        GetCtrlVal(state.com_panel, kPortStatus, text);
+        return text;
+    }
 };
 
 TEST_F(Run, ARecordedRunWritesOneLinePerCycleAndStopEndsIt)
@@ -155,11 +161,14 @@ TEST_F(Run, APortChangeDuringARecordedRun)
     EXPECT_NE(controlText(kMainReading), "NO CONNECTION");
 
     // A number that does not open: told, then the run and the file end.
+    // The port panel stays, saying why.
     rte::testing::activateMenuItem(state.menu_bar, kMainSerialPortItem);
     rte::testing::typeInto(state.com_panel, kPortNumber, "99");
     queueMessageAck();
     operate(state.com_panel, kPortOk);
     EXPECT_EQ(popupLog().back(), "|COM port cannot be opened !");
+    EXPECT_TRUE(rte::testing::panelVisible(state.com_panel));
+    EXPECT_EQ(portStatus(), "Port 99 cannot be opened: not there.");
     EXPECT_EQ(settings.com_port, 99);
     EXPECT_EQ(state.port_open, 0);
     EXPECT_EQ(state.running, 0);
@@ -175,7 +184,14 @@ TEST_F(Run, APortChangeDuringARecordedRun)
     int shown = 0;
     GetCtrlVal(state.com_panel, kPortNumber, shown);
     EXPECT_EQ(shown, 99);
-    HidePanel(state.com_panel);
+    EXPECT_EQ(portStatus(), "Port 99 cannot be opened: not there.");
+
+    // The simulator's number again: the panel goes, and says nothing more.
+    rte::testing::typeInto(state.com_panel, kPortNumber, std::to_string(kSimPort).c_str());
+    operate(state.com_panel, kPortOk);
+    EXPECT_EQ(state.port_open, 1);
+    EXPECT_FALSE(rte::testing::panelVisible(state.com_panel));
+    EXPECT_EQ(portStatus(), "");
 }
 
 }  // namespace

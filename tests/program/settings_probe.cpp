@@ -1,7 +1,8 @@
 // The program's start and its end with nothing in between, for the tests of
 // where the settings are kept: a copy of it is started in the folder under
 // test.  Prints what the info panel names, the settings it started with and
-// the popups shown, then ends as the program does.
+// the popups shown, then ends as the program does and prints the popups its
+// end shows ("popup at the end ...").
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,6 +29,11 @@ int main(int argc, char **argv)
     for (const std::string &popup : rte::testing::popupLog())
         std::printf("popup %s\n", popup.c_str());
     std::fflush(stdout);
+    rte::testing::clearPopups();
+    rte::testing::queueMessageAck();
     enden();
+    for (const std::string &popup : rte::testing::popupLog())
+        std::printf("popup at the end %s\n", popup.c_str());
+    std::fflush(stdout);
     return RunUserInterface();
 }

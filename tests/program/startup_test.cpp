@@ -176,6 +176,37 @@ TEST_F(Startup, ClosingDuringARecordedRunKeepsEveryLine)
     EXPECT_EQ(readFile(settingsPath()), " 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n");
 }
 
+TEST_F(Startup, ClosingDuringAnAlarmEndsItInTheEventFile)
+{
+    support::SimulatedAnalyser sim;
+    support::TempDir dir;
+    setenv("RTE_COM1", sim.linkPath().c_str(), 1);
+    char own[kPathSize];
+    GetProjectDir(own);
+    const std::string limits = std::string(own) + "/vandrel-alarms.ini";
+    // A high oxygen limit far below the simulator's readings in air.
+    std::ofstream(limits) << "vandrel-alarms 1\noxygen 0 0 1 10 1\nvoltage 0 0 0 0 1\n"
+                             "temperature 0 0 0 0 1\nno-answer 0 3\n";
+    const std::string path = dir.file("run.dat");
+    EXPECT_EXIT(runProgram([&path] {
+                    queueFileSelect(kSelectionNew, path);
+                    operate(state.main_panel, kMainStart);
+                    require(state.running == 1 && state.recording == 1, "recorded run");
+                    require(alertSounding(), "an alarm in force");
+                }),
+                ::testing::ExitedWithCode(0), "");
+    std::remove(limits.c_str());
+    std::istringstream lines(readFile(dir.file("run.events")));
+    std::vector<std::string> events;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string time, elapsed, event;
+        fields >> time >> elapsed >> event;
+        events.push_back(event);
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"alarm_high", "stopped"}));
+}
+
 // A folder whose path takes exactly `bytes` bytes, made in `top`.
 std::string folderOfLength(const std::string &top, std::size_t bytes)
 {
@@ -264,6 +295,34 @@ TEST(SettingsPlace, FoldersAtAndPastThePathLimit)
             EXPECT_EQ(inode(file), before);
         }
     }
+}
+
+// A settings file that cannot be replaced (here a folder stands in its
+// place, which holds back root too): the end of the program says so, naming
+// the file, and leaves what is there alone.
+TEST(SettingsPlace, ASaveThatCannotReplaceTheFileIsSaidAtTheEnd)
+{
+    support::TempDir top;
+    setenv("RTE_COM1", "/nonexistent/analyser", 1);
+    const std::string program = top.file("vandrel"), file = top.file("vandrel.ini");
+    std::filesystem::copy_file(SETTINGS_PROBE_PATH, program);
+    std::filesystem::copy_file(PANEL_FILE_PATH, top.file("Vandrel_V3.uir"));
+    ASSERT_EQ(::mkdir(file.c_str(), 0755), 0);
+    std::ofstream(file + "/kept") << "kept\n";
+    const std::string output = top.file("output");
+    {
+        support::ChildProcess probe({program}, output);
+        EXPECT_TRUE(support::sleepUntil([&probe] { return !probe.running(); }, std::chrono::seconds(60)));
+    }
+    std::istringstream said(readFile(output));
+    std::vector<std::string> atTheEnd;
+    for (std::string line; std::getline(said, line);)
+        if (line.rfind("popup at the end ", 0) == 0)
+            atTheEnd.push_back(line.substr(17));
+    ASSERT_EQ(atTheEnd.size(), 1u) << readFile(output);
+    EXPECT_EQ(atTheEnd[0].rfind("Settings|The settings could not be saved: " + file + " could not be written", 0), 0u)
+        << atTheEnd[0];
+    EXPECT_EQ(readFile(file + "/kept"), "kept\n");
 }
 
 }  // namespace

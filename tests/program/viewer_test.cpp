@@ -1,14 +1,19 @@
 // Drawing stored files: ours, other tools', broken ones, and large ones
 // thinned to at most 999 points.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 #include "tests/program/program_fixture.h"
+#include "tests/support/privileges.h"
 
 namespace program_test {
 namespace {
@@ -130,15 +135,59 @@ TEST_F(Viewer, NothingChangesUnlessAnExistingFileIsChosen)
     }
 }
 
-TEST_F(Viewer, AFileGoneBeforeItIsReadYieldsNoPoints)
+// Chosen, but it cannot be opened: gone since, a folder, or not to be read
+// by this user (as root the file is opened by the user nobody, in a child
+// process that answers through its exit status).  Said with the path, and
+// the graph, the file shown and the scaling stay as they were.
+TEST_F(Viewer, AFileThatCannotBeOpenedIsSaidAndNothingChanges)
 {
+    view(write("0 1\n1 2\n"));
+    const std::string drawn = dir.file("view.dat");
     settings.autoscale = 0;
-    const auto points = view(dir.file("vanished.dat"));
-    EXPECT_TRUE(points.empty());
-    EXPECT_EQ(controlText(kMainFile), dir.file("vanished.dat"));
-    EXPECT_EQ(state.log_allowed, 1);
-    EXPECT_EQ(controlInt(kMainAutoscale), 1);
-    EXPECT_EQ(settings.autoscale, 0) << "the setting keeps its value";
+    SetCtrlVal(state.main_panel, kMainAutoscale, 0);
+    const std::string folder = dir.file("folder.dat"), locked = dir.file("locked.dat");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(locked) << "0 1\n";
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const struct {
+        std::string path;
+        const char *why;
+        bool asAnotherUser;
+    } rows[] = {
+        {dir.file("vanished.dat"), "it is not there", false},
+        {folder, "it is a folder, not a file", false},
+        {locked, "no permission to read it", true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.path);
+        const auto check = [&] {
+            rte::testing::clearPopups();
+            rte::testing::queueFileSelect(kSelectionExisting, row.path);
+            rte::testing::queueMessageAck();
+            rte::testing::operate(state.main_panel, kMainOpenFile);
+            const std::vector<std::string> said = rte::testing::popupLog();
+            const std::string expected = "Open file|" + row.path + " cannot be opened: " + row.why + ".";
+            return said.size() == 2 && said[1] == expected && controlText(kMainFile) == drawn &&
+                   lastPlotPoints() == std::vector<std::pair<double, double>>{{0, 1}, {1, 2}} &&
+                   controlInt(kMainAutoscale) == 0 && settings.autoscale == 0;
+        };
+        if (!row.asAnotherUser) {
+            EXPECT_TRUE(check()) << (rte::testing::popupLog().empty() ? "" : rte::testing::popupLog().back());
+            continue;
+        }
+        const int status = support::inChildProcess([&] {
+            if (const std::string why = support::dropRoot(); !why.empty()) {
+                std::fprintf(stderr, "cannot become an ordinary user: %s\n", why.c_str());
+                return 2;
+            }
+            const bool ok = check();
+            if (!ok && !rte::testing::popupLog().empty())
+                std::fprintf(stderr, "said: %s\n", rte::testing::popupLog().back().c_str());
+            return ok ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0);
+    }
 }
 
 }  // namespace

@@ -62,10 +62,23 @@ protected:
 
     // Whether the plot colour of plot() (blue, perhaps blended into the
     // white ground at the edges of a line) shows within two pixels of where
-    // the point (t, y) is drawn.
+    // the point (t, y) is drawn.  The point must lie clear of the axis lines
+    // and their inward ticks, which are drawn over the curve: on them, what
+    // shows would depend on where the tick labels' font puts the axes.
     static bool curveNear(const QImage &image, double t, double y)
     {
         const auto [px, py] = t::graphPixel(mainPanel, kMainGraph, t, y);
+        const t::GraphView x = t::graphView(mainPanel, kMainGraph, kAxisTime),
+                           v = t::graphView(mainPanel, kMainGraph, kAxisY);
+        const auto [left, bottom] = t::graphPixel(mainPanel, kMainGraph, x.min, v.min);
+        const auto [right, top] = t::graphPixel(mainPanel, kMainGraph, x.max, v.max);
+        constexpr int clear = 8;  // ticks reach 5 pixels in; 2 around the point; 1 for rounding
+        if (px < left + clear || px > right - clear || py < top + clear || py > bottom - clear) {
+            ADD_FAILURE() << "(" << t << ", " << y << ") is drawn at " << px << "," << py
+                          << ", on the axes' decorations of the plot area " << left << ".." << right << " x "
+                          << top << ".." << bottom;
+            return false;
+        }
         for (int dy = -2; dy <= 2; ++dy)
             for (int dx = -2; dx <= 2; ++dx) {
                 if (!image.valid(px + dx, py + dy))
@@ -319,13 +332,14 @@ TEST_F(Graph, LogarithmicAxisOverValuesThatAreNotPositiveStillDraws)
     EXPECT_TRUE(y.logarithmic);
     EXPECT_GT(y.min, 0);
     EXPECT_GE(y.max, 50);
-    // The positive part is drawn: on a logarithmic axis the middle of the
-    // line from (20, 5) to (30, 50) is at their geometric mean.
+    // The positive part is drawn: on a logarithmic axis the line from
+    // (20, 5) to (30, 50) rises a tenth of a decade per second.  Its ends
+    // lie on the edges of the plot area, so it is looked for just inside them.
+    const auto onLine = [](double t) { return 5 * std::pow(10.0, (t - 20) / 10); };
     const QImage image = picture();
-    EXPECT_TRUE(curveNear(image, 20, 5));
-    EXPECT_TRUE(curveNear(image, 25, std::sqrt(5.0 * 50.0)));
-    EXPECT_TRUE(curveNear(image, 30, 50));
-    EXPECT_FALSE(curveNear(image, pastTheEnd(30), std::sqrt(5.0 * 50.0)));
+    for (double t : {21.0, 25.0, 29.0})
+        EXPECT_TRUE(curveNear(image, t, onLine(t))) << t;
+    EXPECT_FALSE(curveNear(image, pastTheEnd(30), onLine(25)));
 }
 
 }  // namespace

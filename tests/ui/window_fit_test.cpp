@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 using namespace ui_test;
@@ -26,21 +27,29 @@ struct PanelControls {
     int *panel;
     std::vector<int> controls;  // every control with a face, the graph aside
     std::vector<int> shown;     // of them, those that start hidden, shown here
+    std::vector<std::pair<int, const char *>> texts;  // texts the program may set, set here
 };
 
 const PanelControls kPanels[] = {
-    {&mainPanel, {12, 19, 10, 9, 8, 3, 2, 4, 7, 6, 11, 13, 17}, {}},
+    {&mainPanel, {12, 19, 10, 9, 8, 3, 2, 4, 7, 6, 11, 13, 17}, {}, {}},
     // An alarm adds its reason and the Acknowledge button.
-    {&mainPanel, {12, 19, 10, 9, 8, 3, 2, 4, 7, 6, 11, 13, 17, 20, 21}, {20, 21}},
-    {&comPanel, {5, 2, 3, 4}, {}},
-    {&infoPanel, {1, 2, 3, 4}, {}},
-    {&alarmPanel, {1, 11, 12, 13, 14, 15, 21, 22, 23, 24, 25, 31, 32, 33, 34, 35, 41, 42, 2, 3, 4}, {}},
+    {&mainPanel, {12, 19, 10, 9, 8, 3, 2, 4, 7, 6, 11, 13, 17, 20, 21}, {20, 21}, {}},
+    {&comPanel, {5, 2, 3, 4, 6}, {}, {}},
+    // A port that does not open says why, at length.
+    {&comPanel,
+     {5, 2, 3, 4, 6},
+     {},
+     {{6, "Port 256 cannot be opened: no permission: add the user to the group dialout."}}},
+    {&infoPanel, {1, 2, 3, 4}, {}, {}},
+    {&alarmPanel, {1, 11, 12, 13, 14, 15, 21, 22, 23, 24, 25, 31, 32, 33, 34, 35, 41, 42, 2, 3, 4}, {}, {}},
 };
 
 void showHidden(const PanelControls &p, int visible)
 {
     for (int control : p.shown)
         SetCtrlAttribute(*p.panel, control, kAttrVisible, visible);
+    for (const auto &[control, text] : p.texts)
+        SetCtrlVal(*p.panel, control, visible ? text : "");
 }
 
 QWidget *windowOf(const PanelControls &p) { return t::widget(*p.panel, p.controls.front())->window(); }
