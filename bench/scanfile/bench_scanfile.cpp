@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -39,7 +40,6 @@
 #include <QByteArray>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Windows: descriptors are not inherited by programs started later, and
@@ -118,10 +118,12 @@ void generate(const std::string &path, long long size)
     ::close(fd);
 }
 
+// -1 where there is no file.  Not stat(): its size has 32 bits on Windows.
 long long fileSize(const std::string &path)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<long long>(size);
 }
 
 // Reads the whole file once: brings it into the page cache.
