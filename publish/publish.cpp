@@ -1,6 +1,5 @@
 #include "publish/publish.h"
 
-#include <climits>
 #include <cmath>
 
 #include "app/settings_file.h"
@@ -11,47 +10,11 @@
 #include "rte/rs232.h"
 #include "rte/utility.h"
 
-constexpr double kSequenceBlock = 1000;
-
 static int active;
 static char reading_topic[kPublishText + 16];
 static char alarm_topic[kPublishText + 16];
 static char status_topic[kPublishText + 16];
-// Sequence numbers are whole numbers held in a double: exact far beyond any
-// run's length.  The file holds a number above every one handed out, so a
-// program that ends without saving still never repeats one.  0 until read
-// from the file: settings applied during a session keep counting on.
-static double sequence;
-static double sequence_reserved;
-
-static void sequence_write(double next)
-{
-    char path[kPathSize], fresh[kPathSize];
-    if (settings_file_path("vandrel-publish.seq", path) != 0 || settings_file_path("vandrel-publish.sqn", fresh) != 0)
-        return;
-    const int file = OpenFile(fresh, kOpenWrite, kOpenTruncate, kOpenText);
-    if (file <= 0)
-        return;
-    const int written = FmtFile(file, "%f[p0]\n", next);
-    CloseFile(file);
-    if (written >= 0)
-        RenameFile(fresh, path);
-}
-
-static void sequence_load()
-{
-    char path[kPathSize];
-    sequence = 1;
-    int file = settings_file_path("vandrel-publish.seq", path) == 0 ? OpenFile(path, kOpenRead, kOpenKeep, kOpenText) : 0;
-    if (file > 0) {
-        double stored = 0;
-        if (ScanFile(file, "%f", stored) == 1 && stored >= 1 && stored < 9e15)
-            sequence = std::floor(stored);
-        CloseFile(file);
-    }
-    sequence_reserved = sequence + kSequenceBlock;
-    sequence_write(sequence_reserved);
-}
+static char dropped_topic[kPublishText + 16];
 
 // A JSON number, or null for NaN and the infinities.
 template <std::size_t N>
@@ -65,6 +28,32 @@ static void json_number(char (&text)[N], double value)
         Fmt(text, "%f[p6e2]", value);
 }
 
+// Messages in the outbox at most: store_limit, or a week of readings at
+// the current interval.
+static double outbox_limit()
+{
+    if (publishing.store_limit > 0)
+        return publishing.store_limit;
+    const double week = 7 * 86400 / settings.interval;
+    return std::isfinite(week) && week >= 1 && week < 1e12 ? std::floor(week) + 1 : 1e12;
+}
+
+// Earlier versions numbered their messages in a file of their own, holding
+// a number above every one they handed out; the outbox goes on above it,
+// so that consumers who drop repeats by seq drop nothing new.
+static void continue_old_numbering()
+{
+    char path[kPathSize];
+    const int file =
+        settings_file_path("vandrel-publish.seq", path) == 0 ? OpenFile(path, kOpenRead, kOpenKeep, kOpenText) : 0;
+    if (file <= 0)
+        return;
+    double next = 0;
+    if (ScanFile(file, "%f", next) == 1 && next >= 2 && next < 9e15)
+        OutboxContinueAbove(static_cast<long long>(next) - 1);
+    CloseFile(file);
+}
+
 void publish_start()
 {
     publish_settings_load();
@@ -73,28 +62,26 @@ void publish_start()
 
 void publish_open()
 {
-    MqttClose(2);
     active = 0;
-    if (publishing.enabled == 0)
+    char outbox[kPathSize];
+    if (publishing.enabled == 0 || settings_file_path("vandrel-outbox.sqlite", outbox) != 0) {
+        MqttDisconnect();
         return;
-    char store[kPathSize];
-    if (settings_file_path("vandrel-publish.store", store) != 0)
-        return;
+    }
     Fmt(reading_topic, "%s/reading", publishing.prefix);
     Fmt(alarm_topic, "%s/alarm", publishing.prefix);
     Fmt(status_topic, "%s/status", publishing.prefix);
-    int limit = publishing.store_limit;
-    if (limit <= 0) {
-        const double week = 7 * 86400 / settings.interval;
-        limit = std::isfinite(week) && week < INT_MAX / 2 ? static_cast<int>(week) + 1 : INT_MAX / 2;
+    Fmt(dropped_topic, "%s/dropped", publishing.prefix);
+    if (OutboxOpen(outbox, static_cast<long long>(outbox_limit())) != 0) {
+        MqttDisconnect();
+        return;
     }
-    const MqttOptions options{publishing.host, publishing.port,     publishing.tls,
-                              publishing.ca_file, publishing.user,  publishing.password,
-                              publishing.client_id, store,          status_topic,
-                              limit};
-    if (sequence < 1)
-        sequence_load();
-    active = MqttOpen(options) == 0;
+    continue_old_numbering();
+    const MqttOptions options{publishing.host,      publishing.port,    publishing.tls,
+                              publishing.ca_file,   publishing.user,    publishing.password,
+                              publishing.client_id, status_topic,       dropped_topic};
+    MqttConnect(options);
+    active = 1;
 }
 
 // The quantity being measured, by name, and its unit (UTF-8, as JSON is).
@@ -127,15 +114,9 @@ void publish_reading()
     json_number(value, status[0] == 'o' ? state.reading : NAN);
     GetIsoTime(time, 1);
     Fmt(message,
-        "{\"seq\":%f[p0],\"time\":\"%s\",\"elapsed\":%f[p3],\"quantity\":\"%s\",\"unit\":\"%s\","
-        "\"value\":%s,\"status\":\"%s\"}",
-        sequence, time, state.t_elapsed, quantity, unit, value, status);
-    MqttPublish(reading_topic, message, 0);
-    sequence = sequence + 1;
-    if (sequence >= sequence_reserved) {
-        sequence_reserved = sequence + kSequenceBlock;
-        sequence_write(sequence_reserved);
-    }
+        "\"time\":\"%s\",\"elapsed\":%f[p3],\"quantity\":\"%s\",\"unit\":\"%s\",\"value\":%s,\"status\":\"%s\"",
+        time, state.t_elapsed, quantity, unit, value, status);
+    OutboxAdd(reading_topic, message);
 }
 
 void publish_alarm(const char *event, double value, double limit, double elapsed)
@@ -146,48 +127,64 @@ void publish_alarm(const char *event, double value, double limit, double elapsed
     json_number(v, value);
     json_number(l, limit);
     GetIsoTime(time, 1);
-    Fmt(message,
-        "{\"time\":\"%s\",\"elapsed\":%f[p3],\"event\":\"%s\",\"quantity\":\"%s\",\"value\":%s,"
-        "\"limit\":%s}",
+    Fmt(message, "\"time\":\"%s\",\"elapsed\":%f[p3],\"event\":\"%s\",\"quantity\":\"%s\",\"value\":%s,\"limit\":%s",
         time, elapsed, event, quantity_name(), v, l);
-    MqttPublish(alarm_topic, message, 0);
+    OutboxAdd(alarm_topic, message);
 }
 
 void publish_stop()
 {
-    if (active == 0)
-        return;
-    MqttClose(2);
-    sequence_write(sequence);
-    sequence = 0;
+    // What the broker has not acknowledged stays in the outbox for the next
+    // start; the window does not wait for the network.
+    MqttClose(0.03);
     active = 0;
+}
+
+// The link to the broker, in a sentence.
+static const char *link_condition()
+{
+    switch (MqttState()) {
+    case kMqttConnected:
+        return "Connected to the broker.";
+    case kMqttLoginRefused:
+        return "The broker refused the user name or password.";
+    case kMqttBadCertificate:
+        return "The broker's certificate does not verify against the CA file.";
+    case kMqttBadSettings:
+        return "Publishing cannot start: check the broker's address and the client id.";
+    default:
+        return "Connecting to the broker; readings are kept until it answers.";
+    }
 }
 
 void publish_condition(char (&text)[kConditionSize])
 {
-    if (active == 0) {
-        Fmt(text, "%s", publishing.enabled ? "Publishing cannot start: check the broker's address and the client id."
-                                           : "Publishing is off.");
+    if (publishing.enabled == 0) {
+        Fmt(text, "Publishing is off.");
         return;
     }
-    const int faults = MqttStoreFaults();
-    const char *store = "";
-    if (faults & kMqttStoreFailed)
-        store = " The store on disk cannot be written: messages kept while the broker is away may be lost.";
-    else if (faults & kMqttStoreDamaged)
-        store = " The store on disk was damaged; what could not be read is lost.";
-    const char *full = (faults & kMqttOldestDropped) ? " The store was full: the oldest messages were dropped." : "";
-    const char *link = "Connecting to the broker; readings are kept until it answers.";
-    switch (MqttState()) {
-    case kMqttConnected:
-        link = "Connected to the broker.";
-        break;
-    case kMqttLoginRefused:
-        link = "The broker refused the user name or password.";
-        break;
-    case kMqttBadCertificate:
-        link = "The broker's certificate does not verify against the CA file.";
-        break;
+    const OutboxStatus outbox = GetOutboxStatus();
+    if (outbox.faults & kOutboxHeldElsewhere) {
+        Fmt(text, "Another copy of the program on this computer publishes from this settings folder; this copy "
+                  "does not publish.");
+        return;
     }
-    Fmt(text, "%s%s%s", link, store, full);
+    if (active == 0) {
+        Fmt(text, "Publishing cannot start: the outbox cannot be opened in the settings folder.");
+        return;
+    }
+    char waiting[80] = "", stored[120] = "", damaged[kPathSize + 100] = "", dropped[100] = "";
+    if (outbox.waiting > 0)
+        Fmt(waiting, " %f[p0] messages wait in the outbox.", static_cast<double>(outbox.waiting));
+    if (outbox.faults & kOutboxNotStored)
+        Fmt(stored, " Readings are not stored: the outbox cannot be written (is the disk full?).");
+    if (outbox.faults & kOutboxDamaged) {
+        char aside[kPathSize];
+        GetOutboxMovedAside(aside);
+        Fmt(damaged, " The outbox was damaged: it was moved aside to %s and a new one started.", aside);
+    }
+    if (outbox.dropped > 0)
+        Fmt(dropped, " The outbox was full: the oldest %f[p0] messages were dropped.",
+            static_cast<double>(outbox.dropped));
+    Fmt(text, "%s%s%s%s%s", link_condition(), waiting, stored, damaged, dropped);
 }

@@ -1,6 +1,7 @@
 // Every reading, and every alarm event, as a message to the site's MQTT
-// broker.  The engine's client does the network work on threads of its
-// own; these routines only build the message and hand it over.
+// broker.  These routines build the message and hand it to the engine's
+// outbox, which keeps it on disk until the broker has it; the network work
+// is the engine's, on a thread of its own.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,9 @@ void publish_reading();
 // "acknowledged" or "normal", of the quantity being measured, with its value
 // and the limit concerned.
 void publish_alarm(const char *event, double value, double limit, double elapsed);
-// Keeps the sequence number for the next start and ends the client.
+// Ends publishing; what the broker does not have yet waits in the outbox
+// for the next start.
 void publish_stop();
 // What the operator should know about publishing, in a sentence.
-enum { kConditionSize = 320 };
+enum { kConditionSize = 720 };
 void publish_condition(char (&text)[kConditionSize]);

@@ -1,29 +1,25 @@
 #include "publish/publish_panel.h"
 
+#include <cstring>
+
 #include "app/panel_ids.h"
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
-#include "rte/mqtt.h"
 #include "rte/userint.h"
 
 static int panel;
-static int shown_condition = -1;
-
-// The connection's state and the store's faults in one number: what the
-// condition text is made of.
-static int condition_key()
-{
-    return MqttState() * 16 + MqttStoreFaults();
-}
+static char shown_condition[kConditionSize];
 
 static void publish_show_condition()
 {
-    if (panel <= 0 || condition_key() == shown_condition)
+    if (panel <= 0)
         return;
-    shown_condition = condition_key();
     char text[kConditionSize];
     publish_condition(text);
+    if (std::strcmp(text, shown_condition) == 0)
+        return;
+    Fmt(shown_condition, "%s", text);
     SetCtrlVal(panel, kPublishingCondition, text);
 }
 
@@ -40,7 +36,7 @@ void publishing_menu(int, int, void *, int)
     SetCtrlVal(panel, kPublishingPassword, publishing.password);
     SetCtrlVal(panel, kPublishingPrefix, publishing.prefix);
     SetCtrlVal(panel, kPublishingClientId, publishing.client_id);
-    shown_condition = -1;
+    shown_condition[0] = '\0';
     publish_show_condition();
     DisplayPanel(panel);
 }
@@ -60,7 +56,7 @@ int publish_apply(int, int, int event, void *, int, int)
     GetCtrlVal(panel, kPublishingClientId, publishing.client_id);
     const int saved = publish_settings_save();
     publish_open();
-    shown_condition = -1;
+    shown_condition[0] = '\0';
     publish_show_condition();
     if (saved != 0) {
         char text[kConditionSize], more[kConditionSize + 80];

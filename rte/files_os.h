@@ -32,5 +32,11 @@ void appendText(std::string &out, const char *text, std::size_t len);
 int fileInfo(const char *path, long long &size);
 // Replaces `to` by `from` in one step: 0, or a kFile code.
 int rename(const char *from, const char *to);
+// Takes a lock on `path` (created when missing) that no other process can
+// take until unlockFile or the end of this process.  A descriptor, or a
+// kFile code; `held` tells whether the reason is another process holding
+// it.
+int lockFile(const char *path, bool &held);
+void unlockFile(int fd);
 
 }  // namespace rte::files::os

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -177,6 +178,35 @@ int fileInfo(const char *path, long long &size)
 int rename(const char *from, const char *to)
 {
     return ::rename(from, to) == 0 ? 0 : errnoCode(errno);
+}
+
+int lockFile(const char *path, bool &held)
+{
+    held = false;
+    int fd;
+    do {
+        fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errnoCode(errno);
+    // flock, not fcntl: a lock of the open file, which no other descriptor
+    // of the same file in this process gives up by being closed.
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int e = errno;
+        ::close(fd);
+        held = e == EWOULDBLOCK;
+        return held ? kFileAccessDenied : errnoCode(e);
+    }
+    return fd;
+}
+
+void unlockFile(int fd)
+{
+    ::close(fd);
 }
 
 }  // namespace rte::files::os

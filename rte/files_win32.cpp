@@ -207,4 +207,35 @@ int rename(const char *from, const char *to)
     return errorCode(::GetLastError());
 }
 
+int lockFile(const char *path, bool &held)
+{
+    held = false;
+    std::wstring wide;
+    if (!win32::widen(path, wide))
+        return kFileNotFound;
+    const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return errorCode(::GetLastError());
+    OVERLAPPED at{};
+    if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD e = ::GetLastError();
+        ::CloseHandle(h);
+        held = e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING;
+        return errorCode(e);
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        return kFileTooManyOpen;
+    }
+    return fd;
+}
+
+void unlockFile(int fd)
+{
+    ::_close(fd);
+}
+
 }  // namespace rte::files::os

@@ -1,257 +1,341 @@
-// The MQTT client over Eclipse Paho's asynchronous C client.  Paho owns the
-// network thread, the reconnection, the buffering while disconnected and the
-// store on disk; this file only configures it and turns its callbacks into
-// a state the user-interface thread can read without waiting.
+// The outbox's side on the user-interface thread: the lock, the adding
+// connection, the bound, a damaged file moved aside; and the sender,
+// started with the outbox and ended with it.
 #include "rte/mqtt.h"
 
-#include <MQTTAsync.h>
-
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <climits>
-#include <cstdint>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
-#include <thread>
+#include <vector>
+
+#include "rte/files_os.h"
+#include "rte/formatio.h"
+#include "rte/mqtt_internal.h"
+#include "rte/mqtt_sender.h"
+#include "rte/outbox_db.h"
+#include "rte/utility.h"
 
 namespace {
 
-// Room on the store's disk below which messages may no longer be stored.
-constexpr std::uintmax_t kStoreRoom = 64 * 1024;
+using rte::mqtt::Progress;
+using rte::mqtt::Sender;
+using rte::outbox::Database;
+using rte::outbox::Result;
+namespace os = rte::files::os;
 
-struct Client {
-    MQTTAsync handle = nullptr;
-    std::string status_topic;
-    std::filesystem::path store_dir;
-    int max_stored = 0;
-    std::atomic<int> state{kMqttClosed};
-    std::atomic<int> faults{0};
-    // Handed over and not yet acknowledged by the broker: beyond the store's
-    // bound, Paho has dropped the oldest.
-    std::atomic<long> pending{0};
-    std::atomic<bool> certificate_failed{false};
+// A sender and what it shares with this side, made and left together: a
+// sender that did not end in time at the close goes on with its own.
+struct Running {
+    Running(const std::string &path, long long first, long long last, long long unreported)
+        : progress(first, last, unreported), sender(path, progress)
+    {
+    }
+    Progress progress;
+    Sender sender;
 };
 
-Client client;
+struct Outbox {
+    std::string path;
+    long long limit = 1;
+    Database db;
+    int lock = -1;
+    bool held = false;
+    bool notStored = false;
+    bool damaged = false;
+    std::string movedAside;
+    long long next = 1;
+    long long dropped = 0;
+    Running *running = nullptr;
+    std::optional<rte::mqtt::Settings> wanted;
+};
 
-void sayStatus(const char *text)
+// Never destroyed, nor are the senders that did not end in time: they may
+// still run while the program's static objects go.
+Outbox &outbox()
 {
-    MQTTAsync_message message = MQTTAsync_message_initializer;
-    message.payload = const_cast<char *>(text);
-    message.payloadlen = static_cast<int>(std::strlen(text));
-    message.qos = 1;
-    message.retained = 1;
-    if (MQTTAsync_sendMessage(client.handle, client.status_topic.c_str(), &message, nullptr) ==
-        MQTTASYNC_SUCCESS)
-        client.pending++;
+    static auto *o = new Outbox;
+    return *o;
 }
 
-void onConnected(void *, char *)
+std::vector<Running *> &abandoned()
 {
-    client.certificate_failed = false;
-    client.state = kMqttConnected;
-    sayStatus("online");
+    static auto *a = new std::vector<Running *>;
+    return *a;
 }
 
-void onConnectionLost(void *, char *)
+long long millisecondsSince1970()
 {
-    client.state = kMqttConnecting;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-void onConnectFailure(void *, MQTTAsync_failureData *response)
+std::filesystem::path fsPath(const std::string &utf8)
 {
-    // A CONNACK of 4 (bad user name or password) or 5 (not authorised).
-    // Each attempt's certificate is judged anew: a broker that is merely
-    // down on the next one is not a certificate's fault.
-    const bool certificate = client.certificate_failed.exchange(false);
-    if (response != nullptr && (response->code == 4 || response->code == 5))
-        client.state = kMqttLoginRefused;
-    else if (certificate)
-        client.state = kMqttBadCertificate;
-    else
-        client.state = kMqttConnecting;
+    return std::filesystem::u8path(utf8);
 }
 
-void onDelivered(void *, MQTTAsync_token)
+// Moves the damaged file (and its log) aside under a name that says when,
+// and starts a new one whose numbers lie above the old one's: those it
+// still tells, or else the clock's milliseconds, which no numbering
+// counted one by one reaches.
+Result replaceDamaged(Outbox &o)
 {
-    client.pending--;
+    o.db.close();
+    const long long above = std::max(rte::outbox::readableSequence(o.path), millisecondsSince1970());
+    char stamp[40];
+    GetIsoTime(stamp, 1);
+    std::string when;
+    for (const char c : std::string_view(stamp).substr(0, 19))
+        if (c != '-' && c != ':')
+            when += c;
+    const std::string aside = o.path + ".damaged-" + when;
+    if (os::rename(o.path.c_str(), aside.c_str()) != 0)
+        return Result::failed;
+    os::rename((o.path + "-wal").c_str(), (aside + "-wal").c_str());
+    std::error_code ignored;
+    std::filesystem::remove(fsPath(o.path + "-shm"), ignored);
+    o.movedAside = aside;
+    o.damaged = true;
+    Result r = o.db.open(o.path, Database::Role::adder);
+    if (r == Result::ok)
+        r = o.db.reserveThrough(above);
+    return r;
 }
 
-int onTlsError(const char *text, std::size_t length, void *)
+// Opens the adding connection, replacing a damaged file, and reads where
+// the numbers stand.
+Result openDatabase(Outbox &o, long long &first, long long &unreported)
 {
-    if (std::string_view(text, length).find("certificate verify failed") != std::string_view::npos)
-        client.certificate_failed = true;
-    return 0;
-}
-
-int create(const MqttOptions &o, const std::string &uri, bool persistent)
-{
-    MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
-    create.sendWhileDisconnected = 1;
-    // Paho drops the oldest as soon as its count reaches the bound, so a
-    // bound one above keeps `max_stored` messages.
-    create.maxBufferedMessages = client.max_stored + 1;
-    create.deleteOldestMessages = 1;
-    create.restoreMessages = 1;
-    create.persistQoS0 = 0;
-    create.MQTTVersion = MQTTVERSION_3_1_1;
-    return MQTTAsync_createWithOptions(&client.handle, uri.c_str(), o.client_id,
-                                       persistent ? MQTTCLIENT_PERSISTENCE_DEFAULT
-                                                  : MQTTCLIENT_PERSISTENCE_NONE,
-                                       const_cast<char *>(o.store_dir), &create);
-}
-
-// The files of this client's store: Paho keeps each client's in a folder of
-// its own, named after the client id and the broker's address and port, so
-// that stores left by other settings are not counted.
-long filesOfClient(const MqttOptions &o)
-{
-    namespace fs = std::filesystem;
-    const std::string head = std::string(o.client_id) + '-';
-    std::string tail(1, '-');
-    tail += std::to_string(o.port);
-    long count = 0;
-    std::error_code error;
-    for (const fs::directory_entry &folder : fs::directory_iterator(fs::u8path(o.store_dir), error)) {
-        const std::u8string u8 = folder.path().filename().u8string();
-        const std::string name(u8.begin(), u8.end());
-        if (!folder.is_directory(error) || !name.starts_with(head) || !name.ends_with(tail))
-            continue;
-        for (const fs::directory_entry &file : fs::directory_iterator(folder.path(), error))
-            count += file.is_regular_file(error);
+    Result r = o.db.open(o.path, Database::Role::adder);
+    long long highest = 0, lowest = 0;
+    if (r == Result::ok)
+        r = o.db.ends(highest, lowest);
+    if (r == Result::damaged) {
+        r = replaceDamaged(o);
+        if (r == Result::ok)
+            r = o.db.ends(highest, lowest);
     }
-    return count;
+    rte::outbox::Dropped d;
+    if (r == Result::ok)
+        r = o.db.dropped(d);
+    if (r != Result::ok) {
+        o.db.close();
+        return r;
+    }
+    o.next = highest + 1;
+    first = lowest > 0 ? lowest : o.next;
+    unreported = d.count;
+    return Result::ok;
+}
+
+void closeOutbox(Outbox &o, double seconds)
+{
+    if (o.running) {
+        if (o.running->sender.end(seconds))
+            delete o.running;
+        else
+            abandoned().push_back(o.running);
+        o.running = nullptr;
+    }
+    o.db.close();
+    if (o.lock >= 0)
+        os::unlockFile(o.lock);
+    o.lock = -1;
+}
+
+// A damaged file found by either side: once the sender has let go of it,
+// it is moved aside and a new one started.
+void recover(Outbox &o)
+{
+    if (!o.running || !o.running->progress.damaged)
+        return;
+    o.db.close();
+    Progress &p = o.running->progress;
+    if (!p.senderClosed)
+        return;
+    long long first = 0, unreported = 0;
+    if (replaceDamaged(o) != Result::ok || openDatabase(o, first, unreported) != Result::ok) {
+        o.notStored = true;
+        return;
+    }
+    p.firstWaiting = first;
+    p.lastAdded = o.next - 1;
+    p.unreported = unreported;
+    p.damaged = false;
+    p.senderClosed = false;
+    ++p.generation;
+    o.running->sender.wake();
 }
 
 }  // namespace
 
-int MqttOpen(const MqttOptions &o)
+int OutboxOpen(const char *path, long long limit)
 {
-    MqttClose(0);
-    client.faults = 0;
-    client.pending = 0;
-    client.certificate_failed = false;
-    client.status_topic = o.status_topic;
-    client.store_dir = std::filesystem::u8path(o.store_dir);
-    client.max_stored = o.max_stored > 0 && o.max_stored < INT_MAX ? o.max_stored : 1;
-    const std::string uri =
-        std::string(o.tls ? "ssl://" : "tcp://") + o.host + ":" + std::to_string(o.port);
-
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::u8path(o.store_dir), ignored);
-    const long stored = filesOfClient(o);
-    int rc = create(o, uri, true);
-    if (rc == MQTTASYNC_PERSISTENCE_ERROR) {
-        // Without a store the messages still wait in memory while the
-        // broker is away; only a restart of the program loses them.
-        client.faults |= kMqttStoreFailed;
-        rc = create(o, uri, false);
-    }
-    if (rc != MQTTASYNC_SUCCESS) {
-        client.handle = nullptr;
+    Outbox &o = outbox();
+    o.limit = limit > 0 ? limit : 1;
+    if (o.running && o.path == path)
+        return 0;
+    closeOutbox(o, 0.04);
+    o.path = path;
+    o.notStored = o.held = false;
+    bool held = false;
+    o.lock = os::lockFile((o.path + ".lock").c_str(), held);
+    if (o.lock < 0) {
+        o.held = held;
+        o.notStored = !held;
         return -1;
     }
-    MQTTAsync_token *restored = nullptr;
-    if (MQTTAsync_getPendingTokens(client.handle, &restored) == MQTTASYNC_SUCCESS && restored) {
-        for (MQTTAsync_token *t = restored; *t != -1; ++t)
-            client.pending++;
-        MQTTAsync_free(restored);
-    }
-    // The store keeps one file per message; Paho passes over a file it
-    // cannot read without a word, so more files than messages read back
-    // means a damaged store.
-    if (stored > client.pending)
-        client.faults |= kMqttStoreDamaged;
-    MQTTAsync_setConnected(client.handle, nullptr, onConnected);
-    MQTTAsync_setConnectionLostCallback(client.handle, nullptr, onConnectionLost);
-    MQTTAsync_setDeliveryCompleteCallback(client.handle, nullptr, onDelivered);
-
-    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
-    will.topicName = client.status_topic.c_str();
-    will.message = "offline";
-    will.retained = 1;
-    will.qos = 1;
-    MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
-    ssl.trustStore = o.ca_file;
-    ssl.enableServerCertAuth = 1;
-    ssl.verify = 1;
-    ssl.ssl_error_cb = onTlsError;
-    MQTTAsync_connectOptions connect = MQTTAsync_connectOptions_initializer;
-    connect.keepAliveInterval = 10;
-    // The broker keeps the session and the client sends unacknowledged
-    // messages again after a reconnection: at least once.
-    connect.cleansession = 0;
-    connect.automaticReconnect = 1;
-    connect.minRetryInterval = 1;
-    connect.maxRetryInterval = 8;
-    connect.connectTimeout = 10;
-    connect.will = &will;
-    if (o.user != nullptr && o.user[0] != '\0') {
-        connect.username = o.user;
-        connect.password = o.password;
-    }
-    if (o.tls)
-        connect.ssl = &ssl;
-    connect.onFailure = onConnectFailure;
-    client.state = kMqttConnecting;
-    if (MQTTAsync_connect(client.handle, &connect) != MQTTASYNC_SUCCESS) {
-        MQTTAsync_destroy(&client.handle);
-        client.state = kMqttClosed;
+    long long first = 0, unreported = 0;
+    if (openDatabase(o, first, unreported) != Result::ok) {
+        o.notStored = true;
+        closeOutbox(o, 0);
         return -1;
     }
+    o.dropped = unreported;
+    o.running = new Running(o.path, first, o.next - 1, unreported);
+    if (o.wanted)
+        o.running->sender.configure(o.wanted);
     return 0;
 }
 
-int MqttPublish(const char *topic, const char *payload, int retained)
+long long OutboxAdd(const char *topic, const char *members)
 {
-    if (client.handle == nullptr)
+    Outbox &o = outbox();
+    if (!o.running)
         return -1;
-    MQTTAsync_message message = MQTTAsync_message_initializer;
-    message.payload = const_cast<char *>(payload);
-    message.payloadlen = static_cast<int>(std::strlen(payload));
-    message.qos = 1;
-    message.retained = retained != 0;
-    const int rc = MQTTAsync_sendMessage(client.handle, topic, &message, nullptr);
-    // Paho takes the message also when its file cannot be written and says
-    // nothing; a disk without room for a few more messages is what tells.
-    std::error_code error;
-    const auto space = std::filesystem::space(client.store_dir, error);
-    if (rc == MQTTASYNC_PERSISTENCE_ERROR || (!error && space.available < kStoreRoom))
-        client.faults |= kMqttStoreFailed;
-    if (rc != MQTTASYNC_SUCCESS)
+    recover(o);
+    if (!o.db.isOpen()) {
+        o.notStored = true;
         return -1;
-    if (++client.pending > client.max_stored)
-        client.faults |= kMqttOldestDropped;
+    }
+    Progress &p = o.running->progress;
+    const long long seq = o.next;
+    std::string payload = "{\"seq\":" + std::to_string(seq);
+    if (members[0] != '\0')
+        payload.append(",").append(members);
+    payload += '}';
+    // The bound: after this message at most `limit` wait.
+    const long long keepFrom = seq - o.limit + 1;
+    const long long dropBelow = keepFrom > p.firstWaiting ? keepFrom : 0;
+    long long dropped = 0;
+    const Result r = o.db.add(seq, topic, payload, dropBelow, dropped);
+    if (r != Result::ok) {
+        o.notStored = true;
+        if (r == Result::damaged) {
+            p.damaged = true;
+            o.db.close();
+            o.running->sender.wake();
+        }
+        return -1;
+    }
+    o.notStored = false;
+    o.next = seq + 1;
+    p.lastAdded = seq;
+    if (dropBelow > 0)
+        p.passed(dropBelow);
+    if (dropped > 0) {
+        p.unreported += dropped;
+        o.dropped += dropped;
+    }
+    o.running->sender.added();
+    return seq;
+}
+
+OutboxStatus GetOutboxStatus()
+{
+    Outbox &o = outbox();
+    recover(o);
+    OutboxStatus s{0, o.dropped, 0};
+    if (o.running)
+        s.waiting = std::max(0LL, o.running->progress.lastAdded - o.running->progress.firstWaiting + 1);
+    s.faults = (o.notStored ? kOutboxNotStored : 0) | (o.damaged ? kOutboxDamaged : 0) |
+               (o.held ? kOutboxHeldElsewhere : 0);
+    return s;
+}
+
+int outboxMovedAside(std::span<char> path)
+{
+    const std::string &aside = outbox().movedAside;
+    if (path.empty())
+        return -1;
+    if (aside.size() >= path.size()) {
+        path[0] = '\0';
+        return -1;
+    }
+    aside.copy(path.data(), aside.size());
+    path[aside.size()] = '\0';
     return 0;
+}
+
+void OutboxContinueAbove(long long seq)
+{
+    Outbox &o = outbox();
+    if (!o.running || seq < o.next || o.db.reserveThrough(seq) != Result::ok)
+        return;
+    o.next = seq + 1;
+    if (o.running->progress.lastAdded < o.running->progress.firstWaiting)
+        o.running->progress.firstWaiting = o.next;
+    o.running->progress.lastAdded = seq;
+}
+
+void MqttConnect(const MqttOptions &options)
+{
+    Outbox &o = outbox();
+    o.wanted = rte::mqtt::Settings{options.host,     options.port,      options.tls != 0,
+                                   options.ca_file,  options.user,      options.password,
+                                   options.client_id, options.status_topic, options.dropped_topic};
+    if (o.running)
+        o.running->sender.configure(o.wanted);
+}
+
+void MqttDisconnect()
+{
+    Outbox &o = outbox();
+    o.wanted.reset();
+    if (o.running)
+        o.running->sender.configure(o.wanted);
 }
 
 int MqttState()
 {
-    return client.state;
-}
-
-int MqttStoreFaults()
-{
-    return client.faults;
+    const Outbox &o = outbox();
+    return o.running ? o.running->progress.state.load() : kMqttClosed;
 }
 
 void MqttClose(double seconds)
 {
-    if (client.handle == nullptr)
-        return;
-    if (client.state == kMqttConnected) {
-        // The will speaks only for a connection that breaks; an orderly end
-        // says it in words.
-        sayStatus("offline");
-        MQTTAsync_disconnectOptions disconnect = MQTTAsync_disconnectOptions_initializer;
-        disconnect.timeout = static_cast<int>(seconds * 1000);
-        MQTTAsync_disconnect(client.handle, &disconnect);
-        for (int i = 0; i < seconds * 100 && MQTTAsync_isConnected(client.handle); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    MQTTAsync_destroy(&client.handle);
-    client.handle = nullptr;
-    client.state = kMqttClosed;
+    Outbox &o = outbox();
+    closeOutbox(o, seconds);
+    o.wanted.reset();
+    o.held = o.notStored = o.damaged = false;
+    o.movedAside.clear();
+    o.dropped = 0;
 }
+
+namespace rte::mqtt {
+
+bool endAbandoned(double seconds)
+{
+    std::vector<Running *> &left = abandoned();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!left.empty()) {
+        const double remaining =
+            std::chrono::duration<double>(until - std::chrono::steady_clock::now()).count();
+        if (!left.back()->sender.end(std::max(remaining, 0.0)))
+            return false;
+        delete left.back();
+        left.pop_back();
+    }
+    return true;
+}
+
+int holdCommits(bool hold)
+{
+    return ::outbox().db.holdCommits(hold) == Result::ok ? 0 : -1;
+}
+
+}  // namespace rte::mqtt

@@ -87,4 +87,12 @@ std::pair<int, int> graphPixel(int panel, int control, double t, double y);
 // shows.
 std::string graphReadout(int panel, int control);
 
+// The outbox: many messages handed over in one synced commit instead of
+// one each, to build a large backlog quickly (hold, add, release).  0, or
+// negative when no outbox is open or the commit failed.
+int holdOutboxCommits(bool hold);
+// Waits at most `seconds` until every sender whose outbox was closed has
+// ended (a close waits only briefly).  True when all have.
+bool publishingEnded(double seconds);
+
 }  // namespace rte::testing

@@ -70,8 +70,9 @@ void plotten()
 
     if (state.recording != 0)
         aufzeichnen();
-    alarm_pruefen();
+    // The reading reaches the broker before the alarm it raises.
     publish_reading();
+    alarm_pruefen();
     Delay(0.05);
     SetCtrlVal(state.main_panel, kMainBusy, 0);
 }

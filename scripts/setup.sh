@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev locales
   g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis fonts-liberation
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
-  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
+  libpaho-mqtt-dev libssl-dev libsqlite3-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

@@ -12,7 +12,7 @@
 //
 // Last the program's own share again with every reading published: off,
 // on to a local broker (a real mosquitto on a loopback port), and on with
-// that broker down, so that every message goes to the store on disk.
+// that broker down, so that every message waits in the outbox.
 //
 //   QT_QPA_PLATFORM=offscreen bench_cycle [cycles] [recorded cycles] [published cycles]
 //   (default 2000, 200, 1000)
@@ -219,11 +219,13 @@ int main(int argc, char **argv)
         report("  the same cycles (wall)", pubWall);
     }
     publish_stop();
-    // The sequence and the store belong to this run alone.
-    for (const char *name : {"vandrel-publish.seq", "vandrel-publish.store"}) {
+    rte::testing::publishingEnded(30);
+    // The outbox belongs to this run alone.
+    for (const char *name : {"vandrel-outbox.sqlite", "vandrel-outbox.sqlite-wal", "vandrel-outbox.sqlite-shm",
+                             "vandrel-outbox.sqlite.lock"}) {
         char path[kPathSize];
         if (settings_file_path(name, path) == 0)
-            std::filesystem::remove_all(path);
+            std::filesystem::remove(std::filesystem::u8path(path));
     }
 #else
     std::filesystem::remove(file);

@@ -30,7 +30,7 @@ run() {
   echo "== windows: $*"
   # A program stopped in a message box (a fault at start-up) would wait for
   # an operator for ever.
-  timeout 120 wine "$bin/$1.exe" "${@:2}" || { echo "== windows: $1 FAILED" >&2; failed=1; }
+  timeout "${run_limit:-120}" wine "$bin/$1.exe" "${@:2}" || { echo "== windows: $1 FAILED" >&2; failed=1; }
 }
 
 run files_paths_test
@@ -54,6 +54,40 @@ cp "$bin/program_run_test.exe" "$bin/Vandrel_V3.uir" "$program/"
 printf "$settings_line" >"$program/vandrel.ini"
 bin=$program QT_QPA_PLATFORM=windows VANDREL_ARTEFACTS="$(winepath -w build-win/artefacts)" \
   run program_run_test
+
+# Publishing through the outbox, against a mosquitto broker and subscriber of
+# the Linux side on loopback, with the outbox in a folder named beyond any
+# one code page.
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+broker_port=$(free_port)
+mkdir -p "$wine_work/broker"
+{
+  echo "listener $broker_port 127.0.0.1"
+  echo "allow_anonymous true"
+  echo "max_queued_messages 0"
+  [ "$(id -u)" -eq 0 ] && echo "user root"
+} >"$wine_work/broker/mosquitto.conf"
+mosquitto -c "$wine_work/broker/mosquitto.conf" >"$wine_work/broker/log" 2>&1 &
+broker_pid=$!
+trap 'kill "${subscriber_pid:-}" "$broker_pid" 2>/dev/null; wine_cleanup' EXIT
+for _ in $(seq 200); do
+  mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t vandrel/probe -m up -q 1 2>/dev/null && break
+  sleep 0.1
+done
+mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t 'vandrel/#' -q 1 -v -R >"$wine_work/received" 2>/dev/null &
+subscriber_pid=$!
+# A probe sent before the subscription stands is lost: sent until one arrives.
+for _ in $(seq 200); do
+  mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t vandrel/probe -m probe -q 1 2>/dev/null
+  grep -q '^vandrel/probe' "$wine_work/received" && break
+  sleep 0.1
+done
+outbox_dir="$wine_work/Messplatz Süd 測定"
+mkdir -p "$outbox_dir"
+cp "$bin/outbox_test.exe" "$outbox_dir/"
+VANDREL_BROKER_PORT=$broker_port VANDREL_DOWN_PORT=$(free_port) \
+  VANDREL_RECEIVED=$(winepath -w "$wine_work/received") bin=$outbox_dir run_limit=900 run outbox_test
+kill "$subscriber_pid" "$broker_pid" 2>/dev/null || true
 
 # The installer, silently: the program directory and its Start-menu entry
 # are there, the program runs from that directory on what the installer put

@@ -1,6 +1,6 @@
 // Readings published to a real broker while the program runs against the
 // simulated analyser: what arrives, in which order, and what the operator
-// is told when the broker, the login, the certificate or the store fails.
+// is told when the broker, the login, the certificate or the outbox fails.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "link/exchange.h"
+#include "link/serial_port.h"
 #include "app/panel_ids.h"
 #include "publish/publish.h"
 #include "publish/publish_panel.h"
@@ -48,42 +50,72 @@ std::string condition()
     return text;
 }
 
-// The sequence numbers of the readings among a subscriber's lines, in the
-// order they arrived.
-std::vector<long> sequences(const std::vector<std::string> &lines)
+// One message as the subscriber printed it: "<topic> <payload>".
+struct Message {
+    std::string topic;  // after the prefix: "reading", "alarm", "dropped", "status"
+    long seq = -1;      // -1 where the payload has none
+    std::string payload;
+};
+
+std::vector<Message> received(const std::string &output)
 {
-    static const std::regex seq(R"(^vandrel/publish-test/reading \{"seq":(\d+),)");
-    std::vector<long> out;
-    std::smatch m;
-    for (const std::string &line : lines)
-        if (std::regex_search(line, m, seq))
-            out.push_back(std::stol(m[1]));
+    std::vector<Message> out;
+    std::ifstream in(output);
+    const std::string root = std::string(kPrefix) + '/';
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t space = line.find(' ');
+        if (!line.starts_with(root) || space == std::string::npos)
+            continue;
+        Message m{line.substr(root.size(), space - root.size()), -1, line.substr(space + 1)};
+        if (m.payload.starts_with("{\"seq\":"))
+            m.seq = std::atol(m.payload.c_str() + 7);
+        out.push_back(std::move(m));
+    }
     return out;
 }
 
-std::string joined(const std::vector<std::string> &lines)
+// The sequence numbers of the readings, in the order they arrived.
+std::vector<long> sequences(const std::vector<Message> &messages)
+{
+    std::vector<long> out;
+    for (const Message &m : messages)
+        if (m.topic == "reading")
+            out.push_back(m.seq);
+    return out;
+}
+
+std::string joined(const std::vector<Message> &messages)
 {
     std::string all;
-    for (const std::string &line : lines)
-        all += line + '\n';
-    return all;
+    for (const Message &m : messages)
+        all += m.topic + ' ' + m.payload + '\n';
+    return all.size() > 4000 ? all.substr(0, 4000) + "..." : all;
 }
 
 // At least once and in order: every number from `first` to `last` arrives,
 // and each number arriving for the first time is above all that came
-// before it (a repeat of an earlier one is allowed).
-void expectEveryReadingInOrder(const std::vector<long> &arrived, long first, long last)
+// before it (a repeat of an earlier one is allowed, with the same payload).
+void expectEveryMessageInOrder(const std::vector<Message> &messages, long first, long last)
 {
-    std::set<long> seen;
-    long highest = first - 1;
-    for (long s : arrived) {
-        if (seen.insert(s).second) {
-            EXPECT_GT(s, highest) << "reading " << s << " arrived after " << highest;
-            highest = std::max(highest, s);
+    std::map<long, std::string> seen;
+    long highest = first - 1, late = 0, changed = 0;
+    for (const Message &m : messages) {
+        if (m.seq < 0)
+            continue;
+        const auto [at, fresh] = seen.emplace(m.seq, m.payload);
+        if (fresh) {
+            late += m.seq < highest;
+            highest = std::max(highest, m.seq);
+        } else {
+            changed += at->second != m.payload;
         }
     }
+    long missing = 0;
     for (long s = first; s <= last; ++s)
-        EXPECT_TRUE(seen.count(s)) << "reading " << s << " never arrived";
+        missing += !seen.count(s);
+    EXPECT_EQ(late, 0) << "messages that arrived after a later one";
+    EXPECT_EQ(missing, 0) << "messages that never arrived, of " << first << " to " << last;
+    EXPECT_EQ(changed, 0) << "numbers that arrived twice with different messages";
 }
 
 class Publishing : public ProgramTest {
@@ -97,33 +129,45 @@ protected:
     void TearDown() override
     {
         publish_stop();
+        EXPECT_TRUE(rte::testing::publishingEnded(30)) << "the sender did not end";
         removeFiles();
         ProgramTest::TearDown();
     }
+    static std::string settingsFile(const char *name)
+    {
+        char path[kPathSize];
+        settings_file_path(name, path);
+        return path;
+    }
     static void removeFiles()
     {
-        for (const char *name : {"vandrel-publish.ini", "vandrel-publish.seq", "vandrel-publish.store",
-                                 "vandrel-publish.store.damaged"}) {
-            char path[kPathSize];
-            settings_file_path(name, path);
-            fs::remove_all(path);
+        const fs::path folder = fs::path(settingsFile("vandrel-outbox.sqlite")).parent_path();
+        for (const auto &entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("vandrel-outbox.") || name.starts_with("vandrel-publish."))
+                fs::remove_all(entry.path());
         }
     }
-    // Publishing on to the broker, saved and started as the panel does.
-    void publishTo(const support::MqttBroker &broker, const std::string &user = "",
-                   const std::string &password = "", const std::string &caFile = "", int storeLimit = 0)
+    void configure(int port, const std::string &user = "", const std::string &password = "",
+                   const std::string &caFile = "", int storeLimit = 0)
     {
         publish_settings_load();
         publishing.store_limit = storeLimit;
         publishing.enabled = 1;
         std::snprintf(publishing.host, sizeof publishing.host, "%s", caFile.empty() ? "127.0.0.1" : "localhost");
-        publishing.port = broker.port();
+        publishing.port = port;
         publishing.tls = !caFile.empty();
         std::snprintf(publishing.ca_file, sizeof publishing.ca_file, "%s", caFile.c_str());
         std::snprintf(publishing.user, sizeof publishing.user, "%s", user.c_str());
         std::snprintf(publishing.password, sizeof publishing.password, "%s", password.c_str());
         std::snprintf(publishing.prefix, sizeof publishing.prefix, "%s", kPrefix);
         std::snprintf(publishing.client_id, sizeof publishing.client_id, "publish-test");
+    }
+    // Publishing on to the broker, saved and started as the panel does.
+    void publishTo(const support::MqttBroker &broker, const std::string &user = "",
+                   const std::string &password = "", const std::string &caFile = "", int storeLimit = 0)
+    {
+        configure(broker.port(), user, password, caFile, storeLimit);
         ASSERT_EQ(publish_settings_save(), 0);
         publish_start();
     }
@@ -131,19 +175,20 @@ protected:
     {
         return support::sleepUntil([] { return MqttState() == kMqttConnected; }, 30s);
     }
-    // Waits until the readings from `first` to `last` have all arrived.
-    bool arrived(support::MqttSubscriber &sub, long first, long last)
+    // Waits until the messages from `first` to `last` have all arrived.
+    bool arrived(const std::string &output, long first, long last, std::chrono::seconds limit = 60s)
     {
         return support::sleepUntil(
             [&] {
-                const auto s = sequences(sub.lines());
-                const std::set<long> seen(s.begin(), s.end());
+                std::set<long> seen;
+                for (const Message &m : received(output))
+                    seen.insert(m.seq);
                 for (long n = first; n <= last; ++n)
                     if (!seen.count(n))
                         return false;
                 return true;
             },
-            60s);
+            limit);
     }
     std::string brokerDir(const std::string &name)
     {
@@ -151,19 +196,39 @@ protected:
         fs::create_directories(path);
         return path;
     }
+    // A broker with a subscriber whose session it keeps, both ready, then
+    // the broker stopped: what is published while it is down reaches the
+    // subscriber once it is back.
+    struct DownBroker {
+        explicit DownBroker(const std::string &dir) : broker(dir) {}
+        support::MqttBroker broker;
+        std::unique_ptr<support::MqttSubscriber> subscriber;
+    };
+    std::unique_ptr<DownBroker> downBroker(const std::string &name)
+    {
+        auto b = std::make_unique<DownBroker>(brokerDir(name));
+        EXPECT_TRUE(b->broker.start());
+        b->subscriber = std::make_unique<support::MqttSubscriber>(b->broker, kPrefix, dir.file(name + ".received"));
+        EXPECT_TRUE(b->subscriber->ready());
+        b->broker.stop();
+        return b;
+    }
 };
 
 TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
 {
     for (const int signal : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(signal == SIGTERM ? "stopped" : "killed");
+        publish_stop();
+        ASSERT_TRUE(rte::testing::publishingEnded(30));
         removeFiles();
         support::TempDir runDir;
         const std::string brokerPath = runDir.file("broker");
         fs::create_directories(brokerPath);
         support::MqttBroker broker(brokerPath);
         ASSERT_TRUE(broker.start());
-        support::MqttSubscriber sub(broker, kPrefix, runDir.file("received"));
+        const std::string output = runDir.file("received");
+        support::MqttSubscriber sub(broker, kPrefix, output);
         ASSERT_TRUE(sub.ready());
         publishTo(broker);
         ASSERT_TRUE(connected()) << condition();
@@ -174,7 +239,7 @@ TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
         if (signal == SIGKILL) {
             // A broker killed outright keeps only what it saved: the
             // subscriber's session, and nothing it still had to pass on.
-            ASSERT_TRUE(arrived(sub, 1, 10));
+            ASSERT_TRUE(arrived(output, 1, 10));
             ASSERT_TRUE(broker.saved());
         }
         broker.stop(signal);
@@ -186,51 +251,52 @@ TEST_F(Publishing, ABrokerRestartedInTheMiddleOfARecordedRunLosesNoReading)
         for (; t < 30; ++t)
             tickAt(t);
 
-        // A first start: the sequence begins at 1.
-        ASSERT_TRUE(arrived(sub, 1, 30)) << joined(sub.lines());
-        expectEveryReadingInOrder(sequences(sub.lines()), 1, 30);
+        // A first start: the numbers begin at 1.
+        ASSERT_TRUE(arrived(output, 1, 30)) << joined(received(output));
+        expectEveryMessageInOrder(received(output), 1, 30);
         EXPECT_EQ(readLines(runDir.file("run.dat")).size(), 30u) << "the recording went on";
-        EXPECT_EQ(sub.lines().back(), std::string(kPrefix) + "/status online");
+        const auto messages = received(output);
+        const auto status = std::find_if(messages.rbegin(), messages.rend(), [](const Message &m) { return m.topic == "status"; });
+        ASSERT_NE(status, messages.rend());
+        EXPECT_EQ(status->payload, "online");
         rte::testing::operate(state.main_panel, kMainStop);
-        publish_stop();
     }
 }
 
-TEST_F(Publishing, ReadingsTakenWhileTheBrokerIsDownAtStartArriveAlsoAcrossARestartOfTheProgram)
+TEST_F(Publishing, ReadingsTakenWhileTheBrokerIsDownArriveAlsoAcrossARestartOfTheProgram)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
-    ASSERT_TRUE(sub.ready());
-    broker.stop();
-
-    // A store left by other settings is not this client's to read back.
-    char store[kPathSize];
-    settings_file_path("vandrel-publish.store", store);
-    fs::create_directories(std::string(store) + "/vandrel-other-broker.site-1883");
-    std::ofstream(std::string(store) + "/vandrel-other-broker.site-1883/c-1.msg") << "not this client's";
-    publishTo(broker);
+    const auto down = downBroker("broker");
+    // Numbered by an earlier version in a file of its own: the outbox goes
+    // on above the numbers handed out there.
+    std::ofstream(settingsFile("vandrel-publish.seq")) << "1042\n";
+    publishTo(down->broker);
     startRun(dir.file("run.dat"));
     for (int t = 1; t < 5; ++t)
         tickAt(t);
-    EXPECT_TRUE(condition().starts_with("Connecting")) << condition();
+    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers. 5 messages wait in the "
+                           "outbox.");
     publish_stop();
     publish_start();
-    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers.")
+    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers. 5 messages wait in the "
+                           "outbox.")
         << "the readings kept are read back whole";
     for (int t = 5; t < 8; ++t)
         tickAt(t);
-    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(down->broker.start());
 
-    ASSERT_TRUE(arrived(sub, 1, 8)) << "the store kept the readings of the first start";
-    expectEveryReadingInOrder(sequences(sub.lines()), 1, 8);
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 1042, 1049)) << joined(received(output));
+    expectEveryMessageInOrder(received(output), 1042, 1049);
+    EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+    EXPECT_EQ(condition(), "Connected to the broker.");
 }
 
 TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
 {
     support::MqttBroker broker(brokerDir("broker"));
     ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
     ASSERT_TRUE(sub.ready());
     publishTo(broker);
     ASSERT_TRUE(connected()) << condition();
@@ -244,15 +310,15 @@ TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
     publish_reading();
 
     const std::regex reading(
-        R"re(^vandrel/publish-test/reading \{"seq":\d+,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","elapsed":([0-9.]+),"quantity":"oxygen","unit":"ppm","value":([^,]+),"status":"(\w+)"\}$)re");
-    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 3; }, 30s));
+        R"re(^\{"seq":\d+,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","elapsed":([0-9.]+),"quantity":"oxygen","unit":"ppm","value":([^,]+),"status":"(\w+)"\}$)re");
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 3; }, 30s));
     std::vector<std::vector<std::string>> seen;
-    for (const std::string &line : sub.lines()) {
-        std::smatch m;
-        if (std::regex_match(line, m, reading))
-            seen.push_back({m[1], m[2], m[3]});
+    for (const Message &m : received(output)) {
+        std::smatch match;
+        if (m.topic == "reading" && std::regex_match(m.payload, match, reading))
+            seen.push_back({match[1], match[2], match[3]});
     }
-    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_EQ(seen.size(), 3u) << joined(received(output));
     EXPECT_EQ(seen[0][0], "0.000");
     EXPECT_NE(seen[0][1], "null");
     EXPECT_EQ(seen[0][2], "ok");
@@ -263,11 +329,12 @@ TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
     EXPECT_EQ(seen[2][2], "ok");
 }
 
-TEST_F(Publishing, AlarmEventsGoToTheirOwnTopic)
+TEST_F(Publishing, AlarmEventsGoToTheirOwnTopicNumberedWithTheReadings)
 {
     support::MqttBroker broker(brokerDir("broker"));
     ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
     ASSERT_TRUE(sub.ready());
     publishTo(broker);
     ASSERT_TRUE(connected()) << condition();
@@ -283,22 +350,25 @@ TEST_F(Publishing, AlarmEventsGoToTheirOwnTopic)
     alarm_settings = AlarmSettings{};
     publish_alarm("no_answer", NAN, NAN, 43);
     const std::regex alarm(
-        R"re(^vandrel/publish-test/alarm \{"time":"[0-9T:.-]+Z","elapsed":([0-9.]+),"event":"(\w+)","quantity":"oxygen","value":([^,]+),"limit":([^,]+)\}$)re");
+        R"re(^\{"seq":(\d+),"time":"[0-9T:.-]+Z","elapsed":([0-9.]+),"event":"(\w+)","quantity":"oxygen","value":([^,]+),"limit":([^,]+)\}$)re");
     std::vector<std::string> seen;
     ASSERT_TRUE(support::sleepUntil(
         [&] {
             seen.clear();
-            for (const std::string &line : sub.lines()) {
-                std::smatch m;
-                if (std::regex_match(line, m, alarm))
-                    seen.push_back(m.str(1) + " " + m.str(2) + " " + m.str(3) + " " + m.str(4));
+            for (const Message &m : received(output)) {
+                std::smatch match;
+                if (m.topic == "alarm" && std::regex_match(m.payload, match, alarm))
+                    seen.push_back(match.str(1) + " " + match.str(2) + " " + match.str(3) + " " + match.str(4) +
+                                   " " + match.str(5));
             }
             return seen.size() == 2;
         },
         30s))
-        << joined(sub.lines());
-    EXPECT_TRUE(std::regex_match(seen[0], std::regex(R"(0\.\d{3} alarm_high \d{4,}\.\d+ 10\.000000)"))) << seen[0];
-    EXPECT_EQ(seen[1], "43.000 no_answer null null");
+        << joined(received(output));
+    // The reading is number 1, its alarm 2: one numbering for every message.
+    EXPECT_TRUE(std::regex_match(seen[0], std::regex(R"(2 0\.\d{3} alarm_high \d{4,}\.\d+ 10\.000000)"))) << seen[0];
+    EXPECT_EQ(seen[1], "3 43.000 no_answer null null");
+    expectEveryMessageInOrder(received(output), 1, 3);
 }
 
 TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
@@ -312,9 +382,8 @@ TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
     ASSERT_TRUE(support::sleepUntil([] { return MqttState() == kMqttLoginRefused; }, 30s)) << condition();
     EXPECT_EQ(condition(), "The broker refused the user name or password.");
     // The settings file holds the password: nobody but its user reads it.
-    char path[kPathSize];
-    settings_file_path("vandrel-publish.ini", path);
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(settingsFile("vandrel-publish.ini")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 
     publishTo(broker, "site", "s3cret-pw");
     EXPECT_TRUE(connected()) << condition();
@@ -344,56 +413,83 @@ TEST_F(Publishing, TheBrokersCertificateIsVerifiedAgainstTheCaFile)
     EXPECT_TRUE(connected()) << condition();
 }
 
-
-TEST_F(Publishing, ADamagedStoreIsReportedAndPublishingGoesOn)
+TEST_F(Publishing, ADamagedOutboxIsMovedAsideAndPublishingGoesOnAboveItsNumbers)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
-    ASSERT_TRUE(sub.ready());
-    broker.stop();
-    publishTo(broker);
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
     startRun(dir.file("run.dat"));
     for (int t = 1; t < 3; ++t)
         tickAt(t);
     publish_stop();
-    char store[kPathSize];
-    settings_file_path("vandrel-publish.store", store);
-    int damaged = 0;
-    for (const auto &entry : fs::recursive_directory_iterator(store))
-        if (entry.is_regular_file()) {
-            std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << "\x01\xff garbage";
-            ++damaged;
-        }
-    ASSERT_GT(damaged, 0);
+    ASSERT_TRUE(rte::testing::publishingEnded(30));
+    const std::string outbox = settingsFile("vandrel-outbox.sqlite");
+    {
+        std::fstream file(outbox, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(0);
+        file << "not a database, whatever it was";
+    }
 
     publish_start();
-    EXPECT_TRUE(condition().ends_with("The store on disk was damaged; what could not be read is lost."))
-        << condition();
+    const std::string said = condition();
+    std::smatch aside;
+    EXPECT_TRUE(std::regex_search(said, aside, std::regex(R"(The outbox was damaged: it was moved aside to (.*/vandrel-outbox\.sqlite\.damaged-\d{8}T\d{6}) and a new one started\.$)")))
+        << said;
     tickAt(3);
-    ASSERT_TRUE(broker.start());
-    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 30s));
+    ASSERT_TRUE(down->broker.start());
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(received(output)).empty(); }, 30s));
     EXPECT_TRUE(connected());
+    // What the damaged file held is lost, and the numbers go on above every
+    // one it could have handed out: the clock's milliseconds.
+    EXPECT_GT(sequences(received(output)).front(), 1'700'000'000'000L);
     EXPECT_EQ(readLines(dir.file("run.dat")).size(), 4u) << "the recording went on";
+    EXPECT_TRUE(fs::exists(aside.str(1))) << "the damaged file is kept";
 }
 
-TEST_F(Publishing, AStoreThatCannotBeWrittenIsReportedAndPublishingGoesOn)
+TEST_F(Publishing, AnOutboxFoundDamagedWhileItIsSentIsReplacedAndPublishingGoesOn)
 {
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
+    startRun();
+    ASSERT_EQ(rte::testing::holdOutboxCommits(true), 0);
+    for (int k = 1; k < 3000; ++k)
+        publish_reading();
+    ASSERT_EQ(rte::testing::holdOutboxCommits(false), 0);
+    publish_stop();
+    ASSERT_TRUE(rte::testing::publishingEnded(30));
+    // A page of rows in the middle of the file, found only when the sender
+    // reaches it: the start reads the file's ends alone.
+    {
+        std::fstream file(settingsFile("vandrel-outbox.sqlite"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(40 * 4096);
+        file << std::string(4096, '\xa5');
+    }
+    publish_start();
+    EXPECT_EQ(GetOutboxStatus().faults, 0) << condition();
+    ASSERT_TRUE(down->broker.start());
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxDamaged; }, 30s)) << condition();
+    EXPECT_NE(condition().find("The outbox was damaged: it was moved aside to "), std::string::npos) << condition();
+    tickAt(1);
+    tickAt(2);
+    // What came before the damaged page arrived; what comes now arrives,
+    // numbered above all the damaged file could have held.
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).back() > 1'700'000'000'000L; }, 30s))
+        << joined(received(output));
+    EXPECT_EQ(sequences(received(output)).front(), 1);
+    EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+}
+
+TEST_F(Publishing, AnOutboxThatCannotBeOpenedIsReportedAndTheRunGoesOn)
+{
+    // A folder where the outbox's file belongs: no database can be made.
+    fs::create_directories(settingsFile("vandrel-outbox.sqlite"));
     support::MqttBroker broker(brokerDir("broker"));
     ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
-    ASSERT_TRUE(sub.ready());
-    // A file where the store's folder belongs: nothing can be stored in it.
-    char store[kPathSize];
-    settings_file_path("vandrel-publish.store", store);
-    std::ofstream(store) << "in the way";
     publishTo(broker);
-    EXPECT_TRUE(condition().ends_with("The store on disk cannot be written: messages kept while the broker is "
-                                      "away may be lost."))
-        << condition();
+    EXPECT_EQ(condition(), "Publishing cannot start: the outbox cannot be opened in the settings folder.");
     startRun(dir.file("run.dat"));
     tickAt(1);
-    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 2; }, 30s));
     EXPECT_EQ(readLines(dir.file("run.dat")).size(), 2u) << "the recording went on";
 }
 
@@ -401,14 +497,15 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
 {
     support::MqttBroker broker(brokerDir("broker"));
     ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
     ASSERT_TRUE(sub.ready());
     publish_start();
     rte::testing::activateMenuItem(state.menu_bar, kMainPublishingItem);
     const int panel = publish_panel();
     ASSERT_TRUE(rte::testing::panelVisible(panel));
     const auto text = [panel](int control) {
-        char value[300];
+        char value[kConditionSize];
         GetCtrlVal(panel, control, value);
         return std::string(value);
     };
@@ -429,12 +526,12 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
     EXPECT_TRUE(rte::testing::waitUntil([&] { return text(kPublishingCondition) == "Connected to the broker."; }, 30))
         << text(kPublishingCondition);
     startRun();
-    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(sub.lines()).empty(); }, 30s));
-    // Applying again during the run: the sequence counts on.
+    ASSERT_TRUE(support::sleepUntil([&] { return !sequences(received(output)).empty(); }, 30s));
+    // Applying again during the run: the numbers count on.
     rte::testing::operate(panel, kPublishingApply);
     tickAt(1);
-    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 2; }, 30s));
-    EXPECT_EQ(sequences(sub.lines()), (std::vector<long>{1, 2}));
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 2; }, 30s));
+    EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2}));
     // What the panel saved is what the next start uses.
     publishing = PublishSettings{};
     publish_settings_load();
@@ -446,55 +543,166 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
     EXPECT_FALSE(rte::testing::panelVisible(panel));
 }
 
-TEST_F(Publishing, AFullStoreDropsTheOldestReadingsAndSaysSo)
+TEST_F(Publishing, AFullOutboxDropsTheOldestSaysHowManyAndTellsTheBroker)
 {
-    support::MqttBroker broker(brokerDir("broker"));
-    ASSERT_TRUE(broker.start());
-    support::MqttSubscriber sub(broker, kPrefix, dir.file("received"));
-    ASSERT_TRUE(sub.ready());
-    broker.stop();
-    publishTo(broker, "", "", "", 4);
+    const auto down = downBroker("broker");
+    publishTo(down->broker, "", "", "", 4);
     startRun();
     for (int t = 1; t < 4; ++t)
         tickAt(t);
-    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers.");
+    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers. 4 messages wait in the "
+                           "outbox.");
     for (int t = 4; t < 8; ++t)
         tickAt(t);
-    EXPECT_TRUE(condition().ends_with(" The store was full: the oldest messages were dropped.")) << condition();
-    ASSERT_TRUE(broker.start());
+    EXPECT_EQ(condition(), "Connecting to the broker; readings are kept until it answers. 4 messages wait in the "
+                           "outbox. The outbox was full: the oldest 4 messages were dropped.");
+    ASSERT_TRUE(down->broker.start());
     ASSERT_TRUE(connected());
     tickAt(8);
-    // The eight readings of the outage, the last four kept, then one more.
-    ASSERT_TRUE(support::sleepUntil([&] { return sequences(sub.lines()).size() >= 5; }, 30s))
-        << joined(sub.lines());
-    const auto arrivedSeqs = sequences(sub.lines());
-    ASSERT_EQ(arrivedSeqs.size(), 5u);
-    EXPECT_EQ(arrivedSeqs.back() - arrivedSeqs.front(), 4);
-    expectEveryReadingInOrder(arrivedSeqs, arrivedSeqs.front(), arrivedSeqs.back());
+    // The eight readings of the outage, the last four kept, then one more;
+    // before them, how many went.
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 5, 9)) << joined(received(output));
+    const auto messages = received(output);
+    EXPECT_EQ(sequences(messages), (std::vector<long>{5, 6, 7, 8, 9})) << joined(messages);
+    const auto dropped = std::find_if(messages.begin(), messages.end(), [](const Message &m) { return m.topic == "dropped"; });
+    ASSERT_NE(dropped, messages.end()) << joined(messages);
+    EXPECT_TRUE(std::regex_match(dropped->payload,
+                                 std::regex(R"re(\{"time":"[0-9T:.-]+Z","dropped":4,"first_seq":1,"last_seq":4\})re")))
+        << dropped->payload;
+    EXPECT_LT(dropped - messages.begin(),
+              std::find_if(messages.begin(), messages.end(), [](const Message &m) { return m.topic == "reading"; }) -
+                  messages.begin())
+        << "told before the readings that follow the gap";
 }
 
-TEST_F(Publishing, AStoreOnAFullDiskIsReportedWhileTheRunAndTheRecordingGoOn)
+TEST_F(Publishing, AnOutboxOnAFullDiskSaysReadingsAreNotStoredWhileTheRunAndTheRecordingGoOn)
 {
     // Nothing listens on the port of a broker that never starts.
     const support::MqttBroker nobody(brokerDir("broker"));
-    const int cycles = 40;
+    const int cycles = 200;
     const std::string recording = dir.file("run.dat");
     // The analyser belongs to the child.
     CloseCom(settings.com_port);
     state.port_open = 0;
-    support::ChildProcess child({STARVED_STORE_PATH, sim->linkPath(), recording, std::to_string(nobody.port()),
-                                 std::to_string(cycles)},
+    support::ChildProcess child({PUBLISHING_PROGRAM, sim->linkPath(), recording, std::to_string(nobody.port()),
+                                 std::to_string(cycles), "--full-disk"},
                                 dir.file("report"));
-    ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
+    ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 120s));
     const auto report = readLines(dir.file("report"));
     ASSERT_FALSE(report.empty());
     ASSERT_FALSE(report[0].starts_with("unavailable")) << report[0];
-    ASSERT_EQ(report.back(), "done") << joined(report);
-    EXPECT_EQ(report[report.size() - 2],
-              std::to_string(cycles - 1) +
-                  "\tConnecting to the broker; readings are kept until it answers. The store on disk cannot be "
-                  "written: messages kept while the broker is away may be lost.");
+    ASSERT_EQ(report.back(), "done") << report.back();
+    const std::string last = report[report.size() - 2];
+    EXPECT_TRUE(last.starts_with(std::to_string(cycles - 1) + "\t")) << last;
+    EXPECT_NE(last.find("Readings are not stored: the outbox cannot be written (is the disk full?)."),
+              std::string::npos)
+        << last;
     EXPECT_EQ(readLines(recording).size(), static_cast<std::size_t>(cycles)) << "the recording went on";
+}
+
+TEST_F(Publishing, ABacklogBeyondSixtyFiveThousandMessagesArrivesWholeAndInOrder)
+{
+    // Paho's own offline buffer stops at 65,535 messages: the outbox has no
+    // such edge.
+    constexpr long kBacklog = 100'000;
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
+    startRun();
+    ASSERT_EQ(rte::testing::holdOutboxCommits(true), 0);
+    for (long k = 2; k <= kBacklog; ++k) {
+        state.t_elapsed = k;
+        publish_reading();
+    }
+    ASSERT_EQ(rte::testing::holdOutboxCommits(false), 0);
+    EXPECT_EQ(GetOutboxStatus().waiting, kBacklog);
+    // Across a restart of the program too.
+    publish_stop();
+    ASSERT_TRUE(down->broker.start());
+    publish_start();
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; }, 300s)) << condition();
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= kBacklog; }, 60s));
+    expectEveryMessageInOrder(received(output), 1, kBacklog);
+}
+
+TEST_F(Publishing, WaitingMessagesGoToTheBrokerConfiguredWhenTheyAreSent)
+{
+    const auto first = downBroker("first");
+    publishTo(first->broker);
+    startRun();
+    for (int t = 1; t < 13; ++t)
+        tickAt(t);
+    EXPECT_EQ(GetOutboxStatus().waiting, 13);
+    support::MqttBroker second(brokerDir("second"));
+    ASSERT_TRUE(second.start());
+    const std::string output = dir.file("second.received");
+    support::MqttSubscriber sub(second, kPrefix, output);
+    ASSERT_TRUE(sub.ready());
+    publishTo(second);
+    ASSERT_TRUE(arrived(output, 1, 13)) << joined(received(output));
+    expectEveryMessageInOrder(received(output), 1, 13);
+}
+
+TEST_F(Publishing, AProgramKilledWithABacklogLosesNothingAndRepeatsNoNumber)
+{
+    const auto down = downBroker("broker");
+    configure(down->broker.port());
+    ASSERT_EQ(publish_settings_save(), 0);
+    CloseCom(settings.com_port);
+    state.port_open = 0;
+    // The child stores a reading a cycle, each synced before its report
+    // line; killed outright after some fifty.
+    {
+        support::ChildProcess child({PUBLISHING_PROGRAM, sim->linkPath(), dir.file("killed.dat"),
+                                     std::to_string(down->broker.port()), "0"},
+                                    dir.file("report"));
+        ASSERT_TRUE(support::sleepUntil([&] { return readLines(dir.file("report")).size() >= 50; }, 60s));
+        child.signal(SIGKILL);
+        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }));
+    }
+    const long reported = static_cast<long>(readLines(dir.file("report")).size());
+    // Started again: the killed program's readings wait, each it reported
+    // and the run's first, which came before the reports; then five more.
+    ComOpen();
+    publish_start();
+    const long stored = GetOutboxStatus().waiting;
+    EXPECT_GE(stored, reported + 1);
+    startRun();
+    for (int t = 1; t < 5; ++t)
+        tickAt(t);
+    ASSERT_TRUE(down->broker.start());
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 1, stored + 5)) << joined(received(output));
+    expectEveryMessageInOrder(received(output), 1, stored + 5);
+    EXPECT_EQ(sequences(received(output)).back(), stored + 5) << "no number beyond the last";
+}
+
+TEST_F(Publishing, ASecondCopyOfTheProgramSaysSoAndLeavesTheOutboxToTheFirst)
+{
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
+    startRun();
+    for (int t = 1; t < 3; ++t)
+        tickAt(t);
+    // The second copy, on a second analyser, from the same folder.
+    support::SimulatedAnalyser second({"--no-pacing"});
+    {
+        support::ChildProcess child({PUBLISHING_PROGRAM, second.linkPath(), dir.file("second.dat"),
+                                     std::to_string(down->broker.port()), "3"},
+                                    dir.file("report"));
+        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
+    }
+    const auto report = readLines(dir.file("report"));
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[1], "2\t0\tAnother copy of the program on this computer publishes from this settings folder; "
+                         "this copy does not publish.");
+    for (int t = 3; t < 5; ++t)
+        tickAt(t);
+    ASSERT_TRUE(down->broker.start());
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 1, 5)) << joined(received(output));
+    EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2, 3, 4, 5})) << "nothing of the second copy's";
 }
 
 }  // namespace

@@ -1,0 +1,98 @@
+// Private to the engine: the outbox's database, one SQLite connection per
+// object, each used by one thread.  The user-interface thread adds messages
+// over one connection (every commit synced); the sender reads and removes
+// them over another (commits not synced: a removal lost in a crash only
+// sends a message again).
+//
+// The file holds plain rows that anyone may read with sqlite3:
+//   outbox(seq INTEGER PRIMARY KEY AUTOINCREMENT, topic, payload)
+//   dropped(id = 1, count, first_seq, last_seq): messages the bound dropped
+//     and the broker has not been told of yet.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+namespace rte::outbox {
+
+enum class Result {
+    ok,
+    damaged,  // not a database, or a malformed one: move it aside
+    failed,   // the disk is full, the file cannot be written, or it is busy
+};
+
+struct Row {
+    long long seq;
+    std::string topic;
+    std::string payload;
+};
+
+struct Dropped {
+    long long count = 0;
+    long long first_seq = 0;
+    long long last_seq = 0;
+};
+
+class Database {
+public:
+    enum class Role { adder, sender };
+
+    Database() = default;
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+    ~Database() { close(); }
+
+    // Opens the file, creating it and its tables when missing.  Reads
+    // nothing but the schema and the ends of the table: a week waiting
+    // costs no more to open than an empty outbox.
+    Result open(const std::string &path, Role role);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    // The adder's side.  The highest seq ever handed out (0 for none) and
+    // the lowest still waiting (0 for none).
+    Result ends(long long &highest, long long &lowest);
+    // Numbers from now on lie above `seq`.
+    Result reserveThrough(long long seq);
+    // Stores one message with its seq; when `dropBelow` is above 0, drops
+    // the rows below it in the same commit and counts them.  `dropped`
+    // comes back with how many went.
+    Result add(long long seq, const char *topic, const std::string &payload, long long dropBelow,
+               long long &dropped);
+    // Holds every commit open until released: many messages in one synced
+    // commit instead of one each.  For tests and benchmarks that build a
+    // backlog.
+    Result holdCommits(bool hold);
+
+    // The sender's side.  Up to `count` rows above `after`, oldest first.
+    Result next(long long after, int count, std::vector<Row> &rows);
+    // Removes the rows below `seq`.
+    Result removeBelow(long long seq);
+    Result dropped(Dropped &d);
+    // The broker was told of `told`: what was dropped since stays.
+    Result reported(const Dropped &told);
+    // Copies what the write-ahead log holds into the file, as far as
+    // readers allow, so that the log stays small.
+    void checkpoint();
+
+private:
+    Result run(const char *sql);
+    Result step(sqlite3_stmt *statement);
+    Result judge(int rc);
+    sqlite3_stmt *prepare(const char *sql);
+
+    sqlite3 *db_ = nullptr;
+    std::vector<sqlite3_stmt *> statements_;
+    sqlite3_stmt *insert_ = nullptr;
+    sqlite3_stmt *below_ = nullptr;
+    sqlite3_stmt *countDropped_ = nullptr;
+    sqlite3_stmt *select_ = nullptr;
+    bool holding_ = false;
+};
+
+// The highest seq a damaged file still tells, or 0.
+long long readableSequence(const std::string &path);
+
+}  // namespace rte::outbox

@@ -1,0 +1,16 @@
+#include "rte/mqtt_internal.h"
+#include "rte/testing.h"
+
+namespace rte::testing {
+
+int holdOutboxCommits(bool hold)
+{
+    return rte::mqtt::holdCommits(hold);
+}
+
+bool publishingEnded(double seconds)
+{
+    return rte::mqtt::endAbandoned(seconds);
+}
+
+}  // namespace rte::testing
