@@ -69,7 +69,7 @@ mkdir -p "$wine_work/broker"
 } >"$wine_work/broker/mosquitto.conf"
 mosquitto -c "$wine_work/broker/mosquitto.conf" >"$wine_work/broker/log" 2>&1 &
 broker_pid=$!
-trap 'kill "${subscriber_pid:-}" "$broker_pid" 2>/dev/null; wine_cleanup' EXIT
+trap 'kill "${subscriber_pid:-}" "$broker_pid" 2>/dev/null || true; wine_cleanup' EXIT
 for _ in $(seq 200); do
   mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t vandrel/probe -m up -q 1 2>/dev/null && break
   sleep 0.1
