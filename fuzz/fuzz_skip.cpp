@@ -13,13 +13,12 @@
 #include "fuzz_check.h"
 #include "rte/files_internal.h"
 #include "rte/formatio.h"
+#include "tests/format/thinning.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,47 +32,13 @@ std::string tempPath()
            ".dat";
 }
 
-struct Read {
-    int result;
-    double t, v;
-    bool operator==(const Read &o) const
-    {
-        return result == o.result && std::memcmp(&t, &o.t, sizeof t) == 0 &&
-               std::memcmp(&v, &o.v, sizeof v) == 0;
-    }
-};
+using thinning::Read;
 
-struct View {
-    std::vector<Read> points;
-    int count = 0;
-    int logAllowed = 1;
-    bool operator==(const View &o) const
-    {
-        return points == o.points && count == o.count && logAllowed == o.logAllowed;
-    }
-};
-
-View view(const std::string &path, long long step, bool skip)
+thinning::View view(const std::string &path, long long step, bool skip)
 {
-    View out;
     const int h = OpenFile(path.c_str(), kOpenRead, kOpenKeep, kOpenText);
     FUZZ_CHECK(h > 0);
-    for (int i = 0; i < 999; i++) {
-        Read r{0, -7.0, 1.0};
-        if (skip) {
-            ScanFileSkip(h, step - 1, "%f %f", r.t, r.v);
-            r.result = ScanFile(h, "%f %f", r.t, r.v);
-        } else {
-            for (long long k = 0; k < step; k++)
-                r.result = ScanFile(h, "%f %f", r.t, r.v);
-        }
-        out.points.push_back(r);
-        if (r.v <= 0)
-            out.logAllowed = 0;
-        if (r.result != 2)
-            break;
-        out.count = i + 1;
-    }
+    const thinning::View out = thinning::view(h, step, skip);
     CloseFile(h);
     return out;
 }

@@ -4,6 +4,7 @@
 // position, on recordings and on files that are anything but.
 #include "rte/files_internal.h"
 #include "rte/formatio.h"
+#include "tests/format/thinning.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,10 @@ protected:
 // A file opened for reading, closed however the test leaves.
 struct Reader {
     int h;
-    explicit Reader(const std::string &path) : h(OpenFile(path.c_str(), kOpenRead, kOpenKeep, kOpenText)) {}
+    explicit Reader(const std::string &path) : h(OpenFile(path.c_str(), kOpenRead, kOpenKeep, kOpenText))
+    {
+        EXPECT_GT(h, 0) << path;
+    }
     ~Reader() { CloseFile(h); }
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
@@ -59,53 +63,13 @@ bool same(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// What a read left: its result and both targets, bit for bit.
-struct Read {
-    int result;
-    double t, v;
-    bool operator==(const Read &o) const
-    {
-        return result == o.result && same(t, o.t) && same(v, o.v);
-    }
-};
-
-std::ostream &operator<<(std::ostream &out, const Read &r)
-{
-    return out << "{" << r.result << ", " << r.t << ", " << r.v << "}";
-}
-
-// The stored-file view's thinning: at most 999 points, each the last of
-// `step` reads, with the permission of a logarithmic axis cleared by a
-// value that is not positive.  The reads before the last of each point are
-// made one by one (exact) or passed over with ScanFileSkip.
-struct View {
-    std::vector<Read> points;
-    int count = 0;
-    int logAllowed = 1;
-};
+using thinning::Read;
+using thinning::View;
 
 View view(const std::string &path, long long step, bool skip)
 {
-    View out;
     const Reader file(path);
-    const int h = file.h;
-    for (int i = 0; i < 999; i++) {
-        Read r{0, -7.0, 1.0};
-        if (skip) {
-            ScanFileSkip(h, step - 1, "%f %f", r.t, r.v);
-            r.result = ScanFile(h, "%f %f", r.t, r.v);
-        } else {
-            for (long long k = 0; k < step; k++)
-                r.result = ScanFile(h, "%f %f", r.t, r.v);
-        }
-        out.points.push_back(r);
-        if (r.v <= 0)
-            out.logAllowed = 0;
-        if (r.result != 2)
-            break;
-        out.count = i + 1;
-    }
-    return out;
+    return thinning::view(file.h, step, skip);
 }
 
 void expectSameView(const std::string &path, long long step)
