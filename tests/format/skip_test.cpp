@@ -212,6 +212,77 @@ TEST_F(Skip, FilesThatAreNotRecordingsReadAsEveryReadWouldReadThem)
     }
 }
 
+// Files of junk: bytes drawn from what numbers, white space and line ends
+// are made of, with some of anything, in lines from empty to longer than the
+// read buffer (one of `longLine` bytes and more).
+std::string junk(std::size_t lines, std::size_t longLine, unsigned seed)
+{
+    static const char kAlphabet[] = "0123456789012345678901234567890123456789+-.eE \t\t\r\n\n\v\fxa";
+    std::mt19937 rng(seed);
+    std::string out;
+    for (std::size_t n = 0; n < lines; ++n) {
+        const std::size_t length = rng() % 50 == 0 ? longLine + rng() % 4096 : rng() % 80;
+        for (std::size_t k = 0; k < length; ++k)
+            out += rng() % 64 == 0 ? static_cast<char>(rng()) : kAlphabet[rng() % (sizeof kAlphabet - 1)];
+        out += rng() % 4 == 0 ? "\r\n" : "\n";
+    }
+    return out;
+}
+
+TEST_F(Skip, JunkAndLinesLongerThanTheBufferReadAsEveryReadWouldReadThem)
+{
+    // The normal buffer once (its long lines make for some 400,000 reads), a
+    // small one more often.
+    for (std::size_t buffer : {0u, 600u}) {
+        rte::fmt::detail::setReadBufferSize(buffer);
+        for (unsigned seed = 1; seed <= (buffer == 0 ? 1u : 5u); ++seed) {
+            SCOPED_TRACE(testing::Message() << "buffer " << buffer << " seed " << seed);
+            // Junk alone, and junk between pieces of a recording.
+            const std::string text = junk(120, buffer == 0 ? 300 * 1024 : 2 * buffer, seed);
+            const std::string mixed = recording(700, "\n", seed) + text + recording(700, "\r\n", seed);
+            for (const std::string *bytes : {&text, &mixed}) {
+                const std::string path = write(*bytes);
+                for (long long step : {1, 2, 9, 120})
+                    expectSameView(path, step);
+                expectSameBursts(path, {1, 7, 0, 40, 3, 300}, true);
+            }
+        }
+    }
+}
+
+TEST_F(Skip, ThePermissionOfALogarithmicAxisComesFromWhatTheLastReadLeft)
+{
+    // Two lines to a point.  A value that is not positive in a line passed
+    // over counts only where the kept line fills no value of its own; a kept
+    // line that fills no time ends the points.
+    const struct {
+        const char *text;
+        int count;  // points of these four lines
+        int logAllowed;
+    } cases[] = {
+        {" 1.0\t-5.0 \n 2.0\t3.0 \n 3.0\t0.0 \n 4.0\t1.0 \n", 2, 1},
+        {" 1.0\t-5.0 \n 2.0\tx \n 3.0\t1.0 \n 4.0\t1.0 \n", 0, 0},
+        {" 1.0\t2.0 \n 2.0\t3.0 \n 3.0\t-0.0 \n 4.0\t+-1 \n", 1, 0},
+        {" 1.0\t2.0 \n 2.0\t3.0 \n 3.0\t0.0 \n x\t1.0 \n", 1, 0},
+        {" 1.0\t2.0 \n 2.0\t3.0 \n 3.0\t4.0 \n 4.0\t-1e400 \n", 1, 1},
+        {" 1.0\t2.0 \n 2.0\t3.0 \n 3.0\t4.0 \n 4.0\t-1e300 \n", 2, 0},
+    };
+    // Lines of a recording around them, so that the lines passed over are
+    // recognised: the pass leaves the last bytes of a file to the exact
+    // reader.
+    std::string recorded;
+    for (int n = 0; n < 40; ++n)
+        recorded += " 0.5\t1.5 \n";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string path = write(recorded + c.text + recorded);
+        const View exact = view(path, 2, false);
+        EXPECT_EQ(exact.count, 20 + c.count + (c.count == 2 ? 20 : 0));
+        EXPECT_EQ(exact.logAllowed, c.logAllowed);
+        expectSameView(path, 2);
+    }
+}
+
 TEST_F(Skip, EveryByteInEveryPlaceOfARecordedLine)
 {
     // Groups of recorded lines, each with one line that has one byte
