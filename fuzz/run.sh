@@ -9,8 +9,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+targets=(fuzz_scan fuzz_scanfile fuzz_skip fuzz_fmt fuzz_reply fuzz_panel)
 failed=0
-for target in fuzz_scan fuzz_scanfile fuzz_fmt fuzz_reply fuzz_panel; do
+for target in "${targets[@]}"; do
   mkdir -p "$work/$target"
   echo "fuzz: $target for ${seconds}s"
   if ! "$build/bin/$target" -max_total_time="$seconds" -print_final_stats=0 \
@@ -23,5 +24,5 @@ for target in fuzz_scan fuzz_scanfile fuzz_fmt fuzz_reply fuzz_panel; do
     failed=$((failed + 1))
   fi
 done
-echo "fuzz: $((5 - failed)) passed, $failed failed"
+echo "fuzz: $((${#targets[@]} - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

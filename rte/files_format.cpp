@@ -15,13 +15,22 @@
 // and %f (the viewer's "%f %f", the settings line) take a compiled path,
 // kept in a small cache keyed by the format's text; the others go through
 // the general scanner.  A read error ends the input like the end of the file.
+//
+// Passing over reads: ScanFileSkip with a format of only %f conversions
+// recognises the records those reads would take (format_records.h) in the
+// buffer and moves past them without converting a number; what it does not
+// recognise, and the last bytes of the file, go through the compiled path as
+// ScanFile reads them.  Only the last record passed over is converted, into
+// the targets.
 #include "rte/files_handles.h"
 #include "rte/files_os.h"
 #include "rte/format_internal.h"
+#include "rte/format_records.h"
 #include "rte/formatio.h"
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -119,6 +128,20 @@ const rte::fmt::detail::NumericFormat *numericFormat(std::string_view fmt)
     return &slot;
 }
 
+// The open file behind a handle that may be read, with its read buffer;
+// nullptr for any other handle.
+FileState *readable(int handle)
+{
+    FileState *f = rte::files::lookup(handle);
+    if (!f || !f->canRead)
+        return nullptr;
+    if (!f->rbuf) {
+        f->rbuf.reset(new char[f->rcap]);
+        f->pos = f->end = 0;
+    }
+    return f;
+}
+
 // Every format that is not plainly numeric.  Apart from the hot path so that
 // its size does not weigh on it.
 [[gnu::noinline]] int scanGeneral(FileState &f, std::string_view fmt,
@@ -162,13 +185,9 @@ int formatFile(int handle, std::string_view fmt, std::span<const Arg> args)
 
 int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets)
 {
-    FileState *f = rte::files::lookup(handle);
-    if (!f || !f->canRead)
+    FileState *f = readable(handle);
+    if (!f)
         return kFileBadArgument;
-    if (!f->rbuf) {
-        f->rbuf.reset(new char[f->rcap]);
-        f->pos = f->end = 0;
-    }
     if (const detail::NumericFormat *nf = numericFormat(fmt)) {
         FileSource s(*f);
         const int count = nf->run(s, targets);
@@ -179,6 +198,76 @@ int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets)
         // Declined before reading anything: the general path reports the fault.
     }
     return scanGeneral(*f, fmt, targets);
+}
+
+int skipFile(int handle, long long count, std::string_view fmt, std::span<const Arg> targets)
+{
+    FileState *f = readable(handle);
+    if (!f)
+        return kFileBadArgument;
+    const detail::NumericFormat *nf = numericFormat(fmt);
+    if (!nf || !nf->fits(targets)) {
+        // A read that stops part-way may still have moved on ("%s %d" on
+        // "a b c"), so every read is made.
+        int last = 0;
+        for (long long k = 0; k < count; ++k)
+            last = scanFile(handle, fmt, targets);
+        return last;
+    }
+    const int whole = static_cast<int>(nf->count);
+    std::optional<detail::NumberRecords> records;
+    if (nf->allDouble && !nf->trailingSpace)
+        records.emplace(nf->count);
+    FileSource s(*f);
+    // The last record passed over without converting it: its numbers are
+    // converted into the targets before its bytes move or another read
+    // writes them, and at the end, so that the targets hold what the reads
+    // would have left in them.
+    const char *passed = nullptr;
+    const char *passedEnd = nullptr;
+    const auto settle = [&] {
+        if (passed)
+            scan(std::string_view(passed, static_cast<std::size_t>(passedEnd - passed)), fmt, targets);
+        passed = nullptr;
+    };
+    int last = 0;
+    long long done = 0;
+    while (done < count) {
+        if (records) {
+            const char *p = s.cur;
+            while (done < count) {
+                const std::size_t length = records->pass(p, s.end);
+                if (length == 0)
+                    break;
+                passed = p;
+                p += length;
+                ++done;
+            }
+            if (p != s.cur) {
+                passedEnd = s.cur = p;
+                last = whole;
+            }
+            if (done == count)
+                break;
+            if (s.end - s.cur < static_cast<std::ptrdiff_t>(detail::NumberRecords::kWindow) && !s.eof) {
+                settle();
+                if (s.more())
+                    continue;
+            }
+        }
+        settle();
+        last = nf->run(s, targets);
+        ++done;
+        if (last < whole) {
+            // Each read after it would stop at the same byte and fill nothing.
+            if (done < count)
+                last = 0;
+            break;
+        }
+    }
+    settle();
+    s.commit();
+    return last;
 }
 
 }  // namespace rte::fmt

@@ -65,6 +65,17 @@ struct NumericFormat {
     // Compiles fmt; false when it is not a plain numeric format.
     bool compile(std::string_view fmt);
 
+    // Whether the targets are of the kinds of the conversions, one for each.
+    bool fits(std::span<const Arg> targets) const
+    {
+        if (targets.size() < count)
+            return false;
+        for (std::size_t k = 0; k < count; ++k)
+            if (targets[k].kind != (isDouble[k] ? Arg::Kind::DoubleOut : Arg::Kind::IntOut))
+                return false;
+        return true;
+    }
+
     template <std::size_t N, class Src>
     RTE_HOT_INLINE int runDoubles(Src &s, std::span<const Arg> targets) const
     {
@@ -101,9 +112,8 @@ struct NumericFormat {
             default:
                 break;
             }
-            for (std::size_t k = 0; k < count; ++k)
-                if (targets[k].kind != Arg::Kind::DoubleOut)
-                    return -1;
+            if (!fits(targets))
+                return -1;
             for (std::size_t k = 0; k < count; ++k)
                 if (!readNumber(s, *targets[k].dp))
                     return static_cast<int>(k);
@@ -111,9 +121,8 @@ struct NumericFormat {
                 skipSpace(s);
             return static_cast<int>(count);
         }
-        for (std::size_t k = 0; k < count; ++k)
-            if (targets[k].kind != (isDouble[k] ? Arg::Kind::DoubleOut : Arg::Kind::IntOut))
-                return -1;
+        if (!fits(targets))
+            return -1;
         for (std::size_t k = 0; k < count; ++k) {
             const bool ok = isDouble[k] ? readNumber(s, *targets[k].dp)
                                         : readNumber(s, *targets[k].ip);

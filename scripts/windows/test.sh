@@ -35,6 +35,7 @@ run() {
 
 run files_paths_test
 run format_test
+run skip_test
 run utility_test
 
 # The simulated analyser on COM1.
