@@ -1,5 +1,6 @@
 #include "alarm/alarm_panel.h"
 
+#include "alarm/alarm_chart.h"
 #include "alarm/alarm_check.h"
 #include "alarm/alarm_settings.h"
 #include "app/panel_ids.h"
@@ -58,6 +59,7 @@ void alarme_lesen()
     else
         SetCtrlVal(alarm_panel, kAlarmsStatus, "");
     limits_zeigen();
+    chart_limits();
 }
 
 void alarme(int, int, void *, int)
@@ -87,6 +89,7 @@ int alarme_ok(int, int, int event, void *, int, int)
         return 0;
     }
     alarm_settings = typed;
+    chart_limits();
     if (alarm_settings_save() == 0)
         SetCtrlVal(alarm_panel, kAlarmsStatus, "Applied and kept.");
     else
