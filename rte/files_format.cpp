@@ -20,7 +20,9 @@
 #include "rte/format_internal.h"
 #include "rte/formatio.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -130,6 +132,20 @@ const rte::fmt::detail::NumericFormat *numericFormat(std::string_view fmt)
     return count;
 }
 
+// The open file behind a handle with its read buffer; nullptr for a handle
+// not open for reading.
+FileState *readable(int handle)
+{
+    FileState *f = rte::files::lookup(handle);
+    if (!f || !f->canRead)
+        return nullptr;
+    if (!f->rbuf) {
+        f->rbuf.reset(new char[f->rcap]);
+        f->pos = f->end = 0;
+    }
+    return f;
+}
+
 }  // namespace
 
 namespace rte::fmt {
@@ -162,13 +178,9 @@ int formatFile(int handle, std::string_view fmt, std::span<const Arg> args)
 
 int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets)
 {
-    FileState *f = rte::files::lookup(handle);
-    if (!f || !f->canRead)
+    FileState *f = readable(handle);
+    if (!f)
         return kFileBadArgument;
-    if (!f->rbuf) {
-        f->rbuf.reset(new char[f->rcap]);
-        f->pos = f->end = 0;
-    }
     if (const detail::NumericFormat *nf = numericFormat(fmt)) {
         FileSource s(*f);
         const int count = nf->run(s, targets);
@@ -179,6 +191,48 @@ int scanFile(int handle, std::string_view fmt, std::span<const Arg> targets)
         // Declined before reading anything: the general path reports the fault.
     }
     return scanGeneral(*f, fmt, targets);
+}
+
+// Copies the line's bytes while it fits and counts all of them; a CR is
+// held back until the next byte shows whether it ends the line.
+int readLine(int handle, char *line, std::size_t capacity)
+{
+    FileState *f = readable(handle);
+    if (!f)
+        return kFileBadArgument;
+    FileSource s(*f);
+    std::size_t length = 0;
+    bool any = false, cr = false;
+    const auto put = [&](char c) {
+        if (length < capacity - 1)
+            line[length] = c;
+        ++length;
+    };
+    for (;;) {
+        if (s.cur == s.end && !s.more())
+            break;
+        any = true;
+        const char c = *s.cur++;
+        if (c == '\n') {
+            cr = false;
+            break;
+        }
+        if (cr)
+            put('\r');
+        cr = c == '\r';
+        if (!cr)
+            put(c);
+    }
+    s.commit();
+    if (!any) {
+        line[0] = '\0';
+        return kFileEnd;
+    }
+    // A CR at the very end of the file is a byte of the line.
+    if (cr)
+        put('\r');
+    line[std::min(length, capacity - 1)] = '\0';
+    return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
 }
 
 }  // namespace rte::fmt
