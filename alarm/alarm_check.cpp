@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "alarm/alarm_chart.h"
 #include "alarm/alarm_settings.h"
 #include "alarm/event_file.h"
 #include "app/panel_ids.h"
@@ -21,8 +22,7 @@ void alarm_merken()
     GetPanelAttribute(state.main_panel, kAttrTitle, alarm_state.title);
 }
 
-// A limit as the operator typed it: "10", "0.5", "1e-05".
-static void number_text(double value, char (&text)[32])
+void number_text(double value, char (&text)[32])
 {
     const double size = std::fabs(value);
     if (size != 0 && (size < 1e-3 || size >= 1e9)) {
@@ -126,15 +126,14 @@ void alarm_pruefen()
             limit = alarm_settings.silence_cycles;
         }
     }
-    if (kind == a.kind)
-        return;
-    if (kind == kAlarmNone) {
+    if (kind != a.kind && kind == kAlarmNone) {
         alarm_ereignis("normal", state.reading, a.limit, state.t_elapsed);
         a.kind = kAlarmNone;
         verbergen();
-    } else {
+    } else if (kind != a.kind) {
         ausloesen(kind, answered ? state.reading : NAN, limit);
     }
+    chart_alarm_time();
 }
 
 void alarm_ruhe()

@@ -19,6 +19,8 @@ struct AlarmState {
 
 extern AlarmState alarm_state;
 
+// A limit as the operator typed it: "10", "0.5", "1e-05".
+void number_text(double value, char (&text)[32]);
 // Start-up: the main window's own title, before any alarm changes it.
 void alarm_merken();
 // After each reading of a run.

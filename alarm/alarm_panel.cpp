@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "alarm/alarm_chart.h"
 #include "alarm/alarm_check.h"
 #include "alarm/alarm_settings.h"
 #include "app/panel_fields.h"
@@ -69,6 +70,7 @@ void alarme_lesen()
     else
         SetCtrlVal(alarm_panel, kAlarmsStatus, "");
     limits_zeigen();
+    chart_limits();
 }
 
 void alarme(int, int, void *, int)
@@ -89,6 +91,7 @@ int alarme_ok(int, int, int event, void *, int, int)
         return 0;
     }
     alarm_settings = typed;
+    chart_limits();
     if (alarm_settings_save() == 0)
         SetCtrlVal(alarm_panel, kAlarmsStatus, "Applied and kept.");
     else

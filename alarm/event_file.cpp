@@ -15,13 +15,11 @@ static bool same_letters(const char *a, const char *b)
     return *a == *b;
 }
 
-// The recording file's name with ".events" in place of its extension; a
-// recording whose extension is ".events" already (in any case, as Windows
+// A recording whose extension is ".events" already (in any case, as Windows
 // names go) keeps it, and gets another, so that the events never go into
 // the recording itself.
-static int beside_recording(char (&path)[kPathSize])
+int events_beside(const char *name, char (&path)[kPathSize])
 {
-    const char *name = state.log_path;
     const char *base = std::strrchr(name, '/');
     const char *back = std::strrchr(name, '\\');
     if (back && (!base || back > base))
@@ -40,7 +38,7 @@ static int beside_recording(char (&path)[kPathSize])
 
 int event_path(char (&path)[kPathSize])
 {
-    if (state.recording != 0 && beside_recording(path) == 0)
+    if (state.recording != 0 && events_beside(state.log_path, path) == 0)
         return 0;
     char now[40], name[40], dir[kPathSize];
     // The day of the local time: the operator's day, not UTC's.

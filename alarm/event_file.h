@@ -14,5 +14,9 @@
 // elapsed: seconds since the start of the run.  0 when the line is stored.
 int alarm_ereignis(const char *event, double value, double limit, double elapsed);
 
+// The event file of a recording: its name with ".events" in place of its
+// extension.  Negative when that does not fit.
+int events_beside(const char *recording, char (&path)[kPathSize]);
+
 // The file the run's events go to now; negative when no name fits.
 int event_path(char (&path)[kPathSize]);

@@ -1,5 +1,7 @@
 #include "files/viewer.h"
 
+#include "alarm/alarm_chart.h"
+#include "alarm/event_view.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -73,9 +75,11 @@ void darstellen()
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrGrid, 1);
     DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
+    chart_clear();
     SetAxisScalingMode(state.main_panel, kMainGraph, kAxisTime, kScaleAuto, state.x_min, state.x_max);
     log_auto();
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrRefreshAtOnce, 1);
     PlotXY(state.main_panel, kMainGraph, times, values, points, kTypeDouble, kTypeDouble, kPlotThinLine,
            kPointNone, kLineSolid, 1, kColourNavy);
+    show_recording_events(state.view_path, times, values, points);
 }

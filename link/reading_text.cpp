@@ -1,5 +1,6 @@
 #include "link/reading_text.h"
 
+#include "alarm/alarm_chart.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -37,6 +38,7 @@ int setzewas(int, int, int event, void *, int, int)
 {
     if (event == kEventCommit) {
         GetCtrlVal(state.main_panel, kMainQuantity, settings.mode);
+        chart_limits();
         state.reading = 0.0;
         messwert();
         SetCtrlVal(state.main_panel, kMainReading, state.reading_text);

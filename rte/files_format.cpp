@@ -28,7 +28,9 @@
 #include "rte/format_records.h"
 #include "rte/formatio.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -268,6 +270,48 @@ int skipFile(int handle, long long count, std::string_view fmt, std::span<const 
     settle();
     s.commit();
     return last;
+}
+
+// Copies the line's bytes while it fits and counts all of them; a CR is
+// held back until the next byte shows whether it ends the line.
+int readLine(int handle, char *line, std::size_t capacity)
+{
+    FileState *f = readable(handle);
+    if (!f)
+        return kFileBadArgument;
+    FileSource s(*f);
+    std::size_t length = 0;
+    bool any = false, cr = false;
+    const auto put = [&](char c) {
+        if (length < capacity - 1)
+            line[length] = c;
+        ++length;
+    };
+    for (;;) {
+        if (s.cur == s.end && !s.more())
+            break;
+        any = true;
+        const char c = *s.cur++;
+        if (c == '\n') {
+            cr = false;
+            break;
+        }
+        if (cr)
+            put('\r');
+        cr = c == '\r';
+        if (!cr)
+            put(c);
+    }
+    s.commit();
+    if (!any) {
+        line[0] = '\0';
+        return kFileEnd;
+    }
+    // A CR at the very end of the file is a byte of the line.
+    if (cr)
+        put('\r');
+    line[std::min(length, capacity - 1)] = '\0';
+    return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
 }
 
 }  // namespace rte::fmt

@@ -193,6 +193,26 @@ int ScanFileSkip(int handle, long long count,
                               std::span<const rte::fmt::Arg>(list, sizeof...(Targets)));
 }
 
+namespace rte::fmt {
+int readLine(int handle, char *line, std::size_t capacity);
+}
+// What ReadLine returns when the file has no byte left.
+enum { kFileEnd = -7 };
+// Reads the next line from an open file, going on where the previous read
+// (ReadLine or ScanFile) stopped: its bytes up to the line end (LF, or CR LF
+// as Windows writes it; neither is kept), terminated.  A last line without
+// a line end is a line.  A line longer than N - 1 bytes is cut to them and
+// passed over whole.  Returns the line's length in the file without its
+// line end (more than N - 1 when it was cut), kFileEnd when no byte is
+// left, or kFileBadArgument for a handle not open for reading.  A read error
+// ends the input as the end of the file does.
+template <std::size_t N>
+int ReadLine(int handle, char (&line)[N])
+{
+    static_assert(N > 0);
+    return rte::fmt::readLine(handle, line, N);
+}
+
 // File handles.  Paths are UTF-8, as every path in the engine's calls (the
 // file dialog gives them so); on POSIX systems those bytes are the file
 // system's name as they stand.  Handles are positive and not reused soon: a closed handle

@@ -88,6 +88,22 @@ std::pair<int, int> graphPixel(int panel, int control, double t, double y);
 // shows.
 std::string graphReadout(int panel, int control);
 
+// The program's marks on the graph (AddGraphLevel and the others), in the
+// order they were added, as the graph would draw them now: `shown` is false
+// for a level beyond the y range shown.  Texts in Windows-1252.
+enum class MarkKind { Level, Span, Marker, Note };
+struct GraphMark {
+    MarkKind kind;
+    double t0, t1, y;  // a span's ends, a marker's time; y of levels and markers
+    std::string text;  // a level's label, a marker's tooltip, a note
+    int colour;
+    bool shown;
+};
+std::vector<GraphMark> graphMarks(int panel, int control);
+// The tooltip the graph shows when the pointer rests at pixel (x, y), as
+// the toolkit asks for it; empty when it shows none.
+std::string graphTooltip(int panel, int control, int x, int y);
+
 // The outbox: many messages handed over in one synced commit instead of
 // one each, to build a large backlog quickly (hold, add, release).  0, or
 // negative when no outbox is open or the commit failed.

@@ -8,7 +8,7 @@ StripChart::StripChart(Panel &panel, const ControlSpec &desc)
     : GraphControl(panel, desc), plot_(new QCustomPlot), labels_(plot_, desc.xLabel, desc.yLabel), curves_(plot_),
       view_(plot_, {[this](QPoint p) { return labels_.readoutAt(p); },
                     [this] { return std::pair{axes_.range(0), axes_.range(1)}; }}),
-      axes_(plot_, view_, curves_, desc.xRange, desc.yRange)
+      axes_(plot_, view_, curves_, desc.xRange, desc.yRange), marks_(plot_)
 {
     plot_->setAccessibleName(desc.caption);
     plot_->setFocusPolicy(Qt::TabFocus);

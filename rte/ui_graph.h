@@ -10,6 +10,8 @@
 
 namespace rte::ui {
 
+class GraphMarks;
+
 struct PlotStyle {
     int plotStyle = 5;
     int pointStyle = 0;
@@ -27,6 +29,8 @@ public:
     // plot -1: every plot.
     virtual int deletePlot(int plot, bool refresh) = 0;
     virtual int setAxisScaling(int axis, int mode, double min, double max) = 0;
+    // What the program lays over its plots (AddGraphLevel and the others).
+    virtual GraphMarks &marks() = 0;
 };
 
 std::unique_ptr<Control> makeGraph(Panel &panel, const ControlSpec &desc);

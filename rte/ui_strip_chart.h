@@ -1,12 +1,13 @@
 // The graph control as the engine builds it: the curves that draw the
-// program's plots, the program's axes, their labels and the operator's view,
-// on one QCustomPlot.
+// program's plots, the program's axes, their labels, the operator's view and
+// the program's marks, on one QCustomPlot.
 #pragma once
 
 #include "rte/ui_graph.h"
 #include "rte/ui_graph_axes.h"
 #include "rte/ui_graph_curves.h"
 #include "rte/ui_graph_labels.h"
+#include "rte/ui_graph_marks.h"
 #include "rte/ui_graph_view.h"
 
 namespace rte::ui {
@@ -20,6 +21,7 @@ public:
     int addPlot(std::span<const double> x, std::span<const double> y, const PlotStyle &style) override;
     int deletePlot(int plot, bool refresh) override;
     int setAxisScaling(int axis, int mode, double min, double max) override;
+    GraphMarks &marks() override { return marks_; }
 
 private:
     friend struct GraphInspection;
@@ -31,6 +33,7 @@ private:
     MergedCurves curves_;
     OperatorView view_;
     ProgramAxes axes_;
+    GraphMarks marks_;
     bool refreshAtOnce_ = false;
 };
 

@@ -74,6 +74,7 @@ enum Colour {
     kColourNavy = 0x000080,
     kColourBlue = 0x0000FF,
     kColourRed = 0xFF0000,
+    kColourOrange = 0xE07000,
     kColourDesktop = -1,  // kAttrTextColour: the desktop's own colour again
 };
 
@@ -224,3 +225,31 @@ int PlotXY(int panel, int control, const X *x, const Y *y, int count, int xType,
     return rte::ui::plotXY(panel, control, x, y, count, xType, yType, plotStyle, pointStyle,
                            lineStyle, pointFrequency, colour);
 }
+
+// Marks: what a graph shows beside its plots (a limit, a stretch of time, an
+// event, a note).  They stay until DeleteGraphMark: DeleteGraphPlot never
+// removes them, plots never merge with them, and an autoscaled axis takes its
+// range from the plots alone.  The graph shows a change when the event loop
+// next runs (at once with the next plot that refreshes at once).  Texts are
+// Windows-1252.  The Add calls return a mark handle (positive), kUiBadHandle
+// for no graph or kUiBadArgument for a coordinate that is not finite.
+// A level: a dashed line across the graph at y in the colour, labelled at
+// its right end.  It shows only while y lies inside the range the y axis
+// shows (and above 0 on a logarithmic axis).
+int AddGraphLevel(int panel, int control, double y, const char *label, int colour);
+// A span: the time from t0 to t1 (either order) shaded lightly in the
+// colour, over the full height and behind the plots; a span of no length
+// still shows as a thin line.
+int AddGraphSpan(int panel, int control, double t0, double t1, int colour);
+// Moves the ends of a span: 0, kUiBadHandle for a mark that is not a span
+// of this graph, kUiBadArgument for an end that is not finite.
+int SetGraphSpan(int panel, int control, int mark, double t0, double t1);
+// A marker: a small ring at (t, y) in the colour; the tooltip shows while
+// the pointer rests on it (within a few pixels).
+int AddGraphMarker(int panel, int control, double t, double y, const char *tooltip, int colour);
+// A note: a line of text in the lower left corner of the data area.
+int AddGraphNote(int panel, int control, const char *text);
+// kAllMarks deletes every mark of the graph.  0, or kUiBadHandle for a mark
+// that is not alive on this graph.
+enum { kAllMarks = -1 };
+int DeleteGraphMark(int panel, int control, int mark);

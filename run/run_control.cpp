@@ -1,5 +1,6 @@
 #include "run/run_control.h"
 
+#include "alarm/alarm_chart.h"
 #include "alarm/alarm_check.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
@@ -25,6 +26,7 @@ int m_run(int, int, int event, void *, int, int)
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrGrid, 1);
     DeleteGraphPlot(state.main_panel, kMainGraph, kAllPlots, 1);
+    chart_clear();
     state.x_max = 100;
     state.x_min = 0;
     state.n_points = 0;

@@ -6,7 +6,9 @@
 #include "rte/ui_strip_chart.h"
 #include "rte/ui_text.h"
 
+#include <QHelpEvent>
 #include <QLabel>
+#include <QToolTip>
 
 namespace rte::ui {
 
@@ -50,6 +52,18 @@ struct GraphInspection {
     {
         return {qRound(c.plot_->xAxis->coordToPixel(t)), qRound(c.plot_->yAxis->coordToPixel(y))};
     }
+    static std::vector<testing::GraphMark> marks(StripChart &c)
+    {
+        // Levels settle their visibility as the picture is drawn.
+        c.plot_->replot();
+        std::vector<testing::GraphMark> out;
+        for (const auto &[handle, m] : c.marks_.marks_) {
+            const auto kind = static_cast<testing::MarkKind>(static_cast<int>(m.kind));
+            out.push_back({kind, m.x0, m.x1, m.y, ui::toCp1252(m.text), m.colour, m.items.front()->visible()});
+        }
+        return out;
+    }
+    static QWidget *widget(const StripChart &c) { return c.plot_; }
     // Empty while no readout shows.
     static QString readout(const StripChart &c)
     {
@@ -117,6 +131,28 @@ std::string graphReadout(int panel, int number)
 {
     const auto *c = GraphInspection::chart(panel, number);
     return c ? ui::toCp1252(GraphInspection::readout(*c)) : std::string();
+}
+
+std::vector<GraphMark> graphMarks(int panel, int number)
+{
+    auto *c = GraphInspection::chart(panel, number);
+    return c ? GraphInspection::marks(*c) : std::vector<GraphMark>{};
+}
+
+std::string graphTooltip(int panel, int number, int x, int y)
+{
+    const auto *c = GraphInspection::chart(panel, number);
+    if (!c)
+        return {};
+    // A tooltip lingers a moment after it is hidden; the answer must be
+    // this request's alone.
+    QToolTip::hideText();
+    waitUntil([] { return !QToolTip::isVisible(); }, 10);
+    QWidget *graph = GraphInspection::widget(*c);
+    const QPoint at(x, y);
+    QHelpEvent event(QEvent::ToolTip, at, graph->mapToGlobal(at));
+    QCoreApplication::sendEvent(graph, &event);
+    return QToolTip::isVisible() ? ui::toCp1252(QToolTip::text()) : std::string();
 }
 
 }  // namespace rte::testing

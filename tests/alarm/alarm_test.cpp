@@ -4,6 +4,7 @@
 // alarm settings file.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -432,6 +433,125 @@ TEST_F(Alarm, LimitsReadBackFromTheFileAsTheDoublesApplied)
     EXPECT_EQ(alarm_settings.limits[0].high, 10.0);
     EXPECT_EQ(alarm_settings.limits[2].low, -5.5);
     EXPECT_EQ(alarm_settings.limits[2].delay, 2);
+}
+
+// The chart's marks of one kind: levels as (label, value), spans as
+// (from, to).
+std::vector<std::pair<std::string, double>> limitLines()
+{
+    std::vector<std::pair<std::string, double>> out;
+    for (const t::GraphMark &m : t::graphMarks(state.main_panel, kMainGraph))
+        if (m.kind == t::MarkKind::Level) {
+            EXPECT_EQ(m.colour, kColourRed);
+            out.emplace_back(m.text, m.y);
+        }
+    return out;
+}
+std::vector<std::pair<double, double>> shadedTimes()
+{
+    std::vector<std::pair<double, double>> out;
+    for (const t::GraphMark &m : t::graphMarks(state.main_panel, kMainGraph))
+        if (m.kind == t::MarkKind::Span)
+            out.emplace_back(m.t0, m.t1);
+    return out;
+}
+bool limitShown(double value)
+{
+    for (const t::GraphMark &m : t::graphMarks(state.main_panel, kMainGraph))
+        if (m.kind == t::MarkKind::Level && m.y == value)
+            return m.shown;
+    ADD_FAILURE() << "no limit line at " << value;
+    return false;
+}
+
+using Lines = std::vector<std::pair<std::string, double>>;
+
+// Applied limits and a change of quantity show on the chart at once.
+TEST_F(Alarm, TheActiveLimitsOfTheQuantityMeasuredAreLinesOnTheChart)
+{
+    EXPECT_EQ(limitLines(), Lines{});
+    apply({{0, 1, 1000, 1, 1e6}});
+    EXPECT_EQ(limitLines(), (Lines{{"HIGH 1000000 ppm", 1e6}, {"LOW 1000 ppm", 1000}}));
+    apply({{0, 0, 1000, 1, 2.5e5}, {1, 1, 100, 0, 0}, {2, 1, 20.5, 1, 40}});
+    EXPECT_EQ(limitLines(), (Lines{{"HIGH 250000 ppm", 2.5e5}})) << "the low limit off; voltage's wait";
+    t::selectItem(state.main_panel, kMainQuantity, 1);
+    EXPECT_EQ(limitLines(), (Lines{{"LOW 100 mV", 100}}));
+    t::selectItem(state.main_panel, kMainQuantity, 2);
+    EXPECT_EQ(limitLines(), (Lines{{"HIGH 40 \260C", 40}, {"LOW 20.5 \260C", 20.5}}));
+    t::selectItem(state.main_panel, kMainQuantity, 0);
+    // A run's start and its plotting leave them be.
+    startRun();
+    tick();
+    EXPECT_EQ(limitLines(), (Lines{{"HIGH 250000 ppm", 2.5e5}}));
+}
+
+// Autoscaled, the range comes from the readings alone; a fixed range
+// shows a limit inside it and not one beyond it.
+TEST_F(Alarm, ALimitBeyondTheScalingIsNotDrawnAndDoesNotWidenIt)
+{
+    apply({{0, 1, 1, 1, 1e9}});  // readings about 2e5 ppm
+    startRun();
+    tick();
+    tick();
+    const t::GraphAxis y = t::graphAxis(state.main_panel, kMainGraph, kAxisY);
+    ASSERT_TRUE(y.autoscale);
+    double low = 1e300, high = -1e300;
+    for (const auto &[time, value] : lastPlotPoints()) {
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    EXPECT_GE(y.min, low * 0.99);
+    EXPECT_LE(y.max, high * 1.01);
+    EXPECT_FALSE(limitShown(1));
+    EXPECT_FALSE(limitShown(1e9));
+
+    t::operate(state.main_panel, kMainAutoscale);  // off: 0.1 to 10 ppm
+    ASSERT_FALSE(t::graphAxis(state.main_panel, kMainGraph, kAxisY).autoscale);
+    apply({{0, 1, 5, 1, 50}});
+    EXPECT_TRUE(limitShown(5));
+    EXPECT_FALSE(limitShown(50));
+    EXPECT_EQ(t::graphAxis(state.main_panel, kMainGraph, kAxisY).max, 10);
+}
+
+// From the reading that raised it to the one that ended it, while those
+// readings are in the history; the chart's own redrawing as its time window
+// moves leaves the shading alone, and a new run starts without any.
+TEST_F(Alarm, TheTimeOfAnAlarmIsShadedWhileItIsInTheHistory)
+{
+    using Spans = std::vector<std::pair<double, double>>;
+    // Readings that stay about 2e5 ppm however long the machine takes.
+    startProgram({"--no-pacing", "--time-constant", "1e7"});
+    apply({{0, 0, 0, 1, 1e5}});
+    startRun();  // the reading at 0 s raises it
+    EXPECT_EQ(shadedTimes(), (Spans{{0, 0}}));
+    tick();
+    tick();
+    EXPECT_EQ(shadedTimes(), (Spans{{0, 2}}));
+    apply({{0, 0, 0, 1, 1e6}});
+    tick();
+    tick();
+    EXPECT_EQ(shadedTimes(), (Spans{{0, 3}}));
+    apply({{0, 0, 0, 1, 1e5}});
+    tick();
+    apply({{0, 0, 0, 1, 1e6}});
+    tick();
+    EXPECT_EQ(shadedTimes(), (Spans{{0, 3}, {5, 6}}));
+    // Readings up to 904 s: the history of 900 starts at 5 s.
+    while (now < 904)
+        tick();
+    ASSERT_EQ(state.hist_time[0], 5);
+    EXPECT_EQ(shadedTimes(), (Spans{{5, 6}}));
+    tick();
+    tick();
+    EXPECT_EQ(shadedTimes(), Spans{});
+    apply({{0, 0, 0, 1, 1e5}});
+    tick();
+    operate(kMainStop);
+    EXPECT_EQ(shadedTimes().size(), 1u) << "kept after the run for a look";
+    apply({{0, 0, 0, 1, 1e6}});
+    startRun();
+    EXPECT_EQ(shadedTimes(), Spans{});
+    EXPECT_EQ(limitLines(), (Lines{{"HIGH 1000000 ppm", 1e6}}));
 }
 
 }  // namespace

@@ -668,4 +668,94 @@ TEST_F(Files, WrongTargetsStopOnTheFastPathToo)
 }
 #endif
 
+// ------------------------------------------------------------ ReadLine
+
+// Every line of a file as ReadLine gives it, with its result.
+std::vector<std::pair<int, std::string>> readLines(const std::string &p)
+{
+    std::vector<std::pair<int, std::string>> lines;
+    const int h = OpenFile(p.c_str(), kOpenRead, kOpenKeep, kOpenText);
+    char line[8];
+    for (int n; (n = ReadLine(h, line)) != kFileEnd;) {
+        lines.emplace_back(n, line);
+        if (n < 0 || lines.size() > 100)
+            break;
+    }
+    CloseFile(h);
+    return lines;
+}
+
+TEST_F(Files, ReadLineTakesEitherLineEndAndCutsLongLines)
+{
+    using Lines = std::vector<std::pair<int, std::string>>;
+    const struct {
+        const char *what;
+        std::string bytes;
+        Lines lines;
+    } rows[] = {
+        {"Linux line ends", "ab\ncd\n", {{2, "ab"}, {2, "cd"}}},
+        {"Windows line ends", "ab\r\ncd\r\n", {{2, "ab"}, {2, "cd"}}},
+        {"no line end at the end", "ab\ncd", {{2, "ab"}, {2, "cd"}}},
+        {"empty lines", "\n\r\n\nx", {{0, ""}, {0, ""}, {0, ""}, {1, "x"}}},
+        {"a CR that ends no line is kept", "a\rb\r\r\nc\r", {{4, "a\rb\r"}, {2, "c\r"}}},
+        {"cut to the target, passed over whole", "1234567890\nab\n", {{10, "1234567"}, {2, "ab"}}},
+        {"a cut at a CR LF", "1234567\r\nab", {{7, "1234567"}, {2, "ab"}}},
+        {"NUL bytes are bytes of the line", std::string("a\0b\nc\n", 6), {{3, "a"}, {1, "c"}}},
+        {"empty file", "", {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string p = path("lines.txt");
+        write(p, row.bytes);
+        EXPECT_EQ(readLines(p), row.lines);
+    }
+    char line[4];
+    EXPECT_EQ(ReadLine(12345, line), kFileBadArgument);
+    const std::string p = path("w.txt");
+    const int w = OpenFile(p.c_str(), kOpenWrite, kOpenTruncate, kOpenText);
+    EXPECT_EQ(ReadLine(w, line), kFileBadArgument);
+    CloseFile(w);
+}
+
+// Lines across every place where a small buffer ends, the CR of a CR LF
+// among them, and ReadLine and ScanFile taking turns on one handle.
+TEST_F(Files, ReadLineAcrossBufferEndsAndBesideScanFile)
+{
+    std::string bytes;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+        expected.push_back(std::string(static_cast<std::size_t>(i % 37), 'a' + i % 26) + std::to_string(i));
+        bytes += expected.back() + (i % 2 ? "\r\n" : "\n");
+    }
+    const std::string p = path("many.txt");
+    write(p, bytes);
+    for (std::size_t size : {512u, 513u, 600u}) {
+        rte::fmt::detail::setReadBufferSize(size);
+        const int h = OpenFile(p.c_str(), kOpenRead, kOpenKeep, kOpenText);
+        char line[64];
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(ReadLine(h, line), static_cast<int>(expected[i].size())) << "buffer " << size << " line " << i;
+            ASSERT_EQ(line, expected[i]) << "buffer " << size << " line " << i;
+        }
+        EXPECT_EQ(ReadLine(h, line), kFileEnd);
+        EXPECT_EQ(ReadLine(h, line), kFileEnd);
+        CloseFile(h);
+    }
+    rte::fmt::detail::setReadBufferSize(0);
+
+    write(p, "1 2 rest of the line\n3 4\r\nlast");
+    const int h = OpenFile(p.c_str(), kOpenRead, kOpenKeep, kOpenText);
+    int a = 0, b = 0;
+    char line[32];
+    EXPECT_EQ(ScanFile(h, "%d %d", a, b), 2);
+    EXPECT_EQ(ReadLine(h, line), 17);
+    EXPECT_STREQ(line, " rest of the line");
+    EXPECT_EQ(ScanFile(h, "%d %d", a, b), 2);
+    EXPECT_EQ(b, 4);
+    EXPECT_EQ(ReadLine(h, line), 0) << "the end of the scanned line";
+    EXPECT_EQ(ReadLine(h, line), 4);
+    EXPECT_STREQ(line, "last");
+    CloseFile(h);
+}
+
 }  // namespace

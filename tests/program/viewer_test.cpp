@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -187,6 +188,104 @@ TEST_F(Viewer, AFileThatCannotBeOpenedIsSaidAndNothingChanges)
             return ok ? 0 : 1;
         });
         EXPECT_EQ(status, 0);
+    }
+}
+
+// A stored recording with the events of its run beside it: each alarm,
+// acknowledgement and return a marker on the curve, with a tooltip.
+struct Marker {
+    double t, y;
+    std::string tooltip;
+    int colour;
+    bool operator==(const Marker &) const = default;
+};
+std::ostream &operator<<(std::ostream &out, const Marker &m)
+{
+    return out << "(" << m.t << ", " << m.y << ", " << m.tooltip << ", " << m.colour << ")";
+}
+std::vector<Marker> markers()
+{
+    std::vector<Marker> out;
+    for (const rte::testing::GraphMark &m : rte::testing::graphMarks(state.main_panel, kMainGraph))
+        if (m.kind == rte::testing::MarkKind::Marker)
+            out.push_back({m.t0, m.y, m.text, m.colour});
+    return out;
+}
+std::vector<std::string> notes()
+{
+    std::vector<std::string> out;
+    for (const rte::testing::GraphMark &m : rte::testing::graphMarks(state.main_panel, kMainGraph))
+        if (m.kind == rte::testing::MarkKind::Note)
+            out.push_back(m.text);
+    return out;
+}
+
+const char kTime[] = "2026-12-10T17:38:26.132+01:00\t";
+
+TEST_F(Viewer, ARecordingIsDrawnWithTheEventsBesideIt)
+{
+    // A name in Greek, and files from Windows.
+    const std::string recording = dir.file("\xce\xb4\xce\xbf\xce\xba\xce\xb9\xce\xbc\xce\xae.dat");
+    const std::string events = dir.file("\xce\xb4\xce\xbf\xce\xba\xce\xb9\xce\xbc\xce\xae.events");
+    std::ofstream(recording, std::ios::binary) << " 0.0\t2.0e+05 \r\n 10.0\t4.0e+05 \r\n 20.0\t1.0e+05 \r\n";
+    std::ofstream(events, std::ios::binary)
+        << kTime << "5.0\talarm_high\t3.000000e+05\t2.500000e+05\r\n"
+        << kTime << "7.5\tacknowledged\t3.600000e+05\t2.500000e+05\r\n"
+        << kTime << "15.0\tnormal\t2.400000e+05\t2.500000e+05\r\n"
+        << kTime << "17.5\tno_answer\tnan\t3.000000e+00\r\n"
+        << kTime << "25.0\tstopped\tnan\t3.000000e+00\r\n";
+    const std::vector<std::pair<double, double>> curve = view(recording);
+    EXPECT_EQ(curve, (std::vector<std::pair<double, double>>{{0, 2e5}, {10, 4e5}, {20, 1e5}}));
+    // On the curve between its points; the value the event names is in
+    // the tooltip.
+    EXPECT_EQ(markers(), (std::vector<Marker>{
+                             {5, 3e5, "HIGH alarm at 5.0 s: 300000 (limit 250000)", kColourRed},
+                             {7.5, 3.5e5, "Acknowledged at 7.5 s: 360000", kColourOrange},
+                             {15, 2.5e5, "Back to normal at 15.0 s: 240000", kColourGreen},
+                             {17.5, 1.75e5, "NO ANSWER alarm at 17.5 s: no reading (3 cycles)", kColourRed},
+                             // Past the curve's end: at its last point.
+                             {25, 1e5, "Run stopped in alarm at 25.0 s: no reading", kColourGrey},
+                         }));
+    EXPECT_EQ(notes(), std::vector<std::string>{});
+    // The tooltip as the operator's pointer meets it.
+    const auto [x, y] = rte::testing::graphPixel(state.main_panel, kMainGraph, 7.5, 3.5e5);
+    EXPECT_EQ(rte::testing::graphTooltip(state.main_panel, kMainGraph, x, y), "Acknowledged at 7.5 s: 360000");
+
+    // The next file drawn takes the markers with the curve.
+    const std::string alone = write(" 0.0\t1.0 \n 1.0\t2.0 \n");
+    EXPECT_EQ(view(alone), (std::vector<std::pair<double, double>>{{0, 1}, {1, 2}}));
+    EXPECT_EQ(markers(), std::vector<Marker>{});
+    EXPECT_EQ(notes(), std::vector<std::string>{});
+}
+
+// A damaged event file draws what it can and says how much it could not.
+TEST_F(Viewer, ADamagedEventFileDrawsTheLinesItCanRead)
+{
+    const std::string recording = write(" 0.0\t1.0 \n 10.0\t2.0 \n");
+    const struct {
+        const char *what;
+        std::string bytes;
+        std::vector<double> times;
+        std::vector<std::string> notes;
+    } rows[] = {
+        {"cut in its last line", std::string(kTime) + "1.0\talarm_low\t1.1\t1.5\n" + kTime + "2.0\tnor",
+         {1}, {"1 line of the event file could not be read."}},
+        {"garbage among the lines",
+         std::string(kTime) + "1.0\talarm_low\t1.1\t1.5\n\x89PNG\r\n\n" + kTime + "3.0\tnormal\t1.3\t1.5\n" +
+             std::string(300, 'x') + "\n",
+         {1, 3}, {"2 lines of the event file could not be read."}},
+        {"a later program's event", std::string(kTime) + "1.0\tresumed\t0\t60\n", {}, {}},
+        {"empty", "", {}, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        std::ofstream(dir.file("view.events"), std::ios::binary | std::ios::trunc) << row.bytes;
+        EXPECT_EQ(view(recording).size(), 2u);
+        std::vector<double> times;
+        for (const Marker &m : markers())
+            times.push_back(m.t);
+        EXPECT_EQ(times, row.times);
+        EXPECT_EQ(notes(), row.notes);
     }
 }
 

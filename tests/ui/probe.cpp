@@ -7,11 +7,16 @@
 //   ui_probe looking PNG          the same, with the graph zoomed in by the
 //                                 wheel and the pointer's readout showing
 //   ui_probe publishing PNG       the same for the publishing panel, filled in
+//   ui_probe limits PNG           the run with its alarm limits and the time
+//                                 of its alarms shaded
+//   ui_probe events PNG           a stored recording with its events, the
+//                                 tooltip of one showing
 #include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
 
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
@@ -64,6 +69,64 @@ void drawRun(int panel)
     SetCtrlVal(panel, kMainFile, "/home/lab/purge-2024-05-14.dat");
 }
 
+// The purge against a high limit it starts above and a low limit it ends
+// below: one alarm over, one in force.
+void drawLimits(int panel)
+{
+    drawRun(panel);
+    AddGraphLevel(panel, kMainGraph, 100, "HIGH 100 ppm", kColourRed);
+    AddGraphLevel(panel, kMainGraph, 5, "LOW 5 ppm", kColourRed);
+    AddGraphSpan(panel, kMainGraph, 0, 44, kColourRed);
+    AddGraphSpan(panel, kMainGraph, 323, 419, kColourRed);
+    SetCtrlVal(panel, kMainYMax, 200.0);
+    SetCtrlAttribute(panel, kMainReading, kAttrTextColour, kColourRed);
+    SetCtrlVal(panel, kMainAlarmReason, "LOW < 5 ppm O2");
+    SetCtrlAttribute(panel, kMainAlarmReason, kAttrTextColour, kColourRed);
+    SetCtrlAttribute(panel, kMainAlarmReason, kAttrVisible, 1);
+    SetCtrlAttribute(panel, kMainAcknowledge, kAttrVisible, 1);
+}
+
+// A stored recording of a leak: the reading rises through the high limit,
+// the alarm is acknowledged and the reading comes back.
+double leak(double t)
+{
+    return 4.0 + 60.0 / (1 + std::exp(-(t - 150) / 12)) - 60.0 / (1 + std::exp(-(t - 330) / 15)) +
+           0.4 * std::sin(t * 0.37) * std::cos(t * 0.11);
+}
+
+void drawEvents(int panel)
+{
+    static double times[600];
+    static double values[600];
+    const auto at = leak;
+    for (int n = 0; n < 600; ++n) {
+        times[n] = n;
+        values[n] = at(n);
+    }
+    SetCtrlAttribute(panel, kMainGraph, kAttrTimeLabelDigits, 1);
+    SetAxisScalingMode(panel, kMainGraph, kAxisTime, kScaleAuto, 0, 0);
+    SetAxisScalingMode(panel, kMainGraph, kAxisY, kScaleAuto, 0, 0);
+    SetCtrlAttribute(panel, kMainGraph, kAttrRefreshAtOnce, 1);
+    PlotXY(panel, kMainGraph, times, values, 600, kTypeDouble, kTypeDouble, kPlotThinLine, kPointNone, kLineSolid, 1,
+           kColourNavy);
+    AddGraphLevel(panel, kMainGraph, 50, "HIGH 50 ppm", kColourRed);
+    AddGraphMarker(panel, kMainGraph, 165, at(165), "HIGH alarm at 165.0 s: 50.338 (limit 50)", kColourRed);
+    AddGraphMarker(panel, kMainGraph, 172, at(172), "Acknowledged at 172.0 s: 56.016", kColourOrange);
+    AddGraphMarker(panel, kMainGraph, 312, at(312), "Back to normal at 312.0 s: 49.833", kColourGreen);
+    SetCtrlVal(panel, kMainAutoscale, 1);
+    SetCtrlVal(panel, kMainFile, "/home/lab/leak-test-2026-12-09.dat");
+}
+
+// The pointer rests on the event at time t.
+void pointAt(int panel, double t, double y)
+{
+    QWidget *graph = rte::testing::widget(panel, kMainGraph);
+    const auto [x, py] = rte::testing::graphPixel(panel, kMainGraph, t, y);
+    const QPoint p(x, py);
+    QHelpEvent help(QEvent::ToolTip, p, graph->mapToGlobal(p));
+    QCoreApplication::sendEvent(graph, &help);
+}
+
 // The operator zooms into the tail of the purge and points at a reading.
 void lookAround(int panel)
 {
@@ -114,6 +177,19 @@ int main(int argc, char **argv)
         QTimer::singleShot(1500, [target] {
             ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
         });
+    } else if ((mode == "limits" || mode == "events") && argc == 3) {
+        const int panel = LoadPanel(0, kPanelFile, kMainPanel);
+        DisplayPanel(panel);
+        if (mode == "limits") {
+            drawLimits(panel);
+        } else {
+            drawEvents(panel);
+            QTimer::singleShot(500, [panel] { pointAt(panel, 165, leak(165)); });
+        }
+        const QString target = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(1500, [target] {
+            ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
+        });
     } else if (mode == "publishing" && argc == 3) {
         const int panel = LoadPanel(0, kPanelFile, kPublishingPanel);
         SetCtrlVal(panel, kPublishingEnabled, 1);
@@ -133,7 +209,7 @@ int main(int argc, char **argv)
         });
     } else {
         std::fprintf(stderr,
-                     "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG | publishing PNG\n");
+                     "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG | publishing PNG | limits PNG | events PNG\n");
         ExitProgram(2);
     }
     return RunUserInterface();

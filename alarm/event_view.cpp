@@ -1,0 +1,113 @@
+#include "alarm/event_view.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "alarm/alarm_check.h"
+#include "alarm/event_file.h"
+#include "alarm/event_read.h"
+#include "app/panel_ids.h"
+#include "app/state.h"
+#include "rte/formatio.h"
+#include "rte/userint.h"
+
+// As many markers as the curve has points at most: more would hide it.
+enum { kMaxMarkers = 999 };
+
+// The curve's value at time t: between the points around it, or at the
+// nearer end outside them.
+static double on_curve(const double *t, const double *y, int points, double at)
+{
+    if (at <= t[0])
+        return y[0];
+    for (int i = 1; i < points; ++i)
+        if (t[i] >= at && t[i - 1] <= at) {
+            const double span = t[i] - t[i - 1];
+            return span > 0 ? y[i - 1] + (y[i] - y[i - 1]) * (at - t[i - 1]) / span : y[i];
+        }
+    return y[points - 1];
+}
+
+struct EventLook {
+    const char *event;
+    const char *says;
+    int colour;
+};
+
+static const EventLook kLooks[] = {
+    {"alarm_high", "HIGH alarm", kColourRed},
+    {"alarm_low", "LOW alarm", kColourRed},
+    {"no_answer", "NO ANSWER alarm", kColourRed},
+    {"acknowledged", "Acknowledged", kColourOrange},
+    {"normal", "Back to normal", kColourGreen},
+    {"stopped", "Run stopped in alarm", kColourGrey},
+};
+
+static const EventLook *look_of(const char *event)
+{
+    for (const EventLook &l : kLooks)
+        if (std::strcmp(l.event, event) == 0)
+            return &l;
+    return nullptr;
+}
+
+// "HIGH alarm at 12.0 s: 168410 (limit 1000)".
+static void tooltip(const EventLine &e, const EventLook &look, char (&text)[128])
+{
+    char value[32], limit[32];
+    if (std::isnan(e.value))
+        Fmt(value, "no reading");
+    else
+        number_text(e.value, value);
+    number_text(e.limit, limit);
+    if (std::strcmp(e.event, "no_answer") == 0)
+        Fmt(text, "%s at %f[p1] s: %s (%s cycles)", look.says, e.elapsed, value, limit);
+    else if (look.colour == kColourRed)
+        Fmt(text, "%s at %f[p1] s: %s (limit %s)", look.says, e.elapsed, value, limit);
+    else
+        Fmt(text, "%s at %f[p1] s: %s", look.says, e.elapsed, value);
+}
+
+void show_recording_events(const char *recording, const double *t, const double *y, int points)
+{
+    char path[kPathSize];
+    long long size = 0;
+    if (points < 1 || events_beside(recording, path) != 0 || GetFileInfo(path, size) != 1)
+        return;
+    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
+    if (file <= 0) {
+        AddGraphNote(state.main_panel, kMainGraph, "The event file beside this recording cannot be opened.");
+        return;
+    }
+    int damaged = 0, drawn = 0, beyond = 0;
+    char line[256];
+    for (int length; (length = ReadLine(file, line)) != kFileEnd && length >= 0;) {
+        EventLine e;
+        const int read = length < static_cast<int>(sizeof line) ? read_event_line(line, e) : kEventLineDamaged;
+        if (read == kEventLineDamaged)
+            ++damaged;
+        const EventLook *look = read == kEventLineRead ? look_of(e.event) : nullptr;
+        if (!look)
+            continue;
+        if (drawn == kMaxMarkers) {
+            ++beyond;
+            continue;
+        }
+        char text[128];
+        tooltip(e, *look, text);
+        AddGraphMarker(state.main_panel, kMainGraph, e.elapsed, on_curve(t, y, points, e.elapsed), text,
+                       look->colour);
+        ++drawn;
+    }
+    CloseFile(file);
+    // On the graph, where whoever looks at the events sees it, and no
+    // button to press.
+    char damage[80] = "", more[80] = "", note[170];
+    if (damaged > 0)
+        Fmt(damage, "%d line%s of the event file could not be read.", damaged, damaged == 1 ? "" : "s");
+    if (beyond > 0)
+        Fmt(more, "Only the first %d events are drawn; %d more are not.", static_cast<int>(kMaxMarkers), beyond);
+    Fmt(note, "%s%s%s", damage, damaged > 0 && beyond > 0 ? "\n" : "", more);
+    if (damaged > 0 || beyond > 0)
+        AddGraphNote(state.main_panel, kMainGraph, note);
+}
