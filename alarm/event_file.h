@@ -13,6 +13,9 @@
 // "stopped";
 // elapsed: seconds since the start of the run.  0 when the line is stored.
 int alarm_ereignis(const char *event, double value, double limit, double elapsed);
+// The line alone, for the run's own events that the broker is not told of
+// ("resumed").
+int event_line(const char *event, double value, double limit, double elapsed);
 
 // The file the run's events go to now; negative when no name fits.
 int event_path(char (&path)[kPathSize]);

@@ -27,7 +27,7 @@ std::vector<Call> withoutTicks();
 // Forgets the calls and the hook.
 void reset();
 
-extern int mainPanel, comPanel, infoPanel, alarmPanel, menuBar;
+extern int mainPanel, comPanel, infoPanel, alarmPanel, unattendedPanel, menuBar;
 
 // Starts the engine with the recording table and loads the real panels.
 void start(int &argc, char **argv);
