@@ -93,7 +93,9 @@ int main(int argc, char **argv)
                         {"alarme", menu}, {"alarme_ok", control}, {"alarme_end", panelCallback},
                         {"quittieren", control},
                         {"publishing_menu", menu}, {"publish_apply", control},
-                        {"publish_close", panelCallback}, {"publish_tick", control}});
+                        {"publish_close", panelCallback}, {"publish_tick", control},
+                        {"unattended_menu", menu}, {"unattended_switch", control},
+                        {"unattended_close", panelCallback}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");
