@@ -9,7 +9,7 @@
 namespace ui_test {
 
 std::function<void(const Call &)> onCall;
-int mainPanel, comPanel, infoPanel, alarmPanel, unattendedPanel, menuBar;
+int mainPanel, comPanel, infoPanel, alarmPanel, publishingPanel, unattendedPanel, menuBar;
 
 std::vector<Call> &calls()
 {
@@ -118,6 +118,7 @@ void start(int &argc, char **argv)
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
     infoPanel = LoadPanel(0, kPanelFile, kInfoPanel);
     alarmPanel = LoadPanel(0, kPanelFile, kAlarmsPanel);
+    publishingPanel = LoadPanel(0, kPanelFile, kPublishingPanel);
     unattendedPanel = LoadPanel(0, kPanelFile, kUnattendedPanel);
     menuBar = GetPanelMenuBar(mainPanel);
 }
