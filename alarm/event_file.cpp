@@ -49,7 +49,7 @@ int event_path(char (&path)[kPathSize])
     return MakePathname(dir, name, path) == 0 ? 0 : -1;
 }
 
-static int event_line(const char *event, double value, double limit, double elapsed)
+int event_line(const char *event, double value, double limit, double elapsed)
 {
     char path[kPathSize], now[40];
     if (event_path(path) != 0 || GetIsoTime(now, 0) != 0)

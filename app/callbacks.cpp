@@ -11,6 +11,7 @@
 #include "rte/userint.h"
 #include "run/cycle.h"
 #include "run/run_control.h"
+#include "run/unattended_panel.h"
 #include "run/scaling.h"
 
 void start_engine(int &argc, char **argv)
@@ -37,5 +38,8 @@ void start_engine(int &argc, char **argv)
                            {"publish_apply", publish_apply},
                            {"publish_close", publish_close},
                            {"publish_tick", publish_tick},
+                           {"unattended_menu", unattended_menu},
+                           {"unattended_switch", unattended_switch},
+                           {"unattended_close", unattended_close},
                        });
 }

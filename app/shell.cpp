@@ -9,6 +9,7 @@
 #include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
+#include "run/resume.h"
 
 void laden()
 {
@@ -46,6 +47,7 @@ void setup()
     settings_zeigen();
     alarme_einrichten();
     ComOpen();
+    resume_at_start();
 }
 
 // The settings into the main panel's controls, as start-up shows them.
@@ -82,6 +84,7 @@ int endSC(int, int event, void *, int, int)
         alarm_ruhe();
         if (state.recording == 1)
             CloseFile(state.log_file);
+        resume_run_ended();
         enden();
     }
     return 0;

@@ -37,20 +37,27 @@ void speichern_starten()
         state.recording = 0;
         return;
     }
-    state.log_file = OpenFile(state.log_path, kOpenReadWrite, kOpenTruncate, kOpenText);
-    if (state.log_file <= 0) {
+    const int opened = aufzeichnung_oeffnen();
+    if (opened <= 0) {
         // The run still starts, but nobody may believe it is being recorded.
         char message[kPathSize + 160];
         Fmt(message, "The recording file cannot be opened (%s):\n%s\n\nThe run goes on without recording.",
-            open_failure(state.log_file), state.log_path);
+            open_failure(opened), state.log_path);
         PathMessagePopup("", message);
         SetCtrlVal(state.main_panel, kMainFile, "no file");
-        return;
     }
+}
+
+int aufzeichnung_oeffnen()
+{
+    state.log_file = OpenFile(state.log_path, kOpenReadWrite, kOpenTruncate, kOpenText);
+    if (state.log_file <= 0)
+        return state.log_file;
     state.recording = 1;
     state.log_failed = 0;
     SetCtrlVal(state.main_panel, kMainFile, state.log_path);
     SetComTime(settings.com_port, 0.3);
+    return state.log_file;
 }
 
 void aufzeichnen()

@@ -6,6 +6,7 @@
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
+#include "run/resume.h"
 #include "run/run_control.h"
 
 void comport(int, int, void *, int)
@@ -35,5 +36,6 @@ int comok(int, int, int event, void *, int, int)
     if (state.recording == 1)
         CloseFile(state.log_file);
     state.recording = 0;
+    resume_run_ended();
     return 0;
 }

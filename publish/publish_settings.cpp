@@ -1,6 +1,7 @@
 #include "publish/publish_settings.h"
 
 #include "app/settings_file.h"
+#include "app/settings_line.h"
 
 #include <cstring>
 
@@ -23,25 +24,6 @@ static void defaults()
             *c = '_';
     Fmt(publishing.prefix, "vandrel/%s", host);
     Fmt(publishing.client_id, "vandrel-%s", host);
-}
-
-// One line without its end; false at the end of the file.  Bytes beyond
-// the target are passed over.
-template <std::size_t N>
-static bool read_line(int file, char (&line)[N])
-{
-    std::size_t n = 0;
-    int c = 0;
-    bool any = false;
-    while (ScanFile(file, "%c", c) == 1) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (c != '\r' && n < N - 1)
-            line[n++] = static_cast<char>(c);
-    }
-    line[n] = '\0';
-    return any;
 }
 
 // Texts are UTF-8, as MQTT takes them and as paths are; files written
@@ -74,7 +56,7 @@ int publish_settings_load()
     if (file <= 0)
         return -1;
     char line[kPathSize + 16];
-    while (read_line(file, line)) {
+    while (settings_line(file, line)) {
         char *eq = std::strchr(line, '=');
         if (eq == nullptr)
             continue;

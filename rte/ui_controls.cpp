@@ -48,12 +48,16 @@ int Control::setAttribute(int attribute, double value)
 {
     if (!widget())
         return kUiBadArgument;
-    if (attribute == kAttrDimmed)
-        cell()->setEnabled(value == 0);
-    else if (attribute == kAttrVisible)
-        cell()->setVisible(value != 0);
-    else
+    if (attribute != kAttrDimmed && attribute != kAttrVisible)
         return kUiBadArgument;
+    for (QWidget *w : {cell(), static_cast<QWidget *>(formLabel())}) {
+        if (!w)
+            continue;
+        if (attribute == kAttrDimmed)
+            w->setEnabled(value == 0);
+        else
+            w->setVisible(value != 0);
+    }
     return 0;
 }
 
@@ -113,31 +117,39 @@ void keepWhole(QWidget *w)
 }
 
 // An entry, selector or list with its caption label as the label's buddy.
+// In a form the label stands in the form's label column; elsewhere the two
+// share a cell.
 class Captioned {
 public:
-    Captioned(const ControlSpec &desc, QWidget *inner) : outer_(new QWidget)
+    Captioned(const ControlSpec &desc, QWidget *inner)
+        : label_(new QLabel(desc.caption)), outer_(inner), inForm_(desc.form > 0)
     {
-        auto *label = new QLabel(desc.caption);
-        label->setBuddy(inner);
+        label_->setBuddy(inner);
         // Captions as large as the control's writing, up to a readable size.
         if (desc.fontSize > 0) {
-            QFont font = label->font();
+            QFont font = label_->font();
             font.setPointSizeF(std::min(desc.fontSize, 11.0));
-            label->setFont(font);
+            label_->setFont(font);
         }
+        keepWhole(label_);
+        keepWhole(inner);
+        if (inForm_)
+            return;
+        outer_ = new QWidget;
         QBoxLayout *box = desc.captionLeft ? static_cast<QBoxLayout *>(new QHBoxLayout(outer_))
                                            : static_cast<QBoxLayout *>(new QVBoxLayout(outer_));
         box->setContentsMargins(0, 0, 0, 0);
         box->setSpacing(desc.captionLeft ? 8 : 2);
-        keepWhole(label);
-        keepWhole(inner);
-        box->addWidget(label);
+        box->addWidget(label_);
         box->addWidget(inner, 1);
     }
     QWidget *outer() const { return outer_; }
+    QLabel *formLabel() const { return inForm_ ? label_ : nullptr; }
 
 private:
+    QLabel *label_;
     QWidget *outer_;
+    bool inForm_;
 };
 
 // ---- buttons -------------------------------------------------------------
@@ -273,6 +285,7 @@ public:
     }
     QWidget *widget() const override { return box_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    QLabel *formLabel() const override { return captioned_->formLabel(); }
     void settle() override { settle_(); }
 
     int set(double value) override
@@ -320,6 +333,7 @@ public:
     }
     QWidget *widget() const override { return combo_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    QLabel *formLabel() const override { return captioned_->formLabel(); }
 
     int set(double value) override
     {
@@ -482,6 +496,7 @@ public:
     }
     QWidget *widget() const override { return line_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    QLabel *formLabel() const override { return captioned_->formLabel(); }
     int set(const QString &text) override
     {
         line_->setText(text);
@@ -566,6 +581,7 @@ public:
     }
     QWidget *widget() const override { return list_; }
     QWidget *cell() const override { return captioned_->outer(); }
+    QLabel *formLabel() const override { return captioned_->formLabel(); }
     void shown() override
     {
         const std::vector<ListedPort> ports = engine().listPorts();

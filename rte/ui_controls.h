@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
 class QWidget;
 
 namespace rte::ui {
@@ -30,8 +31,12 @@ public:
     // What the operator operates and the keyboard reaches; nullptr for the
     // timer, which has no face.
     virtual QWidget *widget() const = 0;
-    // What the panel's grid holds: the widget with its caption label.
+    // What the panel's grid or form holds: the widget, with its caption
+    // label unless a form holds that label in its label column.
     virtual QWidget *cell() const { return widget(); }
+    // The caption label that a form holds beside the cell; nullptr outside
+    // a form and for kinds without one.
+    virtual QLabel *formLabel() const { return nullptr; }
 
     virtual int set(double value);
     virtual int set(const QString &text);

@@ -6,8 +6,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -15,6 +17,9 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace rte::ui {
 
@@ -71,6 +76,19 @@ Control *Panel::control(int number) const
     return it == controls_.end() ? nullptr : it->second.get();
 }
 
+// A captioned control has its caption in the label column; a text or a
+// graph takes the whole row; a switch, button or lamp stands in the field
+// column, under the fields.
+static void addRow(QFormLayout &form, const Control &control)
+{
+    if (QLabel *label = control.formLabel())
+        form.addRow(label, control.cell());
+    else if (control.kind() == Kind::Text || control.kind() == Kind::Graph)
+        form.addRow(control.cell());
+    else
+        form.setWidget(form.rowCount(), QFormLayout::FieldRole, control.cell());
+}
+
 void Panel::build(const PanelSpec &desc)
 {
     auto *grid = new QGridLayout(window_.get());
@@ -84,8 +102,18 @@ void Panel::build(const PanelSpec &desc)
         grid->setRowStretch(static_cast<int>(i), desc.rowStretch[i]);
     if (menuBar_)
         buildMenuBar(desc);
+    // Each form lies on a widget of its own, so that it takes its spacing
+    // from the style as a form does in a dialog, not from the grid.
+    std::vector<QFormLayout *> forms;
+    for (const FormSpec &f : desc.forms) {
+        auto *holder = new QWidget;
+        forms.push_back(new QFormLayout(holder));
+        forms.back()->setContentsMargins(0, 0, 0, 0);
+        grid->addWidget(holder, f.row, f.column, f.rowSpan, f.columnSpan);
+    }
 
-    QWidget *previous = nullptr;
+    std::map<std::pair<int, int>, const Control *> formRows;  // by form and row
+    std::vector<QWidget *> tabOrder;
     for (const ControlSpec &c : desc.controls) {
         std::unique_ptr<Control> control =
             c.kind == Kind::Graph ? makeGraph(*this, c) : makeControl(*this, c);
@@ -96,14 +124,20 @@ void Panel::build(const PanelSpec &desc)
         if (c.hidden)
             control->setAttribute(kAttrVisible, 0);
         if (QWidget *w = control->widget()) {
-            grid->addWidget(control->cell(), c.row, c.column, c.rowSpan, c.columnSpan);
-            // Tab order follows the order of the panel file.
-            if (previous)
-                QWidget::setTabOrder(previous, w);
-            previous = w;
+            if (c.form == 0)
+                grid->addWidget(control->cell(), c.row, c.column, c.rowSpan, c.columnSpan);
+            else
+                formRows[{c.form, c.row}] = control.get();
+            tabOrder.push_back(w);
         }
         controls_[c.number] = std::move(control);
     }
+    for (const auto &[place, control] : formRows)
+        addRow(*forms[static_cast<std::size_t>(place.first - 1)], *control);
+    // Tab order follows the order of the panel file, once every control
+    // stands in the window.
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 void Panel::buildMenuBar(const PanelSpec &desc)
@@ -153,12 +187,17 @@ static QMargins frameOf(QWidget &window)
 // The first size is the panel file's where the screen's free area (without
 // task bars) has room for it with the frame, and smaller where it has not,
 // though never smaller than the size at which every control is whole; the
-// window opens in the middle of that area.
+// window opens in the middle of that area.  A panel without a control that
+// grows with the window (a graph, a list) is no taller than its rows need.
 void Panel::fitToScreen()
 {
     QWidget &w = *window_;
     w.winId();  // the window and its screen, and its frame where already known
-    w.layout()->activate();
+    QLayout &layout = *w.layout();
+    layout.activate();
+    if (!(layout.expandingDirections() & Qt::Vertical))
+        w.resize(w.width(), layout.hasHeightForWidth() ? layout.totalHeightForWidth(w.width())
+                                                         : layout.totalSizeHint().height());
     const QRect free = w.screen()->availableGeometry();
     const QMargins frame = frameOf(w);
     const QSize size = w.size().boundedTo(free.size().shrunkBy(frame)).expandedTo(w.minimumSize());

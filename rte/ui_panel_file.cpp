@@ -141,6 +141,18 @@ constexpr KindInfo kKinds[] = {
     {"timer", Kind::Timer, ValueType::None},        {"portlist", Kind::PortList, ValueType::None},
 };
 
+// A place in the panel's grid: [row, column] or [row, column, rowSpan, columnSpan].
+FormSpec cellOf(const Node &n)
+{
+    const std::vector<int> cell = n.integers("cell", 2, 4);
+    FormSpec at{cell[0], cell[1], cell.size() > 2 ? cell[2] : 1, cell.size() > 3 ? cell[3] : 1};
+    // A layout grid of a million rows would only exhaust memory.
+    if (at.row < 0 || at.column < 0 || at.rowSpan < 1 || at.columnSpan < 1 || at.row + at.rowSpan > 1000 ||
+        at.column + at.columnSpan > 1000)
+        n.fail(QStringLiteral("\"cell\" must lie within 1000 rows and columns"));
+    return at;
+}
+
 std::vector<double> wholeNumbers(const std::vector<int> &ints) { return {ints.begin(), ints.end()}; }
 
 class Reader {
@@ -196,6 +208,9 @@ private:
             auto &out = key[0] == 'c' ? p.columnStretch : p.rowStretch;
             out = n.integers(key, 0, 100);
         }
+        if (n.has("forms"))
+            for (const Node &f : n.objects("forms", QStringLiteral("form")))
+                p.forms.push_back(cellOf(f));
         if (n.has("menuBar")) {
             const QJsonValue bar = n.need("menuBar");
             if (!bar.isObject())
@@ -214,8 +229,14 @@ private:
             }
         }
         std::set<int> numbers;
+        std::set<std::pair<int, int>> formRows;
         for (const Node &c : n.objects("controls", QStringLiteral("control"))) {
             p.controls.push_back(control(c));
+            const ControlSpec &added = p.controls.back();
+            if (added.form > static_cast<int>(p.forms.size()))
+                c.fail(QStringLiteral("the panel has no form %1").arg(added.form));
+            if (added.form > 0 && !formRows.insert({added.form, added.row}).second)
+                c.fail(QStringLiteral("row %1 of form %2 is taken").arg(added.row).arg(added.form));
             if (!numbers.insert(p.controls.back().number).second)
                 c.fail(QStringLiteral("control number %1 appears twice").arg(p.controls.back().number));
         }
@@ -238,16 +259,18 @@ private:
         c.kind = info->kind;
         c.type = info->type;
         c.caption = n.text("caption");
-        if (c.kind != Kind::Timer) {
-            const std::vector<int> cell = n.integers("cell", 2, 4);
-            c.row = cell[0];
-            c.column = cell[1];
-            c.rowSpan = cell.size() > 2 ? cell[2] : 1;
-            c.columnSpan = cell.size() > 3 ? cell[3] : 1;
-            // A layout grid of a million rows would only exhaust memory.
-            if (c.row < 0 || c.column < 0 || c.rowSpan < 1 || c.columnSpan < 1 ||
-                c.row + c.rowSpan > 1000 || c.column + c.columnSpan > 1000)
-                n.fail(QStringLiteral("\"cell\" must lie within 1000 rows and columns"));
+        if (n.has("form")) {
+            const std::vector<int> place = n.integers("form", 2, 2);
+            c.form = place[0];
+            c.row = place[1];
+            if (c.form < 1 || c.row < 0 || c.row >= 1000 || c.kind == Kind::Timer || n.has("cell"))
+                n.fail(QStringLiteral("\"form\" must be [form, row] from 1 and 0, for a control without a \"cell\""));
+        } else if (c.kind != Kind::Timer) {
+            const FormSpec at = cellOf(n);
+            c.row = at.row;
+            c.column = at.column;
+            c.rowSpan = at.rowSpan;
+            c.columnSpan = at.columnSpan;
         }
         const QString at = n.text("caption_at", QStringLiteral("above"));
         if (at != QLatin1String("above") && at != QLatin1String("left"))

@@ -14,6 +14,10 @@
 //                    close request; without one a close request hides the panel
 //   "closeOnEscape"  true: Escape asks to close the panel (optional)
 //   "columnStretch", "rowStretch"  stretch factor of each grid column / row
+//   "forms"          [ { "cell": [row, column, rowSpan, columnSpan] }, ... ]
+//                    (optional): forms that stand in the grid's cells, their
+//                    rows filled by the controls that name them, laid out by the toolkit's form layout for the style in
+//                    use (label column, field column, spacing, field growth)
 //   "menuBar"        { "menus": [ { "caption": "&Settings",
 //                      "items": [ { "id": 1, "caption": "...", "callback": "..." } ] } ] }
 //   "controls"       [ CONTROL, ... ] in keyboard (tab) order
@@ -24,9 +28,15 @@
 //               text | graph | timer | portlist
 //   "caption"   what the operator reads; also the control's accessible name
 //   "cell"      [row, column] or [row, column, rowSpan, columnSpan] in the
-//               panel's grid (every kind but timer)
+//               panel's grid (every kind but timer, unless "form" is given)
+//   "form"      [form, row]: the control stands in that row of the panel's
+//               form of that number (1: the first of "forms") in place of a
+//               "cell"; rows count from 0, in order, gaps closed.  An entry,
+//               selector, display or port list has its caption in the label
+//               column; a text or graph spans the row; other kinds stand in
+//               the field column
 //   "caption_at"  "above" (default) or "left": where an entry, selector or
-//               display shows its caption
+//               display outside a form shows its caption
 //   "type"      int | double: the value kind of an entry
 //   "range"     [min, max] for entries
 //   "value"     initial value
@@ -72,6 +82,7 @@ struct ControlSpec {
     Kind kind = Kind::Button;
     QString caption;
     int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
+    int form = 0;  // 1 and up: in row `row` of the panel's form of that number; 0: at the cell
     bool captionLeft = false;
     ValueType type = ValueType::None;
     double min = 0, max = 0;
@@ -106,6 +117,10 @@ struct MenuSpec {
     std::vector<MenuItemSpec> items;
 };
 
+struct FormSpec {
+    int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
+};
+
 struct PanelSpec {
     int resource = 0;
     QString title;
@@ -113,6 +128,7 @@ struct PanelSpec {
     QString callback;
     bool closeOnEscape = false;
     std::vector<int> columnStretch, rowStretch;
+    std::vector<FormSpec> forms;
     std::vector<MenuSpec> menus;
     std::vector<ControlSpec> controls;
 };

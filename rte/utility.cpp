@@ -131,3 +131,37 @@ int settingsDir(std::span<char> out)
 }
 
 }  // namespace rte::util
+
+namespace rte::util {
+
+int sessionStartPath(std::span<char> out)
+{
+    setEmpty(out);
+    const std::string entry = os::sessionStartPath();
+    if (entry.empty() || entry.size() + 1 > out.size())
+        return -1;
+    std::memcpy(out.data(), entry.c_str(), entry.size() + 1);
+    return 0;
+}
+
+}  // namespace rte::util
+
+int GetSessionStart()
+{
+    const std::string entry = rte::util::os::sessionStartPath();
+    if (entry.empty())
+        return -1;
+    return rte::util::os::fileExists(entry) ? 1 : 0;
+}
+
+int SetSessionStart(int on)
+{
+    namespace os = rte::util::os;
+    const std::string entry = os::sessionStartPath();
+    if (entry.empty())
+        return -1;
+    if (on == 0)
+        return os::removeSessionStart(entry) ? 0 : -1;
+    const std::string exe = os::executablePath();
+    return !exe.empty() && os::writeSessionStart(entry, exe) ? 0 : -1;
+}

@@ -12,6 +12,11 @@ double Timer();
 // Zero, negative and NaN delays return at once.
 void Delay(double seconds);
 
+// Seconds since 1970-01-01 UTC by the system's clock: for spans that
+// outlast the process or the computer's uptime, which Timer does not
+// measure.
+double GetUnixTime();
+
 namespace rte::util {
 int projectDir(std::span<char> out);
 int settingsDir(std::span<char> out);
@@ -19,6 +24,7 @@ int makePathname(const char *dir, const char *name, std::span<char> out);
 int isoTime(std::span<char> out, bool utc);
 int hostName(std::span<char> out);
 int copyUtf8(std::span<char> out, const char *text);
+int sessionStartPath(std::span<char> out);
 }  // namespace rte::util
 
 // The directory that holds the running executable, without a trailing
@@ -62,3 +68,19 @@ int GetHostName(char (&name)[N]) { return rte::util::hostName(name); }
 // 0 when copied as it stood, 1 when converted.
 template <std::size_t N>
 int CopyUtf8(char (&target)[N], const char *text) { return rte::util::copyUtf8(target, text); }
+
+// Starting the program with the user's session: on Linux a desktop entry in
+// the user's autostart folder ($XDG_CONFIG_HOME/autostart or
+// ~/.config/autostart, "vandrel.desktop"), on Windows a shortcut in the
+// user's Startup folder ("Vandrel.lnk"); either starts the running
+// executable.
+// 1 when the entry is there, 0 when not, negative when the system has no
+// such folder for this user.
+int GetSessionStart();
+// Writes the entry (whole or not at all, its folder created when missing)
+// or removes it.  0 when it now stands as asked, negative when not.
+int SetSessionStart(int on);
+// The entry's path, for the operator.  0, or negative and an empty text
+// when there is no such folder or the path does not fit.
+template <std::size_t N>
+int GetSessionStartPath(char (&path)[N]) { return rte::util::sessionStartPath(path); }

@@ -17,6 +17,14 @@ bool mayWrite(const std::string &dir);
 // The user's own directory for the program's settings, created when
 // missing; empty when there is none.
 std::string userSettingsDir();
+// The entry that starts the program with the user's session (see
+// GetSessionStart); empty when there is no such folder.
+std::string sessionStartPath();
+// Writes that entry, for the executable `exe`, whole or not at all; or
+// removes it.  Whether it now stands as asked.
+bool writeSessionStart(const std::string &entry, const std::string &exe);
+bool removeSessionStart(const std::string &entry);
+bool fileExists(const std::string &path);
 // This computer's name on the network; empty when the system does not tell.
 std::string hostName();
 

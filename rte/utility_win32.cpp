@@ -1,12 +1,16 @@
 // The system's side of the program's paths on Windows: the executable from
 // its module file name, the settings in %APPDATA%\vandrel when the program's
-// own directory is not writable (an installation under Program Files).
+// own directory is not writable (an installation under Program Files);
+// the start with the session by a shortcut in the user's Startup folder.
 #include "rte/utility_os.h"
 #include "rte/win32_text.h"
 
 #include <cwchar>
 
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 namespace rte::util::os {
 
@@ -59,6 +63,60 @@ std::string userSettingsDir()
     if (!::CreateDirectoryW(dir.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
         return {};
     return win32::narrow(dir.data(), dir.size());
+}
+
+std::string sessionStartPath()
+{
+    PWSTR folder = nullptr;
+    if (FAILED(::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &folder)))
+        return {};
+    const std::wstring entry = std::wstring(folder) + L"\\Vandrel.lnk";
+    ::CoTaskMemFree(folder);
+    return win32::narrow(entry.data(), entry.size());
+}
+
+bool writeSessionStart(const std::string &entry, const std::string &exe)
+{
+    std::wstring link, target;
+    if (!win32::widen(entry.c_str(), link) || !win32::widen(exe.c_str(), target))
+        return false;
+    const std::wstring dir = target.substr(0, target.find_last_of(L"\\/"));
+    // The toolkit has set up this thread's COM already; a call of our own
+    // only counts it up and down.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW *shortcut = nullptr;
+    IPersistFile *file = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                     reinterpret_cast<void **>(&shortcut))) &&
+        SUCCEEDED(shortcut->SetPath(target.c_str())) && SUCCEEDED(shortcut->SetWorkingDirectory(dir.c_str())) &&
+        SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))))
+        // The shell writes the shortcut whole or leaves the old one.
+        saved = SUCCEEDED(file->Save(link.c_str(), TRUE));
+    if (file)
+        file->Release();
+    if (shortcut)
+        shortcut->Release();
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    return saved;
+}
+
+bool removeSessionStart(const std::string &entry)
+{
+    std::wstring link;
+    if (!win32::widen(entry.c_str(), link))
+        return false;
+    return ::DeleteFileW(link.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool fileExists(const std::string &path)
+{
+    std::wstring wide;
+    if (!win32::widen(path.c_str(), wide))
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string hostName()

@@ -61,3 +61,9 @@ int isoTime(std::span<char> out, bool utc)
 }
 
 }  // namespace rte::util
+
+double GetUnixTime()
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(now).count();
+}

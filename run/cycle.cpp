@@ -12,6 +12,7 @@
 #include "publish/publish.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
+#include "run/resume.h"
 
 // Seconds as whole numbers, truncated toward zero; values beyond the range
 // of an int (an absurd interval from a hand-edited settings file) stop at
@@ -73,6 +74,7 @@ void plotten()
     // The reading reaches the broker before the alarm it raises.
     publish_reading();
     alarm_pruefen();
+    resume_alive();
     Delay(0.05);
     SetCtrlVal(state.main_panel, kMainBusy, 0);
 }

@@ -10,6 +10,7 @@
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "run/cycle.h"
+#include "run/resume.h"
 #include "run/scaling.h"
 
 int m_run(int, int, int event, void *, int, int)
@@ -22,6 +23,13 @@ int m_run(int, int, int event, void *, int, int)
         return 0;
     faerben(1);
     speichern_starten();
+    resume_run_started(state.recording != 0 ? state.log_path : "");
+    lauf_beginnen();
+    return 0;
+}
+
+void lauf_beginnen()
+{
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 0);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrGrid, 1);
@@ -39,7 +47,6 @@ int m_run(int, int, int event, void *, int, int)
     // that no tick can take one while the start is still in progress.
     plotten();
     state.running = 1;
-    return 0;
 }
 
 int m_stop(int, int, int event, void *, int, int)
@@ -51,6 +58,7 @@ int m_stop(int, int, int event, void *, int, int)
         if (state.recording == 1)
             CloseFile(state.log_file);
         state.recording = 0;
+        resume_run_ended();
     }
     return 0;
 }

@@ -96,16 +96,20 @@ VANDREL_BROKER_PORT=$broker_port VANDREL_DOWN_PORT=$(free_port) \
   VANDREL_RECEIVED=$(winepath -w "$wine_work/received") bin=$outbox_dir run_limit=900 run outbox_test
 kill "$subscriber_pid" "$broker_pid" 2>/dev/null || true
 
-# The installer, silently: the program directory and its Start-menu entry
-# are there, the program runs from that directory on what the installer put
-# there alone (no SDK on the path), and the uninstaller removes them again.
+# The installer, silently: the program directory, its Start-menu entry and
+# (asked for with /SESSIONSTART) the start with the session in the user's
+# Startup folder are there, the program runs from that directory on what the
+# installer put there alone (no SDK on the path), and the uninstaller
+# removes them again.
 (cd build-win/out && cpack -G NSIS >/dev/null && cpack -G ZIP >/dev/null)
 echo "== windows: installer"
 installed=$WINEPREFIX/drive_c/Vandrel
-wine build-win/out/vandrel-*-win64.exe /S '/D=C:\Vandrel'
+wine build-win/out/vandrel-*-win64.exe /S /SESSIONSTART '/D=C:\Vandrel'
 entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Vandrel/Vandrel.lnk' | head -1)
-if [ ! -x "$installed/vandrel.exe" ] || [ ! -f "$installed/Vandrel_V3.uir" ] || [ -z "$entry" ]; then
-  echo "== windows: installer FAILED: no program, panel file or Start-menu entry" >&2
+startup=$(find "$WINEPREFIX/drive_c/users" -ipath '*/Programs/Startup/Vandrel.lnk' | head -1)
+if [ ! -x "$installed/vandrel.exe" ] || [ ! -f "$installed/Vandrel_V3.uir" ] || [ -z "$entry" ] ||
+   [ -z "$startup" ]; then
+  echo "== windows: installer FAILED: no program, panel file, Start-menu entry or Startup shortcut" >&2
   failed=1
 else
   cp "$bin/program_run_test.exe" "$installed/"
@@ -115,10 +119,10 @@ else
   # The uninstaller runs on from a copy of itself: wait until it is done.
   wine "$installed/Uninstall.exe" /S
   for _ in $(seq 600); do
-    [ ! -e "$installed" ] && [ ! -e "$entry" ] && break
+    [ ! -e "$installed" ] && [ ! -e "$entry" ] && [ ! -e "$startup" ] && break
     sleep 0.1
   done
-  if [ -e "$installed" ] || [ -e "$entry" ]; then
+  if [ -e "$installed" ] || [ -e "$entry" ] || [ -e "$startup" ]; then
     echo "== windows: uninstaller FAILED: left $(ls "$installed" 2>/dev/null | tr '\n' ' ')" >&2
     failed=1
   fi

@@ -9,12 +9,16 @@
 #include <cstring>
 #include <filesystem>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <regex>
 #include <string>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -275,4 +279,47 @@ TEST(CopyUtf8, CutsBeforeACharacterThatDoesNotFit)
     char one[1];
     CopyUtf8(one, "\xC3\xBC");
     EXPECT_STREQ(one, "");
+}
+
+// The entry that starts the program with the session: written whole where
+// the system looks for it, naming this executable, and removed again;
+// either twice over changes nothing.
+TEST(SessionStart, SwitchedOnAndOffStandsAsAsked)
+{
+#ifndef _WIN32
+    // A configuration folder of the test's own, not yet there.
+    const std::filesystem::path config =
+        std::filesystem::temp_directory_path() / ("vandrel-session-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+#endif
+    char entry[4096];
+    ASSERT_EQ(GetSessionStartPath(entry), 0);
+    const std::filesystem::path path(std::u8string(reinterpret_cast<const char8_t *>(entry)));
+#ifdef _WIN32
+    EXPECT_EQ(path.filename(), "Vandrel.lnk") << entry;
+#else
+    EXPECT_EQ(std::string(entry), (config / "autostart/vandrel.desktop").string());
+#endif
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(SetSessionStart(1), 0);
+        EXPECT_EQ(GetSessionStart(), 1);
+        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << entry;
+        EXPECT_GT(std::filesystem::file_size(path), 0u);
+    }
+#ifndef _WIN32
+    std::ifstream in(entry);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("\nExec=\"" + executableDir() + "/utility_test\"\n"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
+#endif
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(SetSessionStart(0), 0);
+        EXPECT_EQ(GetSessionStart(), 0);
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+#ifndef _WIN32
+    ::unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(config);
+#endif
 }

@@ -115,6 +115,11 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"topic prefix", kPublishingPanel, kPublishingPrefix, Kind::Display, ValueType::Text},
         {"client id", kPublishingPanel, kPublishingClientId, Kind::Display, ValueType::Text},
         {"condition", kPublishingPanel, kPublishingCondition, Kind::Text, ValueType::Text},
+        {"resume", kUnattendedPanel, kUnattendedResume, Kind::Switch, ValueType::Int},
+        {"session start", kUnattendedPanel, kUnattendedSessionStart, Kind::Switch, ValueType::Int},
+        {"unattended status", kUnattendedPanel, kUnattendedStatus, Kind::Text, ValueType::Text},
+        {"unattended file", kUnattendedPanel, kUnattendedSettingsFile, Kind::Text, ValueType::Text},
+        {"session entry", kUnattendedPanel, kUnattendedEntry, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -131,7 +136,8 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
     for (const auto &menu : main->menus)
         for (const auto &item : menu.items)
             items.push_back(item.id);
-    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem, kMainPublishingItem}));
+    EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem, kMainPublishingItem,
+                                       kMainUnattendedItem}));
 }
 
 }  // namespace

@@ -152,7 +152,8 @@ TEST(PanelFile, MenuBarHoldsTheSettingsItems)
     for (QAction *menu : bar->actions())
         for (QAction *item : menu->menu()->actions())
             captions << item->text().remove(QLatin1Char('&'));
-    EXPECT_EQ(captions, (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing..."}));
+    EXPECT_EQ(captions,
+              (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing...", "Unattended..."}));
 }
 
 TEST(PanelFile, InfoPanelNamesTheSettingsFileInTheProgramDirectory)

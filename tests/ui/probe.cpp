@@ -11,6 +11,9 @@
 //                                 of its alarms shaded
 //   ui_probe events PNG           a stored recording with its events, the
 //                                 tooltip of one showing
+//   ui_probe panel RESOURCE PNG [alarm]   show one panel (the main panel with
+//                                 its alarm reason and Acknowledge with
+//                                 "alarm") and save the window's picture
 #include "app/panel_ids.h"
 #include "rte/testing.h"
 #include "rte/userint.h"
@@ -156,7 +159,9 @@ int main(int argc, char **argv)
                         {"alarme", menu}, {"alarme_ok", control}, {"alarme_end", panelCallback},
                         {"quittieren", control},
                         {"publishing_menu", menu}, {"publish_apply", control},
-                        {"publish_close", panelCallback}, {"publish_tick", control}});
+                        {"publish_close", panelCallback}, {"publish_tick", control},
+                        {"unattended_menu", menu}, {"unattended_switch", control},
+                        {"unattended_close", panelCallback}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");
@@ -207,9 +212,24 @@ int main(int argc, char **argv)
         QTimer::singleShot(1500, [target] {
             ExitProgram(QProcess::execute(QStringLiteral("import"), {"-window", "root", target}) == 0 ? 0 : 1);
         });
+    } else if (mode == "panel" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "alarm"))) {
+        const int resource = std::atoi(argv[2]);
+        const int panel = LoadPanel(0, kPanelFile, resource);
+        // A control that every panel's window holds.
+        const int any = resource == kMainPanel ? kMainReading : resource == kPortPanel ? kPortNumber : 1;
+        if (argc == 5) {
+            SetCtrlVal(panel, kMainAlarmReason, "HIGH > 1000 ppm O2");
+            SetCtrlAttribute(panel, kMainAlarmReason, kAttrVisible, 1);
+            SetCtrlAttribute(panel, kMainAcknowledge, kAttrVisible, 1);
+        }
+        DisplayPanel(panel);
+        const QString target = QString::fromLocal8Bit(argv[3]);
+        QTimer::singleShot(1000, [panel, any, target] {
+            ExitProgram(rte::testing::widget(panel, any)->window()->grab().save(target) ? 0 : 1);
+        });
     } else {
-        std::fprintf(stderr,
-                     "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG | publishing PNG | limits PNG | events PNG\n");
+        std::fprintf(stderr, "usage: ui_probe load FILE RESOURCE | exit STATUS | screenshot PNG | looking PNG | "
+                             "publishing PNG | limits PNG | events PNG | panel RESOURCE PNG [alarm]\n");
         ExitProgram(2);
     }
     return RunUserInterface();

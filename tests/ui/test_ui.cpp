@@ -9,7 +9,7 @@
 namespace ui_test {
 
 std::function<void(const Call &)> onCall;
-int mainPanel, comPanel, infoPanel, alarmPanel, menuBar;
+int mainPanel, comPanel, infoPanel, alarmPanel, publishingPanel, unattendedPanel, menuBar;
 
 std::vector<Call> &calls()
 {
@@ -80,7 +80,9 @@ constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", 
                alarme[] = "alarme", alarme_ok[] = "alarme_ok", alarme_end[] = "alarme_end",
                quittieren[] = "quittieren",
                publishing_menu[] = "publishing_menu", publish_apply[] = "publish_apply",
-               publish_close[] = "publish_close", publish_tick[] = "publish_tick";
+               publish_close[] = "publish_close", publish_tick[] = "publish_tick",
+               unattended_menu[] = "unattended_menu", unattended_switch[] = "unattended_switch",
+               unattended_close[] = "unattended_close";
 
 }  // namespace
 
@@ -108,11 +110,16 @@ void start(int &argc, char **argv)
                            {publish_apply, control<publish_apply>},
                            {publish_close, panelCallback<publish_close>},
                            {publish_tick, control<publish_tick>},
+                           {unattended_menu, menu<unattended_menu>},
+                           {unattended_switch, control<unattended_switch>},
+                           {unattended_close, panelCallback<unattended_close>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
     infoPanel = LoadPanel(0, kPanelFile, kInfoPanel);
     alarmPanel = LoadPanel(0, kPanelFile, kAlarmsPanel);
+    publishingPanel = LoadPanel(0, kPanelFile, kPublishingPanel);
+    unattendedPanel = LoadPanel(0, kPanelFile, kUnattendedPanel);
     menuBar = GetPanelMenuBar(mainPanel);
 }
 

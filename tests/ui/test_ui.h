@@ -1,5 +1,5 @@
 // The program's side for the GUI tests: a callback table under the
-// program's names that records every call, and the three real panels.
+// program's names that records every call, and the real panels.
 #pragma once
 
 #include <functional>
@@ -27,7 +27,7 @@ std::vector<Call> withoutTicks();
 // Forgets the calls and the hook.
 void reset();
 
-extern int mainPanel, comPanel, infoPanel, alarmPanel, menuBar;
+extern int mainPanel, comPanel, infoPanel, alarmPanel, publishingPanel, unattendedPanel, menuBar;
 
 // Starts the engine with the recording table and loads the real panels.
 void start(int &argc, char **argv);

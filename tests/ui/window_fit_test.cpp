@@ -42,6 +42,13 @@ const PanelControls kPanels[] = {
      {{6, "Port 256 cannot be opened: no permission: add the user to the group dialout."}}},
     {&infoPanel, {1, 2, 3, 4}, {}, {}},
     {&alarmPanel, {1, 11, 12, 13, 14, 15, 21, 22, 23, 24, 25, 31, 32, 33, 34, 35, 41, 42, 2, 3, 4}, {}, {}},
+    {&publishingPanel, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {}, {}},
+    // The switches, with the longest things it says.
+    {&unattendedPanel,
+     {1, 2, 3, 4, 5, 6},
+     {},
+     {{3, "The session start cannot be removed."},
+      {5, "This system offers no start with the session for this user."}}},
 };
 
 void showHidden(const PanelControls &p, int visible)

@@ -1,0 +1,142 @@
+#include "run/resume.h"
+
+#include <cstring>
+#include <limits>
+
+#include "alarm/event_file.h"
+#include "app/panel_ids.h"
+#include "app/settings_file.h"
+#include "app/settings_line.h"
+#include "files/log_file.h"
+#include "rte/formatio.h"
+#include "rte/userint.h"
+#include "rte/utility.h"
+#include "run/run_control.h"
+
+Resume resume;
+
+static const char kResumeFile[] = "vandrel-resume.ini";
+
+int resume_load()
+{
+    std::memset(&resume, 0, sizeof resume);
+    char path[kPathSize];
+    if (settings_file_path(kResumeFile, path) != 0)
+        return -1;
+    long long size = 0;
+    if (GetFileInfo(path, size) == 0)
+        return 0;
+    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
+    if (file <= 0)
+        return -1;
+    char line[kPathSize + 16];
+    while (settings_line(file, line)) {
+        char *eq = std::strchr(line, '=');
+        if (eq == nullptr)
+            continue;
+        *eq = '\0';
+        const char *key = line, *value = eq + 1;
+        if (std::strcmp(key, "resume") == 0)
+            Scan(value, "%d", resume.on);
+        else if (std::strcmp(key, "running") == 0)
+            Scan(value, "%d", resume.running);
+        else if (std::strcmp(key, "alive") == 0)
+            Scan(value, "%f", resume.alive);
+        else if (std::strcmp(key, "file") == 0)
+            Fmt(resume.file, "%s", value);
+    }
+    CloseFile(file);
+    return 0;
+}
+
+int resume_save()
+{
+    char fresh[kPathSize];
+    const int file = settings_file_create("vandrel-resume.new", fresh);
+    if (file <= 0)
+        return -1;
+    const int written = FmtFile(file, "resume=%d\nrunning=%d\nalive=%f[p1]\nfile=%s\n", resume.on,
+                                resume.running, resume.alive, resume.file);
+    return settings_file_replace(file, written, fresh, kResumeFile) == 0 ? 0 : -1;
+}
+
+int resume_run_started(const char *file)
+{
+    if (resume.on == 0)
+        return 0;
+    resume.running = 1;
+    resume.alive = GetUnixTime();
+    Fmt(resume.file, "%s", file);
+    return resume_save();
+}
+
+void resume_alive()
+{
+    if (resume.on == 0 || resume.running == 0)
+        return;
+    const double now = GetUnixTime();
+    // A clock set back leaves the sign of life in the future: renew it too.
+    if (now - resume.alive < kAliveEvery && now >= resume.alive)
+        return;
+    resume.alive = now;
+    resume_save();
+}
+
+void resume_run_ended()
+{
+    if (resume.running == 0)
+        return;
+    resume.running = 0;
+    resume_save();
+}
+
+int next_free_name(const char *old, char (&fresh)[kPathSize])
+{
+    const char *base = std::strrchr(old, '/');
+    const char *back = std::strrchr(old, '\\');
+    if (back && (!base || back > base))
+        base = back;
+    base = base ? base + 1 : old;
+    // The extension is the last dot's, unless that dot starts the name.
+    const char *dot = std::strrchr(base, '.');
+    const char *ext = dot && dot != base ? dot : old + std::strlen(old);
+    const int stem = static_cast<int>(ext - old);
+    for (int n = 2; n < 100000; ++n) {
+        char suffix[16];
+        Fmt(suffix, "-%d", n);
+        if (std::strlen(old) + std::strlen(suffix) + 1 > kPathSize)
+            return -1;
+        std::memcpy(fresh, old, static_cast<std::size_t>(stem));
+        fresh[stem] = '\0';
+        std::strcat(fresh, suffix);
+        std::strcat(fresh, ext);
+        long long size = 0;
+        if (GetFileInfo(fresh, size) == 0)
+            return 0;
+    }
+    fresh[0] = '\0';
+    return -1;
+}
+
+void resume_at_start()
+{
+    resume_load();
+    // A port that does not open says so on its panel; the mark stays, so
+    // that the next start tries again.
+    if (resume.on == 0 || resume.running == 0 || state.port_open == 0 || state.running != 0)
+        return;
+    const double gap = GetUnixTime() - resume.alive;
+    faerben(1);
+    if (resume.file[0] == '\0') {
+        SetCtrlVal(state.main_panel, kMainFile, "no file");
+    } else if (next_free_name(resume.file, state.log_path) != 0 || aufzeichnung_oeffnen() <= 0) {
+        // Nobody is there to answer a question: the panel says it.
+        char message[kPathSize + 60];
+        Fmt(message, "NOT RECORDED (no new file beside it can be opened): %s", resume.file);
+        SetCtrlVal(state.main_panel, kMainFile, message);
+    }
+    // Before the first reading, whose alarm would come first otherwise.
+    event_line("resumed", gap, std::numeric_limits<double>::quiet_NaN(), 0.0);
+    resume_run_started(resume.file);
+    lauf_beginnen();
+}
