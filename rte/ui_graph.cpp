@@ -14,6 +14,10 @@ StripChart::StripChart(Panel &panel, const ControlSpec &desc)
     plot_->setFocusPolicy(Qt::TabFocus);
     plot_->setMinimumSize(320, 200);
     plot_->setNotAntialiasedElements(QCP::aePlottables);
+    // The overlay layer holds only a selection rectangle, which this graph
+    // never draws; buffered, it costs a cleared and blended image of the
+    // graph's size at every redraw, that is at every cycle.
+    plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
 }
 
 int StripChart::setAttribute(int attribute, double value)
