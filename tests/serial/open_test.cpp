@@ -198,7 +198,7 @@ TEST_F(SimulatorTest, TheExclusiveUseOfAKilledProgramEndsWithItsLastClose)
             last = openAsAnOrdinaryUser(kPort + 1);
             return last.status == kRs232NoError;
         },
-        std::chrono::seconds(10)))
+        std::chrono::seconds(30)))
         << last.status << " " << last.why;
 }
 
