@@ -2,13 +2,24 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "rte/formatio.h"
 
-// One line without its end; false at the end of the file or on a handle
-// not open for reading.  Bytes beyond the target are passed over.
+// The next "key=value" line, split at its first '=': false at the end of
+// the file or on a handle not open for reading.  Lines without '=' are
+// passed over, and bytes beyond the target.
 template <std::size_t N>
-bool settings_line(int file, char (&line)[N])
+bool settings_pair(int file, char (&line)[N], const char *&key, const char *&value)
 {
-    return ReadLine(file, line) >= 0;
+    while (ReadLine(file, line) >= 0) {
+        char *eq = std::strchr(line, '=');
+        if (eq == nullptr)
+            continue;
+        *eq = '\0';
+        key = line;
+        value = eq + 1;
+        return true;
+    }
+    return false;
 }

@@ -6,7 +6,6 @@
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
-#include "run/resume.h"
 #include "run/run_control.h"
 
 void comport(int, int, void *, int)
@@ -30,12 +29,6 @@ int comok(int, int, int event, void *, int, int)
     }
     // The panel stays, saying why, for another number or another try.
     MessagePopup("", "COM port cannot be opened !");
-    state.running = 0;
-    // Before the recording ends: an alarm in force ends in its event file.
-    faerben(0);
-    if (state.recording == 1)
-        CloseFile(state.log_file);
-    state.recording = 0;
-    resume_run_ended();
+    end_run();
     return 0;
 }

@@ -56,12 +56,8 @@ int publish_settings_load()
     if (file <= 0)
         return -1;
     char line[kPathSize + 16];
-    while (settings_line(file, line)) {
-        char *eq = std::strchr(line, '=');
-        if (eq == nullptr)
-            continue;
-        *eq = '\0';
-        const char *key = line, *value = eq + 1;
+    const char *key, *value;
+    while (settings_pair(file, line, key, value)) {
         if (std::strcmp(key, "enabled") == 0) take_int(value, publishing.enabled);
         else if (std::strcmp(key, "host") == 0) take_text(value, publishing.host);
         else if (std::strcmp(key, "port") == 0) take_int(value, publishing.port);

@@ -30,12 +30,8 @@ int resume_load()
     if (file <= 0)
         return -1;
     char line[kPathSize + 16];
-    while (settings_line(file, line)) {
-        char *eq = std::strchr(line, '=');
-        if (eq == nullptr)
-            continue;
-        *eq = '\0';
-        const char *key = line, *value = eq + 1;
+    const char *key, *value;
+    while (settings_pair(file, line, key, value)) {
         if (std::strcmp(key, "resume") == 0)
             Scan(value, "%d", resume.on);
         else if (std::strcmp(key, "running") == 0)
@@ -138,5 +134,5 @@ void resume_at_start()
     // Before the first reading, whose alarm would come first otherwise.
     event_line("resumed", gap, std::numeric_limits<double>::quiet_NaN(), 0.0);
     resume_run_started(resume.file);
-    lauf_beginnen();
+    begin_run();
 }

@@ -24,11 +24,11 @@ int m_run(int, int, int event, void *, int, int)
     faerben(1);
     speichern_starten();
     resume_run_started(state.recording != 0 ? state.log_path : "");
-    lauf_beginnen();
+    begin_run();
     return 0;
 }
 
-void lauf_beginnen()
+void begin_run()
 {
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 0);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
@@ -51,16 +51,19 @@ void lauf_beginnen()
 
 int m_stop(int, int, int event, void *, int, int)
 {
-    if (event == kEventCommit) {
-        state.running = 0;
-        // Before the recording ends: an alarm in force ends in its event file.
-        faerben(0);
-        if (state.recording == 1)
-            CloseFile(state.log_file);
-        state.recording = 0;
-        resume_run_ended();
-    }
+    if (event == kEventCommit)
+        end_run();
     return 0;
+}
+
+void end_run()
+{
+    state.running = 0;
+    faerben(0);
+    if (state.recording == 1)
+        CloseFile(state.log_file);
+    state.recording = 0;
+    resume_run_ended();
 }
 
 void faerben(int running)

@@ -6,5 +6,8 @@ int m_stop(int panel, int control, int event, void *callbackData, int eventData1
            int eventData2);
 // The run's start once the port is open and the recording settled: the
 // graph cleared, the clock started, the first reading taken.
-void lauf_beginnen();
+void begin_run();
+// The run's end (Stop, or a port change that failed): an alarm in force
+// ends in its event file before the recording closes.
+void end_run();
 void faerben(int running);
