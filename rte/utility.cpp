@@ -25,6 +25,17 @@ void setEmpty(std::span<char> out)
         out[0] = '\0';
 }
 
+// The whole text into `out`, or nothing: 0, or -1 and `out` empty when the
+// text is empty or does not fit.
+int copyWhole(std::span<char> out, const std::string &text)
+{
+    setEmpty(out);
+    if (text.empty() || text.size() + 1 > out.size())
+        return -1;
+    std::memcpy(out.data(), text.c_str(), text.size() + 1);
+    return 0;
+}
+
 }  // namespace
 
 double Timer()
@@ -85,12 +96,7 @@ int projectDir(std::span<char> out)
 
 int hostName(std::span<char> out)
 {
-    setEmpty(out);
-    const std::string name = os::hostName();
-    if (name.empty() || name.size() + 1 > out.size())
-        return -1;
-    std::memcpy(out.data(), name.c_str(), name.size() + 1);
-    return 0;
+    return copyWhole(out, os::hostName());
 }
 
 int makePathname(const char *dir, const char *name, std::span<char> out)
@@ -123,25 +129,12 @@ int settingsDir(std::span<char> out)
     char own[4096];
     if (projectDir(own) != 0)
         return -1;
-    const std::string dir = os::mayWrite(own) ? std::string(own) : os::userSettingsDir();
-    if (dir.empty() || dir.size() + 1 > out.size())
-        return -1;
-    std::memcpy(out.data(), dir.c_str(), dir.size() + 1);
-    return 0;
+    return copyWhole(out, os::mayWrite(own) ? std::string(own) : os::userSettingsDir());
 }
-
-}  // namespace rte::util
-
-namespace rte::util {
 
 int sessionStartPath(std::span<char> out)
 {
-    setEmpty(out);
-    const std::string entry = os::sessionStartPath();
-    if (entry.empty() || entry.size() + 1 > out.size())
-        return -1;
-    std::memcpy(out.data(), entry.c_str(), entry.size() + 1);
-    return 0;
+    return copyWhole(out, os::sessionStartPath());
 }
 
 }  // namespace rte::util
