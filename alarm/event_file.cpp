@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "files/file_name.h"
 #include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/utility.h"
@@ -20,15 +21,10 @@ static bool same_letters(const char *a, const char *b)
 // the recording itself.
 int events_beside(const char *name, char (&path)[kPathSize])
 {
-    const char *base = std::strrchr(name, '/');
-    const char *back = std::strrchr(name, '\\');
-    if (back && (!base || back > base))
-        base = back;
-    base = base ? base + 1 : name;
     static const char kExtension[] = ".events";
-    const char *dot = std::strrchr(base, '.');
-    const bool replaced = dot && dot != base && !same_letters(dot, kExtension);
-    const std::size_t stem = replaced ? static_cast<std::size_t>(dot - name) : std::strlen(name);
+    const char *ext = name_extension(name);
+    const bool replaced = *ext != '\0' && !same_letters(ext, kExtension);
+    const std::size_t stem = replaced ? static_cast<std::size_t>(ext - name) : std::strlen(name);
     if (stem + sizeof kExtension > kPathSize)
         return -1;
     std::memcpy(path, name, stem);

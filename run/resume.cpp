@@ -7,6 +7,7 @@
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
 #include "app/settings_line.h"
+#include "files/file_name.h"
 #include "files/log_file.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
@@ -88,14 +89,7 @@ void resume_run_ended()
 
 int next_free_name(const char *old, char (&fresh)[kPathSize])
 {
-    const char *base = std::strrchr(old, '/');
-    const char *back = std::strrchr(old, '\\');
-    if (back && (!base || back > base))
-        base = back;
-    base = base ? base + 1 : old;
-    // The extension is the last dot's, unless that dot starts the name.
-    const char *dot = std::strrchr(base, '.');
-    const char *ext = dot && dot != base ? dot : old + std::strlen(old);
+    const char *ext = name_extension(old);
     const int stem = static_cast<int>(ext - old);
     for (int n = 2; n < 100000; ++n) {
         char suffix[16];
