@@ -126,12 +126,14 @@ void alarm_pruefen()
             limit = alarm_settings.silence_cycles;
         }
     }
-    if (kind != a.kind && kind == kAlarmNone) {
-        alarm_ereignis("normal", state.reading, a.limit, state.t_elapsed);
-        a.kind = kAlarmNone;
-        verbergen();
-    } else if (kind != a.kind) {
-        ausloesen(kind, answered ? state.reading : NAN, limit);
+    if (kind != a.kind) {
+        if (kind == kAlarmNone) {
+            alarm_ereignis("normal", state.reading, a.limit, state.t_elapsed);
+            a.kind = kAlarmNone;
+            verbergen();
+        } else {
+            ausloesen(kind, answered ? state.reading : NAN, limit);
+        }
     }
     chart_alarm_time();
 }
