@@ -81,7 +81,7 @@ void show_recording_events(const char *recording, const double *t, const double 
     }
     int damaged = 0, drawn = 0, beyond = 0;
     char line[256];
-    for (int length; (length = ReadLine(file, line)) != kFileEnd && length >= 0;) {
+    for (int length; (length = ReadLine(file, line)) >= 0;) {
         EventLine e;
         const int read = length < static_cast<int>(sizeof line) ? read_event_line(line, e) : kEventLineDamaged;
         if (read == kEventLineDamaged)
