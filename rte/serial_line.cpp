@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -24,6 +25,13 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kReopenPoll{500};
+
+// While a reply is under way, the next look waits until this many more
+// characters can have come: on a slow line each character would otherwise
+// wake the program on its own, at some 40 us of processor time each, and a
+// reply of 14 characters at 9600 baud costs more than the line written and
+// synced.  A reply's end is seen that much later at most (4 ms at 9600).
+constexpr int kCharactersPerLook = 4;
 
 // Milliseconds left before the deadline, rounded up so that a wait never
 // ends early and spins; 0 once it has passed.
@@ -96,6 +104,16 @@ int openFailure(QSerialPort::SerialPortError error, const QString &path)
 bool meansLost(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
+}
+
+// How long `characters` take on the line: a start bit, the data, the parity
+// and the stop bits each.
+Clock::duration characterTime(const LineSettings &line, int characters)
+{
+    const int bits = 1 + line.dataBits + (line.parity == QSerialPort::NoParity ? 0 : 1) +
+                     (line.stopBits == QSerialPort::OneStop ? 1 : 2);
+    const double seconds = static_cast<double>(characters) * bits / std::max(line.baudRate, 1);
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 }  // namespace
@@ -221,6 +239,7 @@ Outcome Line::write(std::span<const char> bytes)
 Outcome Line::read(std::span<char> out, int terminator)
 {
     const auto deadline = Clock::now() + timeout_;
+    const auto restBetweenLooks = characterTime(settings_, kCharactersPerLook);
     int stored = 0;
     const auto capacity = static_cast<int>(out.size());
     // After the deadline, one more look at what the device has delivered.
@@ -237,6 +256,8 @@ Outcome Line::read(std::span<char> out, int terminator)
             return {kRs232NoError, stored};
         if (lastLook)
             return {kRs232Timeout, stored};
+        if (stored > 0)
+            std::this_thread::sleep_until(std::min(deadline, Clock::now() + restBetweenLooks));
         const int left = msecsLeft(deadline);
         lastLook = left == 0;
         port_.clearError();
