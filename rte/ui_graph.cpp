@@ -18,6 +18,16 @@ StripChart::StripChart(Panel &panel, const ControlSpec &desc)
     // never draws; buffered, it costs a cleared and blended image of the
     // graph's size at every redraw, that is at every cycle.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    // The curves on an image of their own: a cycle that only adds a point
+    // redraws them alone, not the grid, the axes and their labels, which
+    // cost as much again.
+    plot_->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
+    QObject::connect(plot_, &QCustomPlot::afterReplot, plot_, [this] { drawnFrame_ = frame(); });
+}
+
+StripChart::Frame StripChart::frame() const
+{
+    return {plot_->viewport(), plot_->xAxis->range(), plot_->yAxis->range(), plot_->yAxis->scaleType()};
 }
 
 int StripChart::setAttribute(int attribute, double value)
@@ -74,7 +84,15 @@ int StripChart::setAxisScaling(int axis, int mode, double min, double max)
 void StripChart::redraw(bool atOnce)
 {
     axes_.dataChanged();
-    plot_->replot(atOnce ? QCustomPlot::rpImmediateRefresh : QCustomPlot::rpQueuedReplot);
+    if (!atOnce) {
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    } else if (drawnFrame_ == frame()) {
+        // Anything else that changed since has queued a whole redraw.
+        plot_->layer(QStringLiteral("main"))->replot();
+        plot_->repaint();
+    } else {
+        plot_->replot(QCustomPlot::rpImmediateRefresh);
+    }
 }
 
 std::unique_ptr<Control> makeGraph(Panel &panel, const ControlSpec &desc)

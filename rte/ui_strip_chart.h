@@ -10,6 +10,8 @@
 #include "rte/ui_graph_marks.h"
 #include "rte/ui_graph_view.h"
 
+#include <optional>
+
 namespace rte::ui {
 
 class StripChart final : public GraphControl {
@@ -27,6 +29,14 @@ private:
     friend struct GraphInspection;
 
     void redraw(bool atOnce);
+    // What the last whole redraw drew the curves against.
+    struct Frame {
+        QRect viewport;
+        QCPRange x, y;
+        QCPAxis::ScaleType yScale = QCPAxis::stLinear;
+        bool operator==(const Frame &) const = default;
+    };
+    Frame frame() const;
 
     QCustomPlot *plot_;
     AxisLabels labels_;
@@ -35,6 +45,7 @@ private:
     ProgramAxes axes_;
     GraphMarks marks_;
     bool refreshAtOnce_ = false;
+    std::optional<Frame> drawnFrame_;
 };
 
 }  // namespace rte::ui

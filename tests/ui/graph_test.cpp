@@ -291,6 +291,32 @@ TEST_F(Graph, MergedPictureIsTheNaivePicture)
     EXPECT_TRUE(naive == merged) << differingPixels(naive, merged) << " pixels differ";
 }
 
+// A cycle that only adds a point redraws the curves alone; what shows at
+// once must be what a whole redraw draws, also when the time axis moves on
+// or the automatic value axis widens in the same cycle.
+TEST_F(Graph, ACycleShownAtOnceIsTheWholePicture)
+{
+    SetCtrlAttribute(mainPanel, kMainGraph, kAttrRefreshAtOnce, 1);
+    SetAxisScalingMode(mainPanel, kMainGraph, kAxisY, kScaleAuto, 0, 0);
+    picture();
+    const std::vector<Points> all = histories(60, 40);
+    double axisEnd = 10;
+    for (std::size_t k = 0; k < all.size(); ++k) {
+        const Points &h = all[k];
+        if (h.back().first >= axisEnd) {
+            axisEnd += 4;
+            SetAxisScalingMode(mainPanel, kMainGraph, kAxisTime, kScaleManual, axisEnd - 20, axisEnd);
+            DeleteGraphPlot(mainPanel, kMainGraph, kAllPlots, 1);
+        }
+        plot(h);
+        const QImage shown = t::widget(mainPanel, kMainGraph)->grab().toImage();
+        SetCtrlAttribute(mainPanel, kMainGraph, kAttrGrid, 1);  // asks for a whole redraw
+        const QImage whole = picture();
+        ASSERT_TRUE(shown == whole) << "cycle " << k << ": " << differingPixels(shown, whole) << " pixels differ";
+    }
+    SetCtrlAttribute(mainPanel, kMainGraph, kAttrRefreshAtOnce, 0);
+}
+
 TEST_F(Graph, OtherColoursAndUnrelatedDataGetCurvesOfTheirOwn)
 {
     plot({{0, 1}, {1, 2}});
