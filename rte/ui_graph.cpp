@@ -18,10 +18,6 @@ StripChart::StripChart(Panel &panel, const ControlSpec &desc)
     // never draws; buffered, it costs a cleared and blended image of the
     // graph's size at every redraw, that is at every cycle.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
-    // The curves on an image of their own: a cycle that only adds a point
-    // redraws them alone, not the grid, the axes and their labels, which
-    // cost as much again.
-    plot_->layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     QObject::connect(plot_, &QCustomPlot::afterReplot, plot_, [this] { drawnFrame_ = frame(); });
 }
 
@@ -87,8 +83,15 @@ void StripChart::redraw(bool atOnce)
     if (!atOnce) {
         plot_->replot(QCustomPlot::rpQueuedReplot);
     } else if (drawnFrame_ == frame()) {
-        // Anything else that changed since has queued a whole redraw.
-        plot_->layer(QStringLiteral("main"))->replot();
+        // A cycle that only adds a point redraws the curves alone, on an
+        // image of their own, not the grid, the axes and their labels,
+        // which cost as much again.  The image is made here, not at the
+        // start, where two more images of the graph's size to fill slow the
+        // first paint.  Anything else that changed since has queued a whole
+        // redraw; so does the new image.
+        QCPLayer *curves = plot_->layer(QStringLiteral("main"));
+        curves->setMode(QCPLayer::lmBuffered);
+        curves->replot();
         plot_->repaint();
     } else {
         plot_->replot(QCustomPlot::rpImmediateRefresh);
