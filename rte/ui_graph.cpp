@@ -3,9 +3,23 @@
 #include "rte/ui_strip_chart.h"
 
 namespace rte::ui {
+namespace {
+
+// QCustomPlot makes its images anew at the size of its viewport whenever
+// its layers change, and a new widget's viewport is 640 x 480 until it is
+// first shown: adding a layer then filled 1.2 MB for nothing on the way to
+// the first paint.  Empty until then; being shown sets the real one.
+QCustomPlot *newPlot()
+{
+    auto *plot = new QCustomPlot;
+    plot->setViewport(QRect());
+    return plot;
+}
+
+}  // namespace
 
 StripChart::StripChart(Panel &panel, const ControlSpec &desc)
-    : GraphControl(panel, desc), plot_(new QCustomPlot), labels_(plot_, desc.xLabel, desc.yLabel), curves_(plot_),
+    : GraphControl(panel, desc), plot_(newPlot()), labels_(plot_, desc.xLabel, desc.yLabel), curves_(plot_),
       view_(plot_, {[this](QPoint p) { return labels_.readoutAt(p); },
                     [this] { return std::pair{axes_.range(0), axes_.range(1)}; }}),
       axes_(plot_, view_, curves_, desc.xRange, desc.yRange), marks_(plot_)
