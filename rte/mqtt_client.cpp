@@ -1,12 +1,11 @@
 #include "rte/mqtt_client.h"
 
-#include <MQTTAsync.h>
-
 #include <cstring>
 #include <map>
 #include <string_view>
 
 #include "rte/mqtt.h"
+#include "rte/mqtt_paho.h"
 
 namespace rte::mqtt {
 namespace {
@@ -82,7 +81,7 @@ struct Callbacks {
     static void lost(void *context, char *cause)
     {
         if (cause)
-            MQTTAsync_free(cause);
+            paho()->free(cause);
         tell(context, [](Client &c) { c.events_.lost = true; });
     }
 
@@ -125,13 +124,14 @@ Client::Client(const Settings &settings, std::mutex &mutex, std::condition_varia
     create.MQTTVersion = MQTTVERSION_3_1_1;
     const std::string uri = std::string(settings_.tls ? "ssl://" : "tcp://") + settings_.host + ":" +
                             std::to_string(settings_.port);
+    const Paho *p = paho();
     MQTTAsync handle = nullptr;
-    if (MQTTAsync_createWithOptions(&handle, uri.c_str(), settings_.client_id.c_str(), MQTTCLIENT_PERSISTENCE_NONE,
-                                    nullptr, &create) != MQTTASYNC_SUCCESS)
+    if (!p || p->createWithOptions(&handle, uri.c_str(), settings_.client_id.c_str(), MQTTCLIENT_PERSISTENCE_NONE,
+                                   nullptr, &create) != MQTTASYNC_SUCCESS)
         return;
     handle_ = handle;
-    MQTTAsync_setConnectionLostCallback(handle, contextOf(id_), Callbacks::lost);
-    MQTTAsync_setDeliveryCompleteCallback(handle, contextOf(id_), Callbacks::delivered);
+    p->setConnectionLostCallback(handle, contextOf(id_), Callbacks::lost);
+    p->setDeliveryCompleteCallback(handle, contextOf(id_), Callbacks::delivered);
 }
 
 Client::~Client()
@@ -143,7 +143,7 @@ Client::~Client()
     }
     if (handle_) {
         MQTTAsync handle = handle_;
-        MQTTAsync_destroy(&handle);
+        paho()->destroy(&handle);
     }
 }
 
@@ -180,7 +180,7 @@ bool Client::connect()
     connect.onSuccess = Callbacks::connected;
     connect.onFailure = Callbacks::connectFailed;
     connect.context = contextOf(id_);
-    return MQTTAsync_connect(handle_, &connect) == MQTTASYNC_SUCCESS;
+    return paho()->connect(handle_, &connect) == MQTTASYNC_SUCCESS;
 }
 
 int Client::send(const std::string &topic, const std::string &payload, bool retained)
@@ -193,7 +193,7 @@ int Client::send(const std::string &topic, const std::string &payload, bool reta
     message.qos = 1;
     message.retained = retained;
     MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
-    switch (MQTTAsync_sendMessage(handle_, topic.c_str(), &message, &response)) {
+    switch (paho()->sendMessage(handle_, topic.c_str(), &message, &response)) {
     case MQTTASYNC_SUCCESS:
         return response.token;
     case MQTTASYNC_BAD_UTF8_STRING:
@@ -210,7 +210,7 @@ void Client::disconnect()
 {
     if (!handle_)
         return;
-    if (MQTTAsync_isConnected(handle_))
+    if (paho()->isConnected(handle_))
         // The will speaks only for a connection that breaks; an orderly
         // end says it in words.
         send(settings_.status_topic, "offline", true);
@@ -219,7 +219,7 @@ void Client::disconnect()
     options.onSuccess = Callbacks::gone;
     options.onFailure = Callbacks::goneAnyway;
     options.context = contextOf(id_);
-    if (MQTTAsync_disconnect(handle_, &options) != MQTTASYNC_SUCCESS) {
+    if (paho()->disconnect(handle_, &options) != MQTTASYNC_SUCCESS) {
         std::lock_guard held(mutex_);
         events_.gone = true;
     }
