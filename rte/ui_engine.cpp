@@ -1,6 +1,7 @@
 #include "rte/ui_engine.h"
 
 #include "rte/ui_panel.h"
+#include "rte/ui_style.h"
 #include "rte/utility.h"
 
 #include <QApplication>
@@ -56,7 +57,7 @@ Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> ca
     // Panels decide themselves what a close request means; the program ends
     // only through ExitProgram.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(new Style);
     for (const CallbackBinding &b : callbacks) {
         if (!b.name || (!b.control && !b.panel && !b.menu))
             startUpFault("The callback table holds an entry without a name or a routine.");

@@ -11,12 +11,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -154,6 +156,23 @@ TEST(PanelFile, MenuBarHoldsTheSettingsItems)
             captions << item->text().remove(QLatin1Char('&'));
     EXPECT_EQ(captions,
               (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing...", "Unattended..."}));
+}
+
+TEST(PanelFile, MenuBarOverflowButtonDrawsTheStylesIcon)
+{
+    auto *bar = t::widget(mainPanel, kMainGraph)->window()->findChild<QMenuBar *>();
+    ASSERT_NE(bar, nullptr);
+    auto *overflow = bar->findChild<QToolButton *>(QStringLiteral("qt_menubar_ext_button"));
+    ASSERT_NE(overflow, nullptr);
+    // The icon is made when first asked for; it must then be the style's.
+    EXPECT_FALSE(overflow->icon().isNull());
+    const QImage drawn = overflow->icon().pixmap(16, 16).toImage();
+    ASSERT_FALSE(drawn.isNull());
+    bool inked = false;
+    for (int y = 0; y < drawn.height() && !inked; ++y)
+        for (int x = 0; x < drawn.width() && !inked; ++x)
+            inked = qAlpha(drawn.pixel(x, y)) > 0;
+    EXPECT_TRUE(inked);
 }
 
 TEST(PanelFile, InfoPanelNamesTheSettingsFileInTheProgramDirectory)
