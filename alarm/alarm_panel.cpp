@@ -43,16 +43,32 @@ static void limits_zeigen()
     show_fields(alarm_panel, fields(alarm_settings));
 }
 
+// What the start found in the alarm settings file, shown when the panel is
+// first opened; from then on the panel is written as things happen.
+static int read_at_start;
+static bool panel_written = false;
+
+static void write_panel(int read);
+
 void alarme_einrichten()
 {
     alarm_panel = LoadPanel(0, kPanelFile, kAlarmsPanel);
     alarm_merken();
-    alarme_lesen();
+    // The limits are in force and on the chart from the start; the panel is
+    // made when first opened, so that the first paint does not wait for it.
+    read_at_start = alarm_settings_load();
+    chart_limits();
 }
 
 void alarme_lesen()
 {
-    const int read = alarm_settings_load();
+    write_panel(alarm_settings_load());
+    chart_limits();
+}
+
+static void write_panel(int read)
+{
+    panel_written = true;
     char path[kPathSize];
     if (alarm_settings_path(path) == 0) {
         char where[kPathSize + 30];
@@ -70,11 +86,12 @@ void alarme_lesen()
     else
         SetCtrlVal(alarm_panel, kAlarmsStatus, "");
     limits_zeigen();
-    chart_limits();
 }
 
 void alarme(int, int, void *, int)
 {
+    if (!panel_written)
+        write_panel(read_at_start);
     DisplayPanel(alarm_panel);
 }
 

@@ -11,6 +11,9 @@
 #include "rte/userint.h"
 #include "run/resume.h"
 
+// What the info panel says of the settings file, as the start found it.
+static char settings_file_text[kPathSize + 200];
+
 void laden()
 {
     state.main_panel = LoadPanel(0, kPanelFile, kMainPanel);
@@ -27,17 +30,15 @@ void setup()
     settings_load();
     publish_start();
     // The info panel names the file, which differs between a private and a
-    // shared installation.
-    char path[kPathSize], where[kPathSize + 20];
+    // shared installation; it is written when the panel is first shown.
+    char path[kPathSize];
     const int named = settings_path(path) == 0;
-    if (named) {
-        Fmt(where, "Settings file: %s", path);
-        SetCtrlVal(state.info_panel, kInfoSettingsFile, where);
-    } else {
-        SetCtrlVal(state.info_panel, kInfoSettingsFile,
-                   "Settings file: none (the settings folder cannot be used or its path is "
-                   "too long); the default settings are used and not saved.");
-    }
+    if (named)
+        Fmt(settings_file_text, "Settings file: %s", path);
+    else
+        Fmt(settings_file_text, "%s",
+            "Settings file: none (the settings folder cannot be used or its path is too long); the default "
+            "settings are used and not saved.");
     DisplayPanel(state.main_panel);
     // Said once, at start-up: the end of the program saves nothing and says nothing.
     if (!named)
@@ -101,8 +102,12 @@ void stripch(int, int, void *, int)
 
 int velto(int, int, int event, void *, int, int)
 {
-    if (event == kEventCommit)
+    if (event == kEventCommit) {
+        // Here, not at the start: the panel is made when first used, and the
+        // first paint does not wait for a panel nobody has asked for yet.
+        SetCtrlVal(state.info_panel, kInfoSettingsFile, settings_file_text);
         DisplayPanel(state.info_panel);
+    }
     return 0;
 }
 

@@ -6,17 +6,25 @@
 #include "rte/rs232.h"
 #include "rte/userint.h"
 
+#include <cstring>
+
 namespace {
 
 // The port panel says why the port did not open, and nothing once it did.
+// Written only when that changes: a port that opens at the start leaves
+// the panel, empty as it is made, unmade until the operator asks for it.
 void show_port_status()
 {
+    static char shown[260] = "";
     char why[200];
     GetComOpenFailure(settings.com_port, why);
     char status[260] = "";
     if (state.port_open == 0)
         Fmt(status, "Port %d cannot be opened: %s.", settings.com_port, why);
+    if (std::strcmp(status, shown) == 0)
+        return;
     SetCtrlVal(state.com_panel, kPortStatus, status);
+    std::strcpy(shown, status);
 }
 
 }  // namespace

@@ -137,13 +137,19 @@ int Engine::loadPanel(const char *file, int resource)
 Panel *Engine::panel(int handle) const
 {
     const auto it = panels_.find(handle);
-    return it == panels_.end() ? nullptr : it->second.get();
+    if (it == panels_.end())
+        return nullptr;
+    it->second->build();
+    return it->second.get();
 }
 
 MenuBar *Engine::menuBar(int handle) const
 {
     const auto it = menuBars_.find(handle);
-    return it == menuBars_.end() ? nullptr : it->second;
+    if (it == menuBars_.end())
+        return nullptr;
+    panel(it->second->panel());  // its items are made with the panel's controls
+    return it->second;
 }
 
 void Engine::deliver(Busy whenBusy, std::function<void()> callback)

@@ -57,13 +57,12 @@ QAction *MenuBar::item(int id) const
 Panel::Panel(int handle, int menuBarHandle, const PanelSpec &desc)
     : handle_(handle),
       callback_(desc.callback.isEmpty() ? nullptr : engine().panelCallback(desc.callback)),
-      window_(std::make_unique<Window>(*this, desc.closeOnEscape))
+      window_(std::make_unique<Window>(*this, desc.closeOnEscape)), unbuilt_(&desc)
 {
     window_->setWindowTitle(desc.title);
     window_->resize(desc.width, desc.height);
     if (!desc.menus.empty())
         menuBar_ = std::make_unique<MenuBar>(menuBarHandle, handle);
-    build(desc);
 }
 
 Panel::~Panel() = default;
@@ -89,7 +88,13 @@ static void addRow(QFormLayout &form, const Control &control)
         form.setWidget(form.rowCount(), QFormLayout::FieldRole, control.cell());
 }
 
-void Panel::build(const PanelSpec &desc)
+void Panel::build()
+{
+    if (const PanelSpec *desc = std::exchange(unbuilt_, nullptr))
+        buildControls(*desc);
+}
+
+void Panel::buildControls(const PanelSpec &desc)
 {
     auto *grid = new QGridLayout(window_.get());
     grid->setContentsMargins(12, 8, 12, 12);

@@ -19,6 +19,10 @@ class MenuBar {
 public:
     MenuBar(int handle, int panel) : handle_(handle), panel_(panel) {}
     int handle() const { return handle_; }
+    // Makes the controls, once: the engine asks for them when the panel is
+    // first used, not when it is loaded, so that a panel the program loads
+    // but does not show yet costs nothing on the way to the first paint.
+    void build();
     int panel() const { return panel_; }
     QAction *item(int id) const;
     void add(int id, QAction *action) { items_[id] = action; }
@@ -37,6 +41,10 @@ public:
     Panel &operator=(const Panel &) = delete;
 
     int handle() const { return handle_; }
+    // Makes the controls, once: the engine asks for them when the panel is
+    // first used, not when it is loaded, so that a panel the program loads
+    // but does not show yet costs nothing on the way to the first paint.
+    void build();
     QWidget *window() const;
     MenuBar *menuBar() const { return menuBar_.get(); }
     Control *control(int number) const;
@@ -53,7 +61,7 @@ public:
 
 private:
     class Window;
-    void build(const PanelSpec &desc);
+    void buildControls(const PanelSpec &desc);
     void buildMenuBar(const PanelSpec &desc);
     void fitToScreen();
 
@@ -63,6 +71,7 @@ private:
     std::unique_ptr<MenuBar> menuBar_;
     std::map<int, std::unique_ptr<Control>> controls_;
     bool shownBefore_ = false;
+    const PanelSpec *unbuilt_;  // the panel file's description until built
 };
 
 }  // namespace rte::ui

@@ -23,6 +23,7 @@ int main(int argc, char **argv)
     rte::testing::queueMessageAck();
     laden();
     setup();
+    rte::testing::operate(state.main_panel, kMainAbout);
     char shown[512];
     GetCtrlVal(state.info_panel, kInfoSettingsFile, shown);
     std::printf("%s\nport %d\n", shown, settings.com_port);

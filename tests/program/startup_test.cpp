@@ -3,6 +3,9 @@
 // when the main window is closed.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QWidget>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "alarm/alarm_panel.h"
 #include "app/callbacks.h"
 #include "app/panel_ids.h"
 #include "app/shell.h"
@@ -130,13 +134,13 @@ TEST_F(Startup, StoredSettingsTheInfoPanelAndRestoringSettings)
                             "stored switches and quantity shown");
                     require(state.port_open == 1 && !panelVisible(state.com_panel),
                             "stored port opened");
-                    char shown[512];
-                    GetCtrlVal(state.info_panel, kInfoSettingsFile, shown);
-                    require(shown == "Settings file: " + settingsPath(),
-                            "the info panel names the settings file");
                     for (int i = 0; i < 3; i++) {
                         operate(state.main_panel, kMainAbout);
                         require(panelVisible(state.info_panel), "info panel shown");
+                        char shown[512];
+                        GetCtrlVal(state.info_panel, kInfoSettingsFile, shown);
+                        require(shown == "Settings file: " + settingsPath(),
+                                "the info panel names the settings file");
                         closePanel(state.info_panel);
                         require(!panelVisible(state.info_panel), "info panel hidden");
                     }
@@ -150,6 +154,49 @@ TEST_F(Startup, StoredSettingsTheInfoPanelAndRestoringSettings)
                 }),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(readFile(settingsPath()), stored);
+}
+
+// A window that the start has made but not yet filled with controls.
+bool unmade(const char *title)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->windowTitle() == QLatin1String(title))
+            return w->findChildren<QWidget *>().isEmpty();
+    return false;
+}
+
+// The panels the operator opens from the menus and buttons are made when
+// first opened, not on the way to the first paint; what the start found
+// shows in them all the same.
+TEST_F(Startup, PanelsNotYetOpenedAreMadeWhenOpenedAndSayWhatTheStartFound)
+{
+    support::SimulatedAnalyser sim;
+    setenv("RTE_COM1", sim.linkPath().c_str(), 1);
+    char dir[kPathSize];
+    GetProjectDir(dir);
+    const std::string alarms = std::string(dir) + "/vandrel-alarms.ini";
+    std::ofstream(alarms) << "vandrel-alarms 1\nsomething else entirely\n";
+    EXPECT_EXIT(runProgram([] {
+                    require(state.port_open == 1, "port opened");
+                    for (const char *title : {"Serial port", "About Vandrel", "Alarms"})
+                        require(unmade(title), title);
+                    activateMenuItem(state.menu_bar, kMainAlarmsItem);
+                    require(panelVisible(alarm_panel), "alarm panel shown");
+                    char status[256] = "";
+                    GetCtrlVal(alarm_panel, kAlarmsStatus, status);
+                    require(std::string(status) ==
+                                "The alarm settings file is damaged: no limits are set until new ones are applied.",
+                            "the alarm panel says what the start found");
+                    closePanel(alarm_panel);
+                    activateMenuItem(state.menu_bar, kMainSerialPortItem);
+                    require(panelVisible(state.com_panel), "port panel shown");
+                    char why[300] = "x";
+                    GetCtrlVal(state.com_panel, kPortStatus, why);
+                    require(why[0] == '\0', "an open port has no reason on the port panel");
+                    closePanel(state.com_panel);
+                }),
+                ::testing::ExitedWithCode(0), "");
+    std::remove(alarms.c_str());
 }
 
 TEST_F(Startup, ClosingDuringARecordedRunKeepsEveryLine)
