@@ -57,6 +57,10 @@ Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> ca
     // Panels decide themselves what a close request means; the program ends
     // only through ExitProgram.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Menus stay in their panel, as on Windows: a desktop's global menu bar
+    // would take them elsewhere, and asking the session bus whether there
+    // is one is a round trip before the first paint.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication::setStyle(new Style);
     for (const CallbackBinding &b : callbacks) {
         if (!b.name || (!b.control && !b.panel && !b.menu))

@@ -25,9 +25,8 @@ GraphOverlay::GraphOverlay(QWidget *graph, Graph hooks)
       menu_(new QMenu(graph))
 {
     // No accessible name: a label that has one hides its text from screen
-    // readers, and the text is what matters here.
-    readout_->setStyleSheet(QStringLiteral(
-        "QLabel { background: rgba(255, 255, 255, 225); border: 1px solid #a0a0a0; padding: 1px 4px; }"));
+    // readers, and the text is what matters here.  Its look is given when
+    // it first shows (showReadout).
     // The pointer over the readout is still the pointer over the data.
     readout_->setAttribute(Qt::WA_TransparentForMouseEvents);
     readout_->hide();
@@ -97,6 +96,11 @@ void GraphOverlay::showReadout()
         readout_->hide();
         return;
     }
+    // A style sheet makes a style of its own for the widget, which the
+    // start does not wait for: the readout shows only under the pointer.
+    if (readout_->styleSheet().isEmpty())
+        readout_->setStyleSheet(QStringLiteral(
+            "QLabel { background: rgba(255, 255, 255, 225); border: 1px solid #a0a0a0; padding: 1px 4px; }"));
     if (text != readout_->text()) {
         readout_->setText(text);
         readout_->adjustSize();
