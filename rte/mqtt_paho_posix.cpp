@@ -1,42 +1,28 @@
 #include "rte/mqtt_paho.h"
 
-#include <dlfcn.h>
-
-#include <cstdio>
+#include "rte/library_on_demand.h"
 
 namespace rte::mqtt {
 namespace {
 
-template <typename F>
-bool take(void *library, const char *name, F &function)
-{
-    function = reinterpret_cast<F>(dlsym(library, name));
-    return function != nullptr;
-}
-
 const Paho *load()
 {
-    // Kept for the life of the process: Paho's threads may outlive every
-    // client.
-    void *library = dlopen(PAHO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "Publishing cannot start: %s\n", dlerror());
+    constexpr const char *user = "Publishing";
+    void *library = library::open(PAHO_LIBRARY, user);
+    if (!library)
         return nullptr;
-    }
     static Paho table;
-    const bool whole = take(library, "MQTTAsync_createWithOptions", table.createWithOptions) &&
-                       take(library, "MQTTAsync_setConnectionLostCallback", table.setConnectionLostCallback) &&
-                       take(library, "MQTTAsync_setDeliveryCompleteCallback", table.setDeliveryCompleteCallback) &&
-                       take(library, "MQTTAsync_connect", table.connect) &&
-                       take(library, "MQTTAsync_sendMessage", table.sendMessage) &&
-                       take(library, "MQTTAsync_isConnected", table.isConnected) &&
-                       take(library, "MQTTAsync_disconnect", table.disconnect) &&
-                       take(library, "MQTTAsync_destroy", table.destroy) && take(library, "MQTTAsync_free", table.free);
-    if (!whole) {
-        std::fprintf(stderr, "Publishing cannot start: %s lacks %s\n", PAHO_LIBRARY, dlerror());
-        return nullptr;
-    }
-    return &table;
+    const auto take = [library, user](const char *name, auto &function) {
+        return library::take(library, name, function, user);
+    };
+    const bool whole = take("MQTTAsync_createWithOptions", table.createWithOptions) &&
+                       take("MQTTAsync_setConnectionLostCallback", table.setConnectionLostCallback) &&
+                       take("MQTTAsync_setDeliveryCompleteCallback", table.setDeliveryCompleteCallback) &&
+                       take("MQTTAsync_connect", table.connect) && take("MQTTAsync_sendMessage", table.sendMessage) &&
+                       take("MQTTAsync_isConnected", table.isConnected) &&
+                       take("MQTTAsync_disconnect", table.disconnect) && take("MQTTAsync_destroy", table.destroy) &&
+                       take("MQTTAsync_free", table.free);
+    return whole ? &table : nullptr;
 }
 
 }  // namespace

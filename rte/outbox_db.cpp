@@ -1,7 +1,12 @@
 #include "rte/outbox_db.h"
 
+#include "rte/outbox_sqlite.h"
+
 namespace rte::outbox {
 namespace {
+
+// Only after sqlite() has answered: an outbox is opened first.
+const Sqlite &lib() { return *sqlite(); }
 
 const char *const kSchema =
     "CREATE TABLE IF NOT EXISTS outbox("
@@ -21,8 +26,8 @@ public:
     explicit Use(sqlite3_stmt *s) : s_(s) {}
     ~Use()
     {
-        sqlite3_reset(s_);
-        sqlite3_clear_bindings(s_);
+        lib().reset(s_);
+        lib().clear_bindings(s_);
     }
     Use(const Use &) = delete;
     Use &operator=(const Use &) = delete;
@@ -50,18 +55,18 @@ Result Database::judge(int rc)
 
 Result Database::run(const char *sql)
 {
-    return judge(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+    return judge(lib().exec(db_, sql, nullptr, nullptr, nullptr));
 }
 
 Result Database::step(sqlite3_stmt *statement)
 {
-    return statement ? judge(sqlite3_step(statement)) : Result::failed;
+    return statement ? judge(lib().step(statement)) : Result::failed;
 }
 
 sqlite3_stmt *Database::prepare(const char *sql)
 {
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+    if (lib().prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
         return nullptr;
     statements_.push_back(statement);
     return statement;
@@ -70,7 +75,9 @@ sqlite3_stmt *Database::prepare(const char *sql)
 Result Database::open(const std::string &path, Role role)
 {
     close();
-    const int rc = sqlite3_open_v2(path.c_str(), &db_,
+    if (!sqlite())
+        return Result::failed;
+    const int rc = lib().open_v2(path.c_str(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const Result r = judge(rc);
@@ -78,7 +85,7 @@ Result Database::open(const std::string &path, Role role)
         return r == Result::ok ? Result::failed : r;
     }
     // The other side's commits are short: wait for them rather than fail.
-    sqlite3_busy_timeout(db_, role == Role::adder ? 200 : 2000);
+    lib().busy_timeout(db_, role == Role::adder ? 200 : 2000);
     // The adder's commit is the message's promise: synced before it
     // returns.  Pages of 1 KiB (a new file's; one message is some 170
     // bytes) keep what each commit writes and syncs small.  The sender
@@ -99,7 +106,7 @@ Result Database::open(const std::string &path, Role role)
             " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count, last_seq = excluded.last_seq");
         select_ = prepare("SELECT seq, topic, payload FROM outbox WHERE seq > ?1 ORDER BY seq LIMIT ?2");
         if (!insert_ || !below_ || !countDropped_ || !select_) {
-            r = judge(sqlite3_errcode(db_));
+            r = judge(lib().errcode(db_));
             if (r == Result::ok)
                 r = Result::failed;
         }
@@ -112,29 +119,29 @@ Result Database::open(const std::string &path, Role role)
 void Database::close()
 {
     for (sqlite3_stmt *s : statements_)
-        sqlite3_finalize(s);
+        lib().finalize(s);
     statements_.clear();
     insert_ = below_ = countDropped_ = select_ = nullptr;
     holding_ = false;
     if (db_)
-        sqlite3_close_v2(db_);
+        lib().close_v2(db_);
     db_ = nullptr;
 }
 
 Result Database::ends(long long &highest, long long &lowest)
 {
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db_,
+    if (lib().prepare_v2(db_,
                            "SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'outbox'), 0),"
                            " coalesce((SELECT min(seq) FROM outbox), 0)",
                            -1, &s, nullptr) != SQLITE_OK)
-        return judge(sqlite3_errcode(db_));
-    const int rc = sqlite3_step(s);
+        return judge(lib().errcode(db_));
+    const int rc = lib().step(s);
     if (rc == SQLITE_ROW) {
-        highest = sqlite3_column_int64(s, 0);
-        lowest = sqlite3_column_int64(s, 1);
+        highest = lib().column_int64(s, 0);
+        lowest = lib().column_int64(s, 1);
     }
-    sqlite3_finalize(s);
+    lib().finalize(s);
     return rc == SQLITE_ROW ? Result::ok : judge(rc);
 }
 
@@ -146,11 +153,11 @@ Result Database::reserveThrough(long long seq)
                             " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'outbox')",
                             "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = 'outbox'"}) {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
-            return judge(sqlite3_errcode(db_));
-        sqlite3_bind_int64(s, 1, seq);
-        const Result r = judge(sqlite3_step(s));
-        sqlite3_finalize(s);
+        if (lib().prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
+            return judge(lib().errcode(db_));
+        lib().bind_int64(s, 1, seq);
+        const Result r = judge(lib().step(s));
+        lib().finalize(s);
         if (r != Result::ok)
             return r;
     }
@@ -172,23 +179,23 @@ Result Database::add(long long seq, const char *topic, const std::string &payloa
     Result r;
     {
         Use use(insert_);
-        sqlite3_bind_int64(insert_, 1, seq);
-        sqlite3_bind_text(insert_, 2, topic, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert_, 3, payload.data(), static_cast<int>(payload.size()), SQLITE_STATIC);
+        lib().bind_int64(insert_, 1, seq);
+        lib().bind_text(insert_, 2, topic, -1, SQLITE_STATIC);
+        lib().bind_text(insert_, 3, payload.data(), static_cast<int>(payload.size()), SQLITE_STATIC);
         r = step(insert_);
     }
     if (r == Result::ok && dropBelow > 0) {
         {
             Use use(below_);
-            sqlite3_bind_int64(below_, 1, dropBelow);
+            lib().bind_int64(below_, 1, dropBelow);
             r = step(below_);
         }
-        dropped = r == Result::ok ? sqlite3_changes64(db_) : 0;
+        dropped = r == Result::ok ? lib().changes64(db_) : 0;
         if (dropped > 0) {
             Use use(countDropped_);
-            sqlite3_bind_int64(countDropped_, 1, dropped);
-            sqlite3_bind_int64(countDropped_, 2, dropBelow - dropped);
-            sqlite3_bind_int64(countDropped_, 3, dropBelow - 1);
+            lib().bind_int64(countDropped_, 1, dropped);
+            lib().bind_int64(countDropped_, 2, dropBelow - dropped);
+            lib().bind_int64(countDropped_, 3, dropBelow - 1);
             r = step(countDropped_);
         }
     }
@@ -219,14 +226,14 @@ Result Database::next(long long after, int count, std::vector<Row> &rows)
     if (!db_)
         return Result::failed;
     Use use(select_);
-    sqlite3_bind_int64(select_, 1, after);
-    sqlite3_bind_int(select_, 2, count);
+    lib().bind_int64(select_, 1, after);
+    lib().bind_int(select_, 2, count);
     int rc;
-    while ((rc = sqlite3_step(select_)) == SQLITE_ROW) {
-        const auto *topic = reinterpret_cast<const char *>(sqlite3_column_text(select_, 1));
-        const auto *payload = static_cast<const char *>(sqlite3_column_blob(select_, 2));
-        const int size = sqlite3_column_bytes(select_, 2);
-        rows.push_back(Row{sqlite3_column_int64(select_, 0), topic ? topic : "",
+    while ((rc = lib().step(select_)) == SQLITE_ROW) {
+        const auto *topic = reinterpret_cast<const char *>(lib().column_text(select_, 1));
+        const auto *payload = static_cast<const char *>(lib().column_blob(select_, 2));
+        const int size = lib().column_bytes(select_, 2);
+        rows.push_back(Row{lib().column_int64(select_, 0), topic ? topic : "",
                            std::string(payload ? payload : "", static_cast<std::size_t>(size))});
     }
     return judge(rc);
@@ -237,7 +244,7 @@ Result Database::removeBelow(long long seq)
     if (!db_)
         return Result::failed;
     Use use(below_);
-    sqlite3_bind_int64(below_, 1, seq);
+    lib().bind_int64(below_, 1, seq);
     return step(below_);
 }
 
@@ -245,27 +252,27 @@ Result Database::dropped(Dropped &d)
 {
     d = Dropped{};
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT count, first_seq, last_seq FROM dropped WHERE id = 1", -1, &s, nullptr) !=
+    if (lib().prepare_v2(db_, "SELECT count, first_seq, last_seq FROM dropped WHERE id = 1", -1, &s, nullptr) !=
         SQLITE_OK)
-        return judge(sqlite3_errcode(db_));
-    const int rc = sqlite3_step(s);
+        return judge(lib().errcode(db_));
+    const int rc = lib().step(s);
     if (rc == SQLITE_ROW)
-        d = Dropped{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1), sqlite3_column_int64(s, 2)};
-    sqlite3_finalize(s);
+        d = Dropped{lib().column_int64(s, 0), lib().column_int64(s, 1), lib().column_int64(s, 2)};
+    lib().finalize(s);
     return judge(rc);
 }
 
 Result Database::reported(const Dropped &told)
 {
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db_,
+    if (lib().prepare_v2(db_,
                            "UPDATE dropped SET count = count - ?1, first_seq = ?2 + 1 WHERE id = 1;", -1, &s,
                            nullptr) != SQLITE_OK)
-        return judge(sqlite3_errcode(db_));
-    sqlite3_bind_int64(s, 1, told.count);
-    sqlite3_bind_int64(s, 2, told.last_seq);
-    Result r = judge(sqlite3_step(s));
-    sqlite3_finalize(s);
+        return judge(lib().errcode(db_));
+    lib().bind_int64(s, 1, told.count);
+    lib().bind_int64(s, 2, told.last_seq);
+    Result r = judge(lib().step(s));
+    lib().finalize(s);
     if (r == Result::ok)
         r = run("DELETE FROM dropped WHERE count <= 0");
     return r;
@@ -274,23 +281,25 @@ Result Database::reported(const Dropped &told)
 void Database::checkpoint()
 {
     if (db_)
-        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        lib().wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 long long readableSequence(const std::string &path)
 {
     sqlite3 *db = nullptr;
     long long seq = 0;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (!sqlite())
+        return seq;
+    if (lib().open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         for (const char *sql : {"SELECT seq FROM sqlite_sequence WHERE name = 'outbox'", "SELECT max(seq) FROM outbox"}) {
             sqlite3_stmt *s = nullptr;
-            if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW &&
-                sqlite3_column_int64(s, 0) > seq)
-                seq = sqlite3_column_int64(s, 0);
-            sqlite3_finalize(s);
+            if (lib().prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && lib().step(s) == SQLITE_ROW &&
+                lib().column_int64(s, 0) > seq)
+                seq = lib().column_int64(s, 0);
+            lib().finalize(s);
         }
     }
-    sqlite3_close_v2(db);
+    lib().close_v2(db);
     return seq;
 }
 
