@@ -9,7 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThreadPool>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <QDBusConnection>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +61,15 @@ Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> ca
 {
     // Panels decide themselves what a close request means; the program ends
     // only through ExitProgram.
+#ifdef Q_OS_UNIX
+    // Qt's accessibility bridge on X11 connects to the session bus when the
+    // first panel gets its first accessible name, and the panel waits for
+    // the connection: some milliseconds on a desktop, and with no session
+    // bus (a bare X server) D-Bus starts one first, which takes tens.  Begun
+    // here on a worker, the connection is made while the panels are built.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QThreadPool::globalInstance()->start([] { QDBusConnection::sessionBus(); });
+#endif
     QApplication::setQuitOnLastWindowClosed(false);
     // Menus stay in their panel, as on Windows: a desktop's global menu bar
     // would take them elsewhere, and asking the session bus whether there
