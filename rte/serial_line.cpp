@@ -26,12 +26,15 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kReopenPoll{500};
 
-// While a reply is under way, the next look waits until this many more
-// characters can have come: on a slow line each character would otherwise
-// wake the program on its own, at some 40 us of processor time each, and a
-// reply of 14 characters at 9600 baud costs more than the line written and
-// synced.  A reply's end is seen that much later at most (4 ms at 9600).
+// While a reply is under way, the next look waits until the rest of a
+// reply as long as the last one can have come, or else a few characters:
+// on a slow line each character would otherwise wake the program on its
+// own, at 40 to 100 us of processor time each, and a reply of 14 characters
+// at 9600 baud cost more than the recorded line written and synced.  A
+// reply's end is seen at most kMostCharactersPerLook character times late
+// (33 ms at 9600), and only when it is shorter than the last one.
 constexpr int kCharactersPerLook = 4;
+constexpr int kMostCharactersPerLook = 32;
 
 // Milliseconds left before the deadline, rounded up so that a wait never
 // ends early and spins; 0 once it has passed.
@@ -239,7 +242,6 @@ Outcome Line::write(std::span<const char> bytes)
 Outcome Line::read(std::span<char> out, int terminator)
 {
     const auto deadline = Clock::now() + timeout_;
-    const auto restBetweenLooks = characterTime(settings_, kCharactersPerLook);
     int stored = 0;
     const auto capacity = static_cast<int>(out.size());
     // After the deadline, one more look at what the device has delivered.
@@ -248,16 +250,23 @@ Outcome Line::read(std::span<char> out, int terminator)
         // One byte at a time, so that whatever follows the terminator or
         // the count stays queued for the next read or flush.
         while (stored < capacity && port_.bytesAvailable() > 0 && port_.getChar(&byte)) {
-            if (static_cast<unsigned char>(byte) == terminator)
+            if (static_cast<unsigned char>(byte) == terminator) {
+                lastReply_ = stored + 1;
                 return {kRs232NoError, stored};
+            }
             out[static_cast<std::size_t>(stored++)] = byte;
         }
-        if (stored == capacity)
+        if (stored == capacity) {
+            lastReply_ = stored;
             return {kRs232NoError, stored};
+        }
         if (lastLook)
             return {kRs232Timeout, stored};
-        if (stored > 0)
-            std::this_thread::sleep_until(std::min(deadline, Clock::now() + restBetweenLooks));
+        if (stored > 0) {
+            const int expected = lastReply_ > stored ? std::min(lastReply_ - stored, kMostCharactersPerLook)
+                                                     : kCharactersPerLook;
+            std::this_thread::sleep_until(std::min(deadline, Clock::now() + characterTime(settings_, expected)));
+        }
         const int left = msecsLeft(deadline);
         lastLook = left == 0;
         port_.clearError();

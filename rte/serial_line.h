@@ -72,6 +72,9 @@ private:
 
     QSerialPort port_;
     QTimer reopenTimer_;
+    // Characters of the last whole read, its terminator counted: how long
+    // the next reply probably is (serial_line.cpp).
+    int lastReply_ = 0;
 #endif
     LineSettings settings_{};
     QString refusal_;
