@@ -97,7 +97,11 @@ TEST_F(SimulatorTest, RepliesLongerAndShorterThanTheLastAreEachReadWhole)
                 continue;  // the time-outs have their own cases
             SCOPED_TRACE(c.name);
             sim_->setMode(c.mode);
+            const long before = sim_->status().finished;
             expectReply(c, exchange(kPort, c.query));
+            // What an overlong reply leaves is the next exchange's to flush.
+            sim_->waitForFinished(before + 1);
+            ASSERT_EQ(FlushInQ(kPort), kRs232NoError);
         }
 }
 
