@@ -59,8 +59,6 @@ void Engine::start(int &argc, char **argv, std::initializer_list<CallbackBinding
 Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> callbacks, PortLister listPorts)
     : app_(std::make_unique<QApplication>(argc, argv)), listPorts_(listPorts)
 {
-    // Panels decide themselves what a close request means; the program ends
-    // only through ExitProgram.
 #ifdef Q_OS_UNIX
     // Qt's accessibility bridge on X11 connects to the session bus when the
     // first panel gets its first accessible name, and the panel waits for
@@ -70,6 +68,8 @@ Engine::Engine(int &argc, char **argv, std::initializer_list<CallbackBinding> ca
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         QThreadPool::globalInstance()->start([] { QDBusConnection::sessionBus(); });
 #endif
+    // Panels decide themselves what a close request means; the program ends
+    // only through ExitProgram.
     QApplication::setQuitOnLastWindowClosed(false);
     // Menus stay in their panel, as on Windows: a desktop's global menu bar
     // would take them elsewhere, and asking the session bus whether there
