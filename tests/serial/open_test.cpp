@@ -7,7 +7,9 @@
 #include "tools/sleep_until.h"
 #include "tools/temp_dir.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -34,6 +36,21 @@ struct Refused {
     int status;
     std::string why;
 };
+
+// Opens the terminal as a terminal program that takes it for itself
+// (TIOCEXCL) and keeps no lock file, after letting everyone try it; the
+// descriptor, or -1 when a step fails.
+int takeForItself(const std::string &terminal)
+{
+    if (terminal.empty() || ::chmod(terminal.c_str(), 0666) != 0)
+        return -1;
+    const int taken = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+    if (taken >= 0 && ::ioctl(taken, TIOCEXCL) != 0) {
+        ::close(taken);
+        return -1;
+    }
+    return taken;
+}
 
 // Permissions do not hold back root: as root, the port is opened by the
 // user nobody, in a child process, which tells the status and the words
@@ -165,11 +182,8 @@ TEST_F(SimulatorTest, ADeviceTakenExclusivelyIsInUse)
 {
     CloseCom(kPort);
     const std::string terminal = terminalOf(*sim_);
-    ASSERT_FALSE(terminal.empty());
-    ASSERT_EQ(::chmod(terminal.c_str(), 0666), 0);
-    const int taken = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(taken, 0);
-    ASSERT_EQ(::ioctl(taken, TIOCEXCL), 0);
+    const int taken = takeForItself(terminal);
+    ASSERT_GE(taken, 0) << "'" << terminal << "': " << std::strerror(errno);
     const PortMapping direct(kPort + 1, terminal);
     const Refused refused = openAsAnOrdinaryUser(kPort + 1);
     ::close(taken);
@@ -185,11 +199,8 @@ TEST_F(SimulatorTest, TheExclusiveUseOfAKilledProgramEndsWithItsLastClose)
 {
     CloseCom(kPort);
     const std::string terminal = terminalOf(*sim_);
-    ASSERT_FALSE(terminal.empty());
-    ASSERT_EQ(::chmod(terminal.c_str(), 0666), 0);
-    const int taken = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(taken, 0);
-    ASSERT_EQ(::ioctl(taken, TIOCEXCL), 0);
+    const int taken = takeForItself(terminal);
+    ASSERT_GE(taken, 0) << "'" << terminal << "': " << std::strerror(errno);
     ::close(taken);
     const PortMapping direct(kPort + 1, terminal);
     Refused last{kRs232PortBusy, ""};
