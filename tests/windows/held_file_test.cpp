@@ -6,7 +6,6 @@
 // of their own with the panel file, so that the settings kept there are
 // this test's alone.
 #include "alarm/event_file.h"
-#include "app/callbacks.h"
 #include "app/settings_file.h"
 #include "app/shell.h"
 #include "app/state.h"
@@ -167,13 +166,3 @@ TEST_F(HeldFile, AnEventLineWaitsForAHolderOfTheEventFile)
 }
 
 }  // namespace
-
-int main(int argc, char **argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    // What the program's main does before it runs the user interface.
-    start_engine(argc, argv);
-    laden();
-    setup();
-    return RUN_ALL_TESTS();
-}

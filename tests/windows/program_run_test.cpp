@@ -10,7 +10,6 @@
 // The script copies this program and the panel file into a directory of
 // their own, so that the settings file there is this test's alone; its name
 // is in letters beyond any one code page, as an operator's may be.
-#include "app/callbacks.h"
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
 #include "app/shell.h"
@@ -129,13 +128,3 @@ TEST(WindowsProgram, RecordsThroughAnUnpluggedAnalyserAndKeepsItsSettings)
 }
 
 }  // namespace
-
-int main(int argc, char **argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    // What the program's main does before it runs the user interface.
-    start_engine(argc, argv);
-    laden();
-    setup();
-    return RUN_ALL_TESTS();
-}
