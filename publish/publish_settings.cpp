@@ -43,21 +43,8 @@ static void take_int(const char *value, int &target)
 int publish_settings_load()
 {
     defaults();
-    char path[kPathSize];
-    if (settings_file_path("vandrel-publish.ini", path) != 0)
-        return -1;
-    long long size = 0;
-    if (GetFileInfo(path, size) == 0)
-        return 0;
-    // A file of an earlier version on Windows took its access from the
-    // folder's, which may let others read it.
-    MakeFilePrivate(path);
-    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
-    if (file <= 0)
-        return -1;
-    char line[kPathSize + 16];
-    const char *key, *value;
-    while (settings_pair(file, line, key, value)) {
+    // The file holds the broker's password.
+    return settings_pairs_read("vandrel-publish.ini", true, [](const char *key, const char *value) {
         if (std::strcmp(key, "enabled") == 0) take_int(value, publishing.enabled);
         else if (std::strcmp(key, "host") == 0) take_text(value, publishing.host);
         else if (std::strcmp(key, "port") == 0) take_int(value, publishing.port);
@@ -68,9 +55,7 @@ int publish_settings_load()
         else if (std::strcmp(key, "prefix") == 0) take_text(value, publishing.prefix);
         else if (std::strcmp(key, "client_id") == 0) take_text(value, publishing.client_id);
         else if (std::strcmp(key, "store_limit") == 0) take_int(value, publishing.store_limit);
-    }
-    CloseFile(file);
-    return 0;
+    });
 }
 
 int publish_settings_save()

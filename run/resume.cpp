@@ -21,18 +21,7 @@ static const char kResumeFile[] = "vandrel-resume.ini";
 int resume_load()
 {
     std::memset(&resume, 0, sizeof resume);
-    char path[kPathSize];
-    if (settings_file_path(kResumeFile, path) != 0)
-        return -1;
-    long long size = 0;
-    if (GetFileInfo(path, size) == 0)
-        return 0;
-    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
-    if (file <= 0)
-        return -1;
-    char line[kPathSize + 16];
-    const char *key, *value;
-    while (settings_pair(file, line, key, value)) {
+    return settings_pairs_read(kResumeFile, false, [](const char *key, const char *value) {
         if (std::strcmp(key, "resume") == 0)
             Scan(value, "%d", resume.on);
         else if (std::strcmp(key, "running") == 0)
@@ -41,9 +30,7 @@ int resume_load()
             Scan(value, "%f", resume.alive);
         else if (std::strcmp(key, "file") == 0)
             Fmt(resume.file, "%s", value);
-    }
-    CloseFile(file);
-    return 0;
+    });
 }
 
 int resume_save()
