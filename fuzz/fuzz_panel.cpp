@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "rte/ui_engine.h"
-#include "rte/ui_panel.h"
-#include "rte/ui_panel_file.h"
+#include "rte/ui/engine.h"
+#include "rte/ui/panel.h"
+#include "rte/ui/panel_file.h"
 
 #include <QtGlobal>
 

@@ -8,7 +8,7 @@
 // token comes near the small buffer's size.  Text without NUL bytes must
 // read as Scan reads it.  Every loop must end.
 #include "fuzz_check.h"
-#include "rte/files_internal.h"
+#include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 
 #include <cmath>

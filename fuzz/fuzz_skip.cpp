@@ -11,7 +11,7 @@
 // read, with a byte read on both after each burst: the same result, targets
 // and next byte every time.
 #include "fuzz_check.h"
-#include "rte/files_internal.h"
+#include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 #include "tests/format/thinning.h"
 

@@ -102,8 +102,8 @@
 // thread; nothing here is locked.
 #pragma once
 
-#include "rte/format_args.h"
-#include "rte/format_check.h"
+#include "rte/format/args.h"
+#include "rte/format/check.h"
 
 #include <cstddef>
 #include <span>

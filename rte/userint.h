@@ -1,6 +1,6 @@
 // Panels, controls, the graph, popups, the timer control and the event loop.
 //
-// Panels come from a panel file (a JSON text; rte/ui_panel_file.h describes
+// Panels come from a panel file (a JSON text; rte/ui/panel_file.h describes
 // its keys).  Panel, menu-bar and plot handles are positive; the calls
 // return 0 (or a handle) on success and a negative code on failure:
 //   kUiBadHandle     no panel, control, menu item or plot with that number

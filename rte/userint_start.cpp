@@ -2,7 +2,7 @@
 // port list control showing what the serial service finds.  The one place
 // where the two meet, so that neither links the other.
 #include "rte/rs232.h"
-#include "rte/ui_engine.h"
+#include "rte/ui/engine.h"
 #include "rte/userint.h"
 
 #include <array>

@@ -8,7 +8,7 @@
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "rte/rs232.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 

@@ -42,7 +42,7 @@
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
 #include "rte/rs232.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #ifndef _WIN32

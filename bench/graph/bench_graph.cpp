@@ -6,7 +6,7 @@
 // the growth of resident memory over 10,000 added plots.
 //
 //   QT_QPA_PLATFORM=offscreen bench_graph
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 
 #include <QDir>

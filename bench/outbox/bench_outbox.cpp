@@ -34,7 +34,7 @@
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "tools/mqtt_broker.h"
 #include "tools/sleep_until.h"
 #include "tools/temp_dir.h"

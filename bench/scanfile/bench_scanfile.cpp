@@ -20,7 +20,7 @@
 #include "app/state.h"
 #include "files/viewer.h"
 #include "rte/formatio.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 
 #include <algorithm>

@@ -26,7 +26,7 @@
 
 #include "app/panel_ids.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "testing/program_driver.h"
 #include "testing/recording.h"

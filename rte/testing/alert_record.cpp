@@ -1,6 +1,6 @@
 // The desktop alerts as the program raised them.
-#include "rte/testing.h"
-#include "rte/ui_alerts.h"
+#include "rte/testing/testing.h"
+#include "rte/ui/alerts.h"
 
 namespace rte::testing {
 

@@ -1,10 +1,10 @@
 // The graph as tests and benchmarks see it: the plots behind the curves,
 // the program's axes and the operator's view.
-#include "rte/testing.h"
-#include "rte/ui_engine.h"
-#include "rte/ui_panel.h"
-#include "rte/ui_strip_chart.h"
-#include "rte/ui_text.h"
+#include "rte/testing/testing.h"
+#include "rte/ui/engine.h"
+#include "rte/ui/panel.h"
+#include "rte/ui/strip_chart.h"
+#include "rte/ui/text.h"
 
 #include <QHelpEvent>
 #include <QLabel>

@@ -1,5 +1,5 @@
-#include "rte/mqtt_internal.h"
-#include "rte/testing.h"
+#include "rte/mqtt/internal.h"
+#include "rte/testing/testing.h"
 
 namespace rte::testing {
 

@@ -1,8 +1,8 @@
 // The queue of scripted answers that stands in for the operator at popups
 // in tests, and the log of the popups shown.  Any program that uses it has
 // every popup go through it from the start.
-#include "rte/testing.h"
-#include "rte/ui_popup_script.h"
+#include "rte/testing/testing.h"
+#include "rte/ui/popup_script.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // The operator's side of the panels, for tests and benchmarks.
-#include "rte/testing.h"
-#include "rte/ui_controls.h"
-#include "rte/ui_engine.h"
-#include "rte/ui_panel.h"
-#include "rte/ui_text.h"
+#include "rte/testing/testing.h"
+#include "rte/ui/controls.h"
+#include "rte/ui/engine.h"
+#include "rte/ui/panel.h"
+#include "rte/ui/text.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -26,7 +26,7 @@
 #include "alarm/event_file.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "tests/program/program_fixture.h"

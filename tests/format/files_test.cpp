@@ -1,6 +1,6 @@
 // File handles and the file half of the format language: OpenFile,
 // CloseFile, GetFileInfo, FmtFile, ScanFile (rte/formatio.h).
-#include "rte/files_internal.h"
+#include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // handles, one passing over records with ScanFileSkip, the other making each
 // ScanFile call, must give the same results, the same targets and the same
 // position, on recordings and on files that are anything but.
-#include "rte/files_internal.h"
+#include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 #include "tests/format/thinning.h"
 

@@ -1,5 +1,5 @@
-// Clock and paths (rte/utility.h) and the clock seam of rte/testing.h.
-#include "rte/testing.h"
+// Clock and paths (rte/utility.h) and the clock seam of rte/util/clock_seam.h.
+#include "rte/util/clock_seam.h"
 #include "rte/utility.h"
 
 #include <gtest/gtest.h>
@@ -93,7 +93,7 @@ double fakeNow() { return g_fake; }
 TEST(SetClock, ReplacesTimerAndDelay)
 {
     g_fake = 1234.5;
-    rte::testing::setClock(fakeNow);
+    rte::util::setClockSource(fakeNow);
     EXPECT_EQ(Timer(), 1234.5);
     g_fake = 1300.0;
     EXPECT_EQ(Timer(), 1300.0);
@@ -102,7 +102,7 @@ TEST(SetClock, ReplacesTimerAndDelay)
     Delay(std::numeric_limits<double>::infinity());
     EXPECT_LT(elapsed(t0), 0.5);
     EXPECT_EQ(Timer(), 1300.0) << "Delay moves no clock";
-    rte::testing::setClock(nullptr);
+    rte::util::setClockSource(nullptr);
     const double a = Timer();
     Delay(0.01);
     EXPECT_GE(Timer() - a, 0.01);

@@ -10,7 +10,7 @@
 #include "app/state.h"
 #include "link/exchange.h"
 #include "link/reading_text.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "tests/program/program_fixture.h"
 
 namespace program_test {

@@ -14,7 +14,7 @@
 
 #include "app/panel_ids.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "tests/program/program_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/panel_ids.h"
-#include "rte/ui_panel_file.h"
+#include "rte/ui/panel_file.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "link/serial_port.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "run/cycle.h"
 #include "run/run_control.h"

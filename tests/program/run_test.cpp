@@ -12,7 +12,7 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/userint.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "run/run_control.h"
 #include "tests/program/program_fixture.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/panel_ids.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "run/scaling.h"
 #include "tests/program/program_fixture.h"

@@ -10,7 +10,7 @@
 #include "app/shell.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 
 int main(int argc, char **argv)

@@ -24,7 +24,7 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "rte/formatio.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "run/cycle.h"

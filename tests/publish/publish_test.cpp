@@ -32,7 +32,7 @@
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
 #include "rte/rs232.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "tests/program/program_fixture.h"
 #include "tools/child_process.h"

@@ -19,7 +19,7 @@
 #include "app/panel_ids.h"
 #include "app/shell.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "run/unattended_panel.h"
 

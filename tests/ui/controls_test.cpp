@@ -1,7 +1,7 @@
 // Values, commits and attributes of the controls, operated through the real
 // widgets.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

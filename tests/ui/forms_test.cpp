@@ -2,7 +2,7 @@
 // fields in one column, rows evenly spaced, and no window taller than its
 // rows need.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

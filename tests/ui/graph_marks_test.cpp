@@ -2,7 +2,7 @@
 // over its plots, which the plots' own deleting and merging never reach and
 // autoscaling never sees.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

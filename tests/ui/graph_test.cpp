@@ -2,7 +2,7 @@
 // program's successive histories, which must look exactly like drawing
 // every plot.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

@@ -2,7 +2,7 @@
 // the program's axes go on unseen, the ways back to them, the readout under
 // the pointer, and saving the picture from the context menu.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

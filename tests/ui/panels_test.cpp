@@ -1,7 +1,7 @@
 // The real panel file: every control the program relies on, as the operator
 // and assistive technology meet it.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
 #include "test_ui.h"

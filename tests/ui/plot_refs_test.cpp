@@ -1,6 +1,6 @@
 // The bookkeeping behind plot handles: runs of handles stay few however
 // many plots the program adds, and erasing single handles keeps the others.
-#include "rte/ui_plot_refs.h"
+#include "rte/ui/plot_refs.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 //                                 its alarm reason and Acknowledge with
 //                                 "alarm") and save the window's picture
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // while a popup is open or another callback runs; popups answer through the
 // test seam or as real dialogs.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

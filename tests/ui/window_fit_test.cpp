@@ -2,7 +2,7 @@
 // screen, set per run): within its free area, never smaller than the size at
 // which every control is whole, and the graph the part that gives up space.
 #include "app/panel_ids.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "test_ui.h"
 

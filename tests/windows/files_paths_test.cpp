@@ -5,7 +5,7 @@
 // module file name.
 #include "rte/formatio.h"
 #include "rte/utility.h"
-#include "rte/utility_os.h"
+#include "rte/util/utility_os.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "app/settings_file.h"
 #include "app/shell.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/userint.h"
 
 #include <gtest/gtest.h>

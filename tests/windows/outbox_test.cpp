@@ -34,7 +34,7 @@
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "app/settings_file.h"
 #include "app/shell.h"
 #include "app/state.h"
-#include "rte/testing.h"
+#include "rte/testing/testing.h"
 #include "rte/utility.h"
 #include "testing/program_driver.h"
 #include "testing/recording.h"

@@ -1,0 +1,306 @@
+#include "rte/mqtt/outbox_db.h"
+
+#include "rte/mqtt/sqlite.h"
+
+namespace rte::outbox {
+namespace {
+
+// Only after sqlite() has answered: an outbox is opened first.
+const Sqlite &lib() { return *sqlite(); }
+
+const char *const kSchema =
+    "CREATE TABLE IF NOT EXISTS outbox("
+    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " topic TEXT NOT NULL,"
+    " payload TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS dropped("
+    " id INTEGER PRIMARY KEY CHECK (id = 1),"
+    " count INTEGER NOT NULL,"
+    " first_seq INTEGER NOT NULL,"
+    " last_seq INTEGER NOT NULL);";
+
+// A statement that is reset whatever happens, so that no reader keeps a
+// snapshot of the log open (it would hold every checkpoint back).
+class Use {
+public:
+    explicit Use(sqlite3_stmt *s) : s_(s) {}
+    ~Use()
+    {
+        lib().reset(s_);
+        lib().clear_bindings(s_);
+    }
+    Use(const Use &) = delete;
+    Use &operator=(const Use &) = delete;
+
+private:
+    sqlite3_stmt *s_;
+};
+
+}  // namespace
+
+Result Database::judge(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return Result::ok;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return Result::damaged;
+    default:
+        return Result::failed;
+    }
+}
+
+Result Database::run(const char *sql)
+{
+    return judge(lib().exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+Result Database::step(sqlite3_stmt *statement)
+{
+    return statement ? judge(lib().step(statement)) : Result::failed;
+}
+
+sqlite3_stmt *Database::prepare(const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (lib().prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+        return nullptr;
+    statements_.push_back(statement);
+    return statement;
+}
+
+Result Database::open(const std::string &path, Role role)
+{
+    close();
+    if (!sqlite())
+        return Result::failed;
+    const int rc = lib().open_v2(path.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const Result r = judge(rc);
+        close();
+        return r == Result::ok ? Result::failed : r;
+    }
+    // The other side's commits are short: wait for them rather than fail.
+    lib().busy_timeout(db_, role == Role::adder ? 200 : 2000);
+    // The adder's commit is the message's promise: synced before it
+    // returns.  Pages of 1 KiB (a new file's; one message is some 170
+    // bytes) keep what each commit writes and syncs small.  The sender
+    // alone checkpoints, on its own thread, so that no hand-over ever waits
+    // for one.
+    const char *tuning = role == Role::adder
+                             ? "PRAGMA page_size=1024; PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA wal_autocheckpoint=0;"
+                             : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA wal_autocheckpoint=0;"
+                               "PRAGMA journal_size_limit=4194304;";
+    Result r = run(tuning);
+    if (r == Result::ok)
+        r = run(kSchema);
+    if (r == Result::ok) {
+        insert_ = prepare("INSERT INTO outbox(seq, topic, payload) VALUES(?1, ?2, ?3)");
+        below_ = prepare("DELETE FROM outbox WHERE seq < ?1");
+        countDropped_ = prepare(
+            "INSERT INTO dropped(id, count, first_seq, last_seq) VALUES(1, ?1, ?2, ?3)"
+            " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count, last_seq = excluded.last_seq");
+        select_ = prepare("SELECT seq, topic, payload FROM outbox WHERE seq > ?1 ORDER BY seq LIMIT ?2");
+        if (!insert_ || !below_ || !countDropped_ || !select_) {
+            r = judge(lib().errcode(db_));
+            if (r == Result::ok)
+                r = Result::failed;
+        }
+    }
+    if (r != Result::ok)
+        close();
+    return r;
+}
+
+void Database::close()
+{
+    for (sqlite3_stmt *s : statements_)
+        lib().finalize(s);
+    statements_.clear();
+    insert_ = below_ = countDropped_ = select_ = nullptr;
+    holding_ = false;
+    if (db_)
+        lib().close_v2(db_);
+    db_ = nullptr;
+}
+
+Result Database::ends(long long &highest, long long &lowest)
+{
+    sqlite3_stmt *s = nullptr;
+    if (lib().prepare_v2(db_,
+                           "SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'outbox'), 0),"
+                           " coalesce((SELECT min(seq) FROM outbox), 0)",
+                           -1, &s, nullptr) != SQLITE_OK)
+        return judge(lib().errcode(db_));
+    const int rc = lib().step(s);
+    if (rc == SQLITE_ROW) {
+        highest = lib().column_int64(s, 0);
+        lowest = lib().column_int64(s, 1);
+    }
+    lib().finalize(s);
+    return rc == SQLITE_ROW ? Result::ok : judge(rc);
+}
+
+Result Database::reserveThrough(long long seq)
+{
+    // The table's own counter: AUTOINCREMENT never hands out a number at or
+    // below it, whoever inserts.
+    for (const char *sql : {"INSERT INTO sqlite_sequence(name, seq) SELECT 'outbox', ?1"
+                            " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'outbox')",
+                            "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = 'outbox'"}) {
+        sqlite3_stmt *s = nullptr;
+        if (lib().prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
+            return judge(lib().errcode(db_));
+        lib().bind_int64(s, 1, seq);
+        const Result r = judge(lib().step(s));
+        lib().finalize(s);
+        if (r != Result::ok)
+            return r;
+    }
+    return Result::ok;
+}
+
+Result Database::add(long long seq, const char *topic, const std::string &payload, long long dropBelow,
+                     long long &dropped)
+{
+    dropped = 0;
+    if (!db_)
+        return Result::failed;
+    const bool own = dropBelow > 0 && !holding_;
+    if (own) {
+        const Result r = run("BEGIN IMMEDIATE");
+        if (r != Result::ok)
+            return r;
+    }
+    Result r;
+    {
+        Use use(insert_);
+        lib().bind_int64(insert_, 1, seq);
+        lib().bind_text(insert_, 2, topic, -1, SQLITE_STATIC);
+        lib().bind_text(insert_, 3, payload.data(), static_cast<int>(payload.size()), SQLITE_STATIC);
+        r = step(insert_);
+    }
+    if (r == Result::ok && dropBelow > 0) {
+        {
+            Use use(below_);
+            lib().bind_int64(below_, 1, dropBelow);
+            r = step(below_);
+        }
+        dropped = r == Result::ok ? lib().changes64(db_) : 0;
+        if (dropped > 0) {
+            Use use(countDropped_);
+            lib().bind_int64(countDropped_, 1, dropped);
+            lib().bind_int64(countDropped_, 2, dropBelow - dropped);
+            lib().bind_int64(countDropped_, 3, dropBelow - 1);
+            r = step(countDropped_);
+        }
+    }
+    if (own) {
+        if (r == Result::ok)
+            r = run("COMMIT");
+        if (r != Result::ok)
+            run("ROLLBACK");
+    }
+    if (r != Result::ok)
+        dropped = 0;
+    return r;
+}
+
+Result Database::holdCommits(bool hold)
+{
+    if (!db_ || hold == holding_)
+        return db_ ? Result::ok : Result::failed;
+    const Result r = run(hold ? "BEGIN IMMEDIATE" : "COMMIT");
+    if (r == Result::ok)
+        holding_ = hold;
+    return r;
+}
+
+Result Database::next(long long after, int count, std::vector<Row> &rows)
+{
+    rows.clear();
+    if (!db_)
+        return Result::failed;
+    Use use(select_);
+    lib().bind_int64(select_, 1, after);
+    lib().bind_int(select_, 2, count);
+    int rc;
+    while ((rc = lib().step(select_)) == SQLITE_ROW) {
+        const auto *topic = reinterpret_cast<const char *>(lib().column_text(select_, 1));
+        const auto *payload = static_cast<const char *>(lib().column_blob(select_, 2));
+        const int size = lib().column_bytes(select_, 2);
+        rows.push_back(Row{lib().column_int64(select_, 0), topic ? topic : "",
+                           std::string(payload ? payload : "", static_cast<std::size_t>(size))});
+    }
+    return judge(rc);
+}
+
+Result Database::removeBelow(long long seq)
+{
+    if (!db_)
+        return Result::failed;
+    Use use(below_);
+    lib().bind_int64(below_, 1, seq);
+    return step(below_);
+}
+
+Result Database::dropped(Dropped &d)
+{
+    d = Dropped{};
+    sqlite3_stmt *s = nullptr;
+    if (lib().prepare_v2(db_, "SELECT count, first_seq, last_seq FROM dropped WHERE id = 1", -1, &s, nullptr) !=
+        SQLITE_OK)
+        return judge(lib().errcode(db_));
+    const int rc = lib().step(s);
+    if (rc == SQLITE_ROW)
+        d = Dropped{lib().column_int64(s, 0), lib().column_int64(s, 1), lib().column_int64(s, 2)};
+    lib().finalize(s);
+    return judge(rc);
+}
+
+Result Database::reported(const Dropped &told)
+{
+    sqlite3_stmt *s = nullptr;
+    if (lib().prepare_v2(db_,
+                           "UPDATE dropped SET count = count - ?1, first_seq = ?2 + 1 WHERE id = 1;", -1, &s,
+                           nullptr) != SQLITE_OK)
+        return judge(lib().errcode(db_));
+    lib().bind_int64(s, 1, told.count);
+    lib().bind_int64(s, 2, told.last_seq);
+    Result r = judge(lib().step(s));
+    lib().finalize(s);
+    if (r == Result::ok)
+        r = run("DELETE FROM dropped WHERE count <= 0");
+    return r;
+}
+
+void Database::checkpoint()
+{
+    if (db_)
+        lib().wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
+long long readableSequence(const std::string &path)
+{
+    sqlite3 *db = nullptr;
+    long long seq = 0;
+    if (!sqlite())
+        return seq;
+    if (lib().open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        for (const char *sql : {"SELECT seq FROM sqlite_sequence WHERE name = 'outbox'", "SELECT max(seq) FROM outbox"}) {
+            sqlite3_stmt *s = nullptr;
+            if (lib().prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && lib().step(s) == SQLITE_ROW &&
+                lib().column_int64(s, 0) > seq)
+                seq = lib().column_int64(s, 0);
+            lib().finalize(s);
+        }
+    }
+    lib().close_v2(db);
+    return seq;
+}
+
+}  // namespace rte::outbox

@@ -1,0 +1,15 @@
+#include "rte/mqtt/paho.h"
+
+namespace rte::mqtt {
+
+// Windows maps a DLL's pages as they are used and relocates little: the
+// library is linked as usual.
+const Paho *paho()
+{
+    static const Paho table{MQTTAsync_createWithOptions, MQTTAsync_setConnectionLostCallback,
+                            MQTTAsync_setDeliveryCompleteCallback, MQTTAsync_connect, MQTTAsync_sendMessage,
+                            MQTTAsync_isConnected, MQTTAsync_disconnect, MQTTAsync_destroy, MQTTAsync_free};
+    return &table;
+}
+
+}  // namespace rte::mqtt

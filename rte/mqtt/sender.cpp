@@ -1,0 +1,430 @@
+#include "rte/mqtt/sender.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "rte/mqtt.h"
+#include "rte/mqtt/outbox_db.h"
+#include "rte/utility.h"
+
+namespace rte::mqtt {
+
+void Progress::passed(long long seq)
+{
+    long long seen = firstWaiting.load();
+    while (seen < seq && !firstWaiting.compare_exchange_weak(seen, seq)) {
+    }
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+using outbox::Database;
+using outbox::Result;
+
+// Paho gives QoS 1 messages ids from 1 up: no token is ever this.
+constexpr int kNoToken = -1;
+
+struct InFlight {
+    int token;
+    long long seq;
+};
+
+// The sender thread's own state and steps; only that thread touches it,
+// and it calls Paho and SQLite without the sender's mutex held.
+class Work {
+public:
+    Work(const std::string &path, Progress &progress, std::mutex &mutex, std::condition_variable &wake)
+        : path_(path), progress_(progress), mutex_(mutex), wake_(wake)
+    {
+    }
+    ~Work() { leave(); }
+
+    // With the sender's mutex held.
+    Events take() { return client_ ? client_->take() : Events{}; }
+    bool pending() const { return client_ && client_->pending().any(); }
+
+    void settle(const std::optional<Settings> &settings);
+    void handle(const Events &events);
+    void step();
+    Clock::time_point deadline() const;
+    // Says "offline", waits a moment for what is in flight and closes the
+    // connection.
+    void leave();
+
+private:
+    void database(Clock::time_point now);
+    void connection(Clock::time_point now);
+    void tellDropped();
+    void fill();
+    long long lowWater() const;
+    void removeAcknowledged(Clock::time_point now, bool now_or_never);
+    void acknowledged(const std::vector<int> &tokens);
+    void lost();
+    void retryLater(Clock::time_point now);
+    void damaged();
+
+    const std::string path_;
+    Progress &progress_;
+    std::mutex &mutex_;
+    std::condition_variable &wake_;
+
+    Database db_;
+    int generation_ = -1;
+    Clock::time_point reopenAt_{};
+
+    std::optional<Settings> settings_;
+    std::unique_ptr<Client> client_;
+    bool connecting_ = false;
+    bool connected_ = false;
+    Clock::time_point connectAt_{};
+    std::chrono::seconds backoff_ = 1s;
+
+    // Sent on this connection and not yet acknowledged, oldest first; every
+    // row up to cursor_ has been sent, and every row below removedBelow_
+    // is gone from the file.
+    std::vector<InFlight> window_;
+    long long cursor_ = 0;
+    long long removedBelow_ = 0;
+    Clock::time_point nextRemoval_{};
+    std::vector<outbox::Row> rows_;
+
+    outbox::Dropped told_;
+    int toldToken_ = kNoToken;
+
+    Clock::time_point nextCheckpoint_ = Clock::now() + 2s;
+};
+
+void Work::settle(const std::optional<Settings> &settings)
+{
+    if (settings == settings_)
+        return;
+    leave();
+    settings_ = settings;
+    backoff_ = 1s;
+    connectAt_ = Clock::now();
+    progress_.state = settings_ ? kMqttConnecting : kMqttClosed;
+}
+
+void Work::handle(const Events &events)
+{
+    if (events.connected && client_) {
+        connecting_ = false;
+        connected_ = true;
+        backoff_ = 1s;
+        progress_.state = kMqttConnected;
+        client_->send(settings_->status_topic, "online", true);
+        // Everything not yet removed goes again, oldest first.
+        cursor_ = std::max(removedBelow_ - 1, 0LL);
+        toldToken_ = kNoToken;
+    }
+    if (events.refused) {
+        connecting_ = false;
+        progress_.state = events.refused;
+        retryLater(Clock::now());
+    }
+    acknowledged(events.acknowledged);
+    if (events.lost)
+        lost();
+}
+
+void Work::acknowledged(const std::vector<int> &tokens)
+{
+    for (const int token : tokens) {
+        if (token == toldToken_) {
+            toldToken_ = kNoToken;
+            if (db_.reported(told_) == Result::ok)
+                progress_.unreported -= told_.count;
+            continue;
+        }
+        const auto at = std::find_if(window_.begin(), window_.end(), [token](const InFlight &f) { return f.token == token; });
+        if (at != window_.end())
+            window_.erase(at);
+    }
+}
+
+void Work::lost()
+{
+    removeAcknowledged(Clock::now(), true);
+    cursor_ = lowWater() - 1;
+    window_.clear();
+    connected_ = connecting_ = false;
+    progress_.wantsRows = false;
+    toldToken_ = kNoToken;
+    progress_.state = kMqttConnecting;
+    // A new client for the next attempt, so that nothing of the lost
+    // connection is sent again behind the sender's back; made before the
+    // old one goes, so that Paho keeps its threads.
+    client_ = std::make_unique<Client>(*settings_, mutex_, wake_);
+    retryLater(Clock::now());
+}
+
+void Work::retryLater(Clock::time_point now)
+{
+    connectAt_ = now + backoff_;
+    backoff_ = std::min(backoff_ * 2, std::chrono::seconds(8));
+}
+
+void Work::step()
+{
+    const Clock::time_point now = Clock::now();
+    database(now);
+    connection(now);
+    if (connected_ && db_.isOpen()) {
+        tellDropped();
+        fill();
+    }
+    removeAcknowledged(now, false);
+    if (now >= nextCheckpoint_) {
+        db_.checkpoint();
+        nextCheckpoint_ = now + 2s;
+    }
+}
+
+void Work::database(Clock::time_point now)
+{
+    if (progress_.damaged) {
+        db_.close();
+        progress_.senderClosed = true;
+        return;
+    }
+    const int generation = progress_.generation;
+    if (db_.isOpen() && generation == generation_)
+        return;
+    if (generation == generation_ && now < reopenAt_)
+        return;
+    const Result r = db_.open(path_, Database::Role::sender);
+    if (r == Result::ok) {
+        generation_ = generation;
+        // A new file's numbers lie above the old one's: what was in flight
+        // from the old one is forgotten.
+        window_.clear();
+        removedBelow_ = 0;
+        cursor_ = 0;
+        toldToken_ = kNoToken;
+    } else if (r == Result::damaged) {
+        damaged();
+    } else {
+        reopenAt_ = now + 1s;
+    }
+}
+
+void Work::damaged()
+{
+    db_.close();
+    progress_.damaged = true;
+    progress_.senderClosed = true;
+}
+
+void Work::connection(Clock::time_point now)
+{
+    if (!settings_ || connected_ || connecting_ || now < connectAt_)
+        return;
+    if (!client_)
+        client_ = std::make_unique<Client>(*settings_, mutex_, wake_);
+    if (!client_->valid()) {
+        // Nothing changes that until the settings do.
+        progress_.state = kMqttBadSettings;
+        connectAt_ = Clock::time_point::max();
+        return;
+    }
+    if (client_->connect())
+        connecting_ = true;
+    else
+        retryLater(now);
+}
+
+void Work::tellDropped()
+{
+    if (toldToken_ != kNoToken || progress_.unreported <= 0)
+        return;
+    const Result r = db_.dropped(told_);
+    if (r == Result::damaged)
+        return damaged();
+    if (r != Result::ok)
+        return;
+    if (told_.count <= 0) {
+        progress_.unreported = 0;
+        return;
+    }
+    char time[40];
+    GetIsoTime(time, 1);
+    const std::string payload = std::string("{\"time\":\"") + time + "\",\"dropped\":" + std::to_string(told_.count) +
+                                ",\"first_seq\":" + std::to_string(told_.first_seq) +
+                                ",\"last_seq\":" + std::to_string(told_.last_seq) + "}";
+    const int token = client_->send(settings_->dropped_topic, payload, false);
+    toldToken_ = token >= 0 ? token : kNoToken;
+}
+
+void Work::fill()
+{
+    while (window_.size() < Sender::kWindow) {
+        // Said before the rows are read, so that a row stored after the
+        // read wakes the sender.
+        progress_.wantsRows = true;
+        const Result r = db_.next(cursor_, Sender::kWindow - static_cast<int>(window_.size()), rows_);
+        if (r == Result::damaged)
+            return damaged();
+        if (r != Result::ok || rows_.empty())
+            return;
+        for (const outbox::Row &row : rows_) {
+            const int token = client_->send(row.topic, row.payload, false);
+            if (token == Client::kNotNow)
+                return;
+            cursor_ = row.seq;
+            // A row the client library refuses outright (its topic is not
+            // UTF-8) would hold back every row after it: it is passed
+            // over and removed with its neighbours.
+            if (token >= 0)
+                window_.push_back(InFlight{token, row.seq});
+        }
+    }
+    // A full window waits for acknowledgements, not for rows.
+    progress_.wantsRows = false;
+}
+
+long long Work::lowWater() const
+{
+    long long low = cursor_ + 1;
+    for (const InFlight &f : window_)
+        low = std::min(low, f.seq);
+    return low;
+}
+
+void Work::removeAcknowledged(Clock::time_point now, bool now_or_never)
+{
+    const long long low = lowWater();
+    if (low <= removedBelow_ || !db_.isOpen())
+        return;
+    // Removed in batches while messages stream out; at once when the
+    // window has emptied.
+    if (!now_or_never && !window_.empty() && low - removedBelow_ < 256 && now < nextRemoval_)
+        return;
+    const Result r = db_.removeBelow(low);
+    if (r == Result::damaged)
+        return damaged();
+    if (r != Result::ok)
+        return;
+    removedBelow_ = low;
+    progress_.passed(low);
+    nextRemoval_ = now + 100ms;
+}
+
+Clock::time_point Work::deadline() const
+{
+    const Clock::time_point now = Clock::now();
+    Clock::time_point at = std::min(now + 1s, nextCheckpoint_);
+    if (settings_ && !connected_ && !connecting_)
+        at = std::min(at, connectAt_);
+    if (lowWater() > removedBelow_ && db_.isOpen())
+        at = std::min(at, nextRemoval_);
+    return std::max(at, now);
+}
+
+void Work::leave()
+{
+    if (client_ && connected_) {
+        client_->disconnect();
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, 2s, [this] { return client_->pending().gone; });
+        }
+        Events events;
+        {
+            std::lock_guard lock(mutex_);
+            events = client_->take();
+        }
+        acknowledged(events.acknowledged);
+    }
+    removeAcknowledged(Clock::now(), true);
+    cursor_ = lowWater() - 1;
+    window_.clear();
+    client_.reset();
+    connected_ = connecting_ = false;
+    progress_.wantsRows = false;
+    toldToken_ = kNoToken;
+}
+
+}  // namespace
+
+Sender::Sender(std::string path, Progress &progress) : path_(std::move(path)), progress_(progress)
+{
+    thread_ = std::thread([this] { run(); });
+}
+
+Sender::~Sender()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void Sender::configure(const std::optional<Settings> &settings)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (settings == wanted_)
+            return;
+        wanted_ = settings;
+        ++version_;
+    }
+    wake_.notify_all();
+}
+
+void Sender::added()
+{
+    if (progress_.wantsRows)
+        wake();
+}
+
+void Sender::wake()
+{
+    {
+        std::lock_guard lock(mutex_);
+        added_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool Sender::end(double seconds)
+{
+    std::unique_lock lock(mutex_);
+    ending_ = true;
+    wake_.notify_all();
+    if (!wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return ended_; }))
+        return false;
+    lock.unlock();
+    thread_.join();
+    return true;
+}
+
+void Sender::run()
+{
+    {
+        Work work(path_, progress_, mutex_, wake_);
+        std::unique_lock lock(mutex_);
+        long seen = -1;
+        while (!ending_) {
+            const bool changed = version_ != seen;
+            const std::optional<Settings> settings = wanted_;
+            seen = version_;
+            const Events events = work.take();
+            added_ = false;
+            lock.unlock();
+            if (changed)
+                work.settle(settings);
+            work.handle(events);
+            work.step();
+            lock.lock();
+            wake_.wait_until(lock, work.deadline(),
+                             [&] { return ending_ || version_ != seen || added_ || work.pending(); });
+        }
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    wake_.notify_all();
+}
+
+}  // namespace rte::mqtt

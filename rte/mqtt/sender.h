@@ -1,0 +1,82 @@
+// Private to the engine: the sender, a thread that publishes the outbox's
+// rows to the configured broker, oldest first, and removes each once the
+// broker has acknowledged it.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "rte/mqtt/client.h"
+
+namespace rte::mqtt {
+
+// What the user-interface thread and the sender tell each other without
+// waiting for one another.
+struct Progress {
+    Progress(long long first, long long last, long long dropped)
+        : firstWaiting(first), lastAdded(last), unreported(dropped)
+    {
+    }
+
+    std::atomic<int> state{0};               // kMqttClosed ...
+    std::atomic<long long> firstWaiting;  // no row below this waits
+    std::atomic<long long> lastAdded;     // the highest seq stored
+    std::atomic<long long> unreported;    // dropped, and the broker not yet told
+    // The sender waits for new rows (connected, room in flight): only then
+    // does a new row need to wake it.
+    std::atomic<bool> wantsRows{false};
+    // A damaged file: whoever finds it says so; the sender closes its
+    // connection and says that too; the user-interface thread then moves
+    // the file aside, starts a new one and counts a new generation, which
+    // the sender opens.
+    std::atomic<bool> damaged{false};
+    std::atomic<bool> senderClosed{false};
+    std::atomic<int> generation{0};
+
+    // Raises firstWaiting to at least `seq`.
+    void passed(long long seq);
+};
+
+class Sender {
+public:
+    // Messages in flight at most: enough to keep a local broker busy, few
+    // enough that a reconnection sends little twice.
+    static constexpr int kWindow = 32;
+
+    Sender(std::string path, Progress &progress);
+    ~Sender();
+    Sender(const Sender &) = delete;
+    Sender &operator=(const Sender &) = delete;
+
+    // The broker to publish to from now on; none: publish nowhere.
+    void configure(const std::optional<Settings> &settings);
+    // New rows are waiting: wakes the thread if it waits for them.
+    void added();
+    // Something else changed (the file was replaced): wakes the thread.
+    void wake();
+    // Asks the thread to leave its broker and end; waits at most `seconds`.
+    // True when it has ended; otherwise it ends on its own later, and this
+    // object must outlive it (the caller keeps it).
+    bool end(double seconds);
+
+private:
+    void run();
+
+    std::string path_;
+    Progress &progress_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    // Asked of the thread, under mutex_.
+    std::optional<Settings> wanted_;
+    long version_ = 0;
+    bool added_ = false;
+    bool ending_ = false;
+    bool ended_ = false;
+    std::thread thread_;
+};
+
+}  // namespace rte::mqtt
