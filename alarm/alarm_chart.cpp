@@ -1,7 +1,7 @@
 #include "alarm/alarm_chart.h"
 
-#include "alarm/alarm_check.h"
 #include "alarm/alarm_settings.h"
+#include "alarm/number_text.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -54,12 +54,12 @@ static void drop_oldest()
     --span_count;
 }
 
-void chart_alarm_time()
+void chart_alarm_time(int in_force)
 {
     if (state.n_points < 1)
         return;
     const int newest = state.hist_time[state.n_points - 1];
-    if (alarm_state.kind != kAlarmNone && !span_open) {
+    if (in_force && !span_open) {
         if (span_count == kSpans)
             drop_oldest();
         const int mark = AddGraphSpan(state.main_panel, kMainGraph, newest, newest, kColourRed);
@@ -70,7 +70,7 @@ void chart_alarm_time()
         AlarmSpan &s = spans[span_count - 1];
         s.to = newest;
         SetGraphSpan(state.main_panel, kMainGraph, s.mark, s.from, s.to);
-        span_open = alarm_state.kind != kAlarmNone;
+        span_open = in_force;
     }
     while (span_count > 0 && spans[0].to < state.hist_time[0])
         drop_oldest();

@@ -8,8 +8,9 @@
 // The limit lines anew: after the limits are applied or read, or the
 // quantity changes.
 void chart_limits();
-// After each check of a run: the shading of the alarm in force grows to the
-// newest reading, and an alarm that has left the history loses its shading.
-void chart_alarm_time();
+// After each check of a run, with whether an alarm is in force now: the
+// shading of the alarm in force grows to the newest reading, and an alarm
+// that has left the history loses its shading.
+void chart_alarm_time(int in_force);
 // A new run or a stored file on the graph: only the limit lines stay.
 void chart_clear();

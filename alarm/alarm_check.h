@@ -1,8 +1,7 @@
 // The alarm during a run: after each reading the limits of the quantity
-// being measured are checked; an alarm turns the reading red with its
-// reason beside it, starts the window title with "ALARM", raises a desktop
-// notification once and sounds until acknowledged.  It stays shown until
-// the reading is back inside the limits.  Nothing here ever opens a popup.
+// being measured are checked, and an alarm stays in force until the reading
+// is back inside them.  The check only decides: what it returns is an event
+// for whoever hands events on (the event file, the broker, the main panel).
 #pragma once
 
 enum AlarmKind { kAlarmNone = 0, kAlarmHigh = 1, kAlarmLow = 2, kAlarmNoAnswer = 3 };
@@ -14,19 +13,27 @@ struct AlarmState {
     int high_count;    // readings in a row above the high limit
     int low_count;
     int silent_count;  // cycles in a row without a reading
-    char title[128];   // the main window's title without an alarm
 };
 
 extern AlarmState alarm_state;
 
-// A limit as the operator typed it: "10", "0.5", "1e-05".
-void number_text(double value, char (&text)[32]);
-// Start-up: the main window's own title, before any alarm changes it.
-void alarm_merken();
-// After each reading of a run.
-void alarm_pruefen();
+// What happened: "alarm_high", "alarm_low", "no_answer", "acknowledged",
+// "normal" or "stopped"; event nullptr when nothing did.
+struct AlarmEvent {
+    const char *event;
+    int kind;        // the alarm in force after it (AlarmKind)
+    double value;    // the reading; NaN when there is none
+    double limit;    // the limit concerned; the cycles for "no_answer"
+    double elapsed;  // seconds since the start of the run
+};
+
+// After each reading of a run: `answered` says whether the analyser gave a
+// reading at all; a cycle without one counts toward the no-answer alarm
+// only.
+AlarmEvent alarm_check(int answered, double reading, double elapsed);
+// The operator acknowledges the alarm in force; nothing happens when there
+// is none or it is acknowledged already.
+AlarmEvent alarm_acknowledge(double reading, double elapsed);
 // A run starts or ends: no alarm in force, nothing counted.  An alarm in
-// force ends with a "stopped" event, into the run's event file while the
-// run still counts as recording.
-void alarm_ruhe();
-int quittieren(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+// force ends with "stopped".
+AlarmEvent alarm_reset(double reading, double elapsed);

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "alarm/alarm_chart.h"
-#include "alarm/alarm_check.h"
+#include "alarm/alarm_display.h"
 #include "alarm/alarm_settings.h"
 #include "app/panel_fields.h"
 #include "app/panel_ids.h"
@@ -38,7 +38,7 @@ static std::array<PanelField, 17> fields(AlarmSettings &a)
     }};
 }
 
-static void limits_zeigen()
+static void show_limits()
 {
     show_fields(alarm_panel, fields(alarm_settings));
 }
@@ -50,17 +50,17 @@ static bool panel_written = false;
 
 static void write_panel(int read);
 
-void alarme_einrichten()
+void alarms_start()
 {
     alarm_panel = LoadPanel(0, kPanelFile, kAlarmsPanel);
-    alarm_merken();
+    alarm_keep_title();
     // The limits are in force and on the chart from the start; the panel is
     // made when first opened, so that the first paint does not wait for it.
     read_at_start = alarm_settings_load();
     chart_limits();
 }
 
-void alarme_lesen()
+void alarms_read()
 {
     write_panel(alarm_settings_load());
     chart_limits();
@@ -85,17 +85,17 @@ static void write_panel(int read)
                    "The settings folder cannot be used: no limits are set, and limits applied are not kept.");
     else
         SetCtrlVal(alarm_panel, kAlarmsStatus, "");
-    limits_zeigen();
+    show_limits();
 }
 
-void alarme(int, int, void *, int)
+void alarms_menu(int, int, void *, int)
 {
     if (!panel_written)
         write_panel(read_at_start);
     DisplayPanel(alarm_panel);
 }
 
-int alarme_ok(int, int, int event, void *, int, int)
+int alarms_apply(int, int, int event, void *, int, int)
 {
     if (event != kEventCommit)
         return 0;
@@ -117,11 +117,11 @@ int alarme_ok(int, int, int event, void *, int, int)
     return 0;
 }
 
-int alarme_end(int, int event, void *, int, int)
+int alarms_close(int, int event, void *, int, int)
 {
     if (event == kEventClose) {
         // What was typed and not applied is forgotten.
-        limits_zeigen();
+        show_limits();
         HidePanel(alarm_panel);
     }
     return 0;

@@ -6,10 +6,10 @@
 extern int alarm_panel;
 
 // Start-up: loads the panel and reads the alarm settings file.
-void alarme_einrichten();
+void alarms_start();
 // Reads the alarm settings file into the panel; the panel says when there
 // is none or it is damaged.
-void alarme_lesen();
-void alarme(int menuBar, int menuItem, void *callbackData, int panel);
-int alarme_ok(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
-int alarme_end(int panel, int event, void *callbackData, int eventData1, int eventData2);
+void alarms_read();
+void alarms_menu(int menuBar, int menuItem, void *callbackData, int panel);
+int alarms_apply(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+int alarms_close(int panel, int event, void *callbackData, int eventData1, int eventData2);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "files/file_name.h"
-#include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/utility.h"
 
@@ -45,7 +44,7 @@ int event_path(char (&path)[kPathSize])
     return MakePathname(dir, name, path) == 0 ? 0 : -1;
 }
 
-int event_line(const char *event, double value, double limit, double elapsed)
+int write_event(const char *event, double value, double limit, double elapsed)
 {
     char path[kPathSize], now[40];
     if (event_path(path) != 0 || GetIsoTime(now, 0) != 0)
@@ -59,12 +58,4 @@ int event_line(const char *event, double value, double limit, double elapsed)
         FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]\n", now, elapsed, event, value, limit);
     CloseFile(file);
     return written < 0 ? -1 : 0;
-}
-
-int alarm_ereignis(const char *event, double value, double limit, double elapsed)
-{
-    const int written = event_line(event, value, limit, elapsed);
-    // The site's broker hears of the event whether or not the file took it.
-    publish_alarm(event, value, limit, elapsed);
-    return written;
 }

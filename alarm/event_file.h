@@ -10,12 +10,9 @@
 #include "app/state.h"
 
 // event: "alarm_high", "alarm_low", "no_answer", "acknowledged", "normal",
-// "stopped";
-// elapsed: seconds since the start of the run.  0 when the line is stored.
-int alarm_ereignis(const char *event, double value, double limit, double elapsed);
-// The line alone, for the run's own events that the broker is not told of
-// ("resumed").
-int event_line(const char *event, double value, double limit, double elapsed);
+// "stopped", "resumed"; elapsed: seconds since the start of the run.  0 when
+// the line is stored.
+int write_event(const char *event, double value, double limit, double elapsed);
 
 // The event file of a recording: its name with ".events" in place of its
 // extension.  Negative when that does not fit.

@@ -1,4 +1,4 @@
-// Reading an event file back (the lines alarm_ereignis writes): a pure
+// Reading an event file back (the lines write_event writes): a pure
 // function of one line, so that recorded and broken bytes can be fed to it.
 #pragma once
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "alarm/alarm_check.h"
 #include "alarm/event_file.h"
 #include "alarm/event_read.h"
+#include "alarm/number_text.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/formatio.h"

@@ -1,6 +1,5 @@
 #include "app/callbacks.h"
 
-#include "alarm/alarm_check.h"
 #include "alarm/alarm_panel.h"
 #include "app/shell.h"
 #include "files/log_file.h"
@@ -9,6 +8,7 @@
 #include "link/reading_text.h"
 #include "publish/publish_panel.h"
 #include "rte/userint.h"
+#include "run/alarm_events.h"
 #include "run/cycle.h"
 #include "run/run_control.h"
 #include "run/unattended_panel.h"
@@ -30,10 +30,10 @@ void start_engine(int &argc, char **argv)
                            {"m_stop", m_stop},
                            {"skalieren", skalieren},
                            {"oeffnen", oeffnen},
-                           {"alarme", alarme},
-                           {"alarme_ok", alarme_ok},
-                           {"alarme_end", alarme_end},
-                           {"quittieren", quittieren},
+                           {"alarms_menu", alarms_menu},
+                           {"alarms_apply", alarms_apply},
+                           {"alarms_close", alarms_close},
+                           {"acknowledge", acknowledge},
                            {"publishing_menu", publishing_menu},
                            {"publish_apply", publish_apply},
                            {"publish_close", publish_close},

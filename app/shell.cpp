@@ -1,6 +1,5 @@
 #include "app/shell.h"
 
-#include "alarm/alarm_check.h"
 #include "alarm/alarm_panel.h"
 #include "app/panel_ids.h"
 #include "app/settings_file.h"
@@ -9,7 +8,9 @@
 #include "publish/publish.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
+#include "run/alarm_events.h"
 #include "run/resume.h"
+#include "run/resume_mark.h"
 
 // What the info panel says of the settings file, as the start found it.
 static char settings_file_text[kPathSize + 200];
@@ -46,7 +47,7 @@ void setup()
                      "The settings cannot be kept: the settings folder cannot be used or its path "
                      "is too long.\n\nThe program starts with the default settings and does not save them.");
     settings_zeigen();
-    alarme_einrichten();
+    alarms_start();
     ComOpen();
     resume_at_start();
 }
@@ -82,7 +83,7 @@ int endSC(int, int event, void *, int, int)
 {
     if (event == kEventClose) {
         // The run ends with the program, and an alarm in force with it.
-        alarm_ruhe();
+        alarm_quiet();
         if (state.recording == 1)
             CloseFile(state.log_file);
         resume_run_ended();

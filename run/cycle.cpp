@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "alarm/alarm_chart.h"
 #include "alarm/alarm_check.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
@@ -12,7 +13,8 @@
 #include "publish/publish.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
-#include "run/resume.h"
+#include "run/alarm_events.h"
+#include "run/resume_mark.h"
 
 // Seconds as whole numbers, truncated toward zero; values beyond the range
 // of an int (an absurd interval from a hand-edited settings file) stop at
@@ -73,7 +75,9 @@ void plotten()
         aufzeichnen();
     // The reading reaches the broker before the alarm it raises.
     publish_reading();
-    alarm_pruefen();
+    const int answered = exchange_result() == kExchangeReading;
+    hand_on_event(alarm_check(answered, state.reading, state.t_elapsed));
+    chart_alarm_time(alarm_state.kind != kAlarmNone);
     resume_alive();
     Delay(0.05);
     SetCtrlVal(state.main_panel, kMainBusy, 0);

@@ -1,7 +1,6 @@
 #include "run/run_control.h"
 
 #include "alarm/alarm_chart.h"
-#include "alarm/alarm_check.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
@@ -9,8 +8,9 @@
 #include "rte/formatio.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
+#include "run/alarm_events.h"
 #include "run/cycle.h"
-#include "run/resume.h"
+#include "run/resume_mark.h"
 #include "run/scaling.h"
 
 int m_run(int, int, int event, void *, int, int)
@@ -69,7 +69,7 @@ void end_run()
 void faerben(int running)
 {
     // A run starts and ends without an alarm in force.
-    alarm_ruhe();
+    alarm_quiet();
     SetCtrlAttribute(state.main_panel, kMainOpenFile, kAttrDimmed, running != 0 ? 1 : 0);
     SetCtrlAttribute(state.main_panel, kMainReading, kAttrDimmed, running != 0 ? 0 : 1);
     SetCtrlAttribute(state.main_panel, kMainQuantity, kAttrDimmed, running != 0 ? 1 : 0);

@@ -6,11 +6,11 @@
 #include "rte/formatio.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
-#include "run/resume.h"
+#include "run/resume_mark.h"
 
 int unattended_panel;
 
-static void unattended_zeigen(const char *status)
+static void show_switches(const char *status)
 {
     SetCtrlVal(unattended_panel, kUnattendedResume, resume.on);
     SetCtrlVal(unattended_panel, kUnattendedSessionStart, GetSessionStart() == 1 ? 1 : 0);
@@ -32,7 +32,7 @@ void unattended_menu(int, int, void *, int)
 {
     if (unattended_panel <= 0)
         unattended_panel = LoadPanel(0, kPanelFile, kUnattendedPanel);
-    unattended_zeigen("");
+    show_switches("");
     DisplayPanel(unattended_panel);
 }
 
@@ -55,7 +55,7 @@ int unattended_switch(int, int control, int event, void *, int, int)
     } else if (SetSessionStart(on) != 0) {
         status = on != 0 ? "The session start cannot be written." : "The session start cannot be removed.";
     }
-    unattended_zeigen(status);
+    show_switches(status);
     return 0;
 }
 

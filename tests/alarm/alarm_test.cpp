@@ -64,9 +64,9 @@ protected:
     {
         ProgramTest::SetUp();
         std::remove(settingsFile("vandrel-alarms.ini").c_str());
-        static const bool once = (alarme_einrichten(), true);
+        static const bool once = (alarms_start(), true);
         (void)once;
-        alarme_lesen();
+        alarms_read();
         t::clearAlerts();
         // Replies as fast as the terminal gives them: a reply paced like
         // the wire, late on a loaded machine, would be a cycle without an
@@ -222,7 +222,7 @@ TEST_F(Alarm, LimitsTheWrongWayRoundAreRefusedOnThePanel)
     EXPECT_TRUE(t::popupLog().empty());
     EXPECT_EQ(alarm_settings.limits[0].low_on, 0);
     EXPECT_EQ(alarm_settings.limits[0].high, 1e5);
-    alarme_lesen();  // the file holds what was in force
+    alarms_read();  // the file holds what was in force
     EXPECT_EQ(alarm_settings.limits[0].low_on, 0);
     EXPECT_EQ(alarm_settings.limits[0].high, 1e5);
 }
@@ -363,7 +363,7 @@ TEST_F(Alarm, AnEventFileThatCannotBeWrittenIsSaidBesideTheAlarm)
 TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
 {
     const std::string file = settingsFile("vandrel-alarms.ini");
-    alarme_lesen();
+    alarms_read();
     EXPECT_EQ(panelStatus(), "No alarm settings file: no limits are set.");
 
     apply({{0, 1, 1, 1, 1e5, 2}, {1, 0, -5, 1, 250, 1}, {2, 1, 650.5, 0, 800, 4}}, 1, 7);
@@ -371,7 +371,7 @@ TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
         std::ifstream in(file);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }();
-    alarme_lesen();
+    alarms_read();
     EXPECT_EQ(panelStatus(), "");
     EXPECT_EQ(alarm_settings.limits[2].low, 650.5);
     EXPECT_EQ(alarm_settings.limits[2].delay, 4);
@@ -389,7 +389,7 @@ TEST_F(Alarm, AMissingOrDamagedSettingsFileMeansNoLimitsAndThePanelSaysSo)
     for (const std::string &content : damaged) {
         SCOPED_TRACE(content);
         std::ofstream(file, std::ios::trunc) << content;
-        alarme_lesen();
+        alarms_read();
         EXPECT_EQ(panelStatus(), "The alarm settings file is damaged: no limits are set until new ones are applied.");
         for (const Limits &l : alarm_settings.limits)
             EXPECT_TRUE(l.low_on == 0 && l.high_on == 0);

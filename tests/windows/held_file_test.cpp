@@ -157,7 +157,7 @@ TEST_F(HeldFile, AnEventLineWaitsForAHolderOfTheEventFile)
         const Holder indexer(events, L"r", 300);
         ASSERT_TRUE(indexer.holding());
         indexer.go();
-        EXPECT_EQ(alarm_ereignis("normal", 1.5, 2.5, 3.0), 0);
+        EXPECT_EQ(write_event("normal", 1.5, 2.5, 3.0), 0);
     }
     const std::string lines = bytesOf(events);
     EXPECT_EQ(lines.rfind("earlier line\r\n", 0), 0u) << lines;
