@@ -55,10 +55,10 @@
 
 namespace {
 
-double now = 0;
-double clockNow() { return now; }
+double testTime = 0;
+double clockNow() { return testTime; }
 
-double seconds(clockid_t clock)
+double clockSeconds(clockid_t clock)
 {
     timespec t{};
     clock_gettime(clock, &t);
@@ -102,10 +102,10 @@ void runCycles(int count, const std::function<void(int)> &tick, std::vector<doub
 {
     for (int k = 1; k <= count; k++) {
         tick(k);
-        const double c0 = seconds(CLOCK_THREAD_CPUTIME_ID), w0 = seconds(CLOCK_MONOTONIC);
+        const double c0 = clockSeconds(CLOCK_THREAD_CPUTIME_ID), w0 = clockSeconds(CLOCK_MONOTONIC);
         timer2(state.main_panel, 18, 15, nullptr, 0, 0);
-        cpu.push_back(1e3 * (seconds(CLOCK_THREAD_CPUTIME_ID) - c0));
-        wall.push_back(1e3 * (seconds(CLOCK_MONOTONIC) - w0));
+        cpu.push_back(1e3 * (clockSeconds(CLOCK_THREAD_CPUTIME_ID) - c0));
+        wall.push_back(1e3 * (clockSeconds(CLOCK_MONOTONIC) - w0));
     }
 }
 
@@ -145,7 +145,7 @@ int main(int argc, char **argv)
     rte::testing::operate(state.main_panel, kMainStart);
 
     std::vector<double> cpu, wall;
-    runCycles(cycles - 1, [](int k) { now = 0.1 * k; }, cpu, wall);
+    runCycles(cycles - 1, [](int k) { testTime = 0.1 * k; }, cpu, wall);
     std::printf("cycles %d at 0.1 s, graph %d plots drawn as %d curves\n", cycles,
                 rte::testing::plotCount(state.main_panel, kMainGraph),
                 rte::testing::drawnCurveCount(state.main_panel, kMainGraph));
@@ -218,7 +218,7 @@ int main(int argc, char **argv)
         rte::testing::queueFileSelect(0, "");
         rte::testing::operate(state.main_panel, kMainStart);
         std::vector<double> pubCpu, pubWall;
-        runCycles(publishedCycles, [](int k) { now = 0.1 * k; }, pubCpu, pubWall);
+        runCycles(publishedCycles, [](int k) { testTime = 0.1 * k; }, pubCpu, pubWall);
         rte::testing::operate(state.main_panel, kMainStop);
         report(way.what, pubCpu);
         report("  the same cycles (wall)", pubWall);
