@@ -1,8 +1,8 @@
 // The switch that resumes a run after a restart (run/resume.h), and the mark
 // of a run going on that tells the next start to resume it.
 //
-// Both live in "vandrel-resume.ini"
-// beside vandrel.ini, replaced whole on each change:
+// Both live in "vandrel-resume.ini" beside vandrel.ini, replaced whole on
+// each change:
 //   resume=1            the switch
 //   running=1           a run is going on
 //   alive=1765382703.1  its last sign of life, seconds since 1970 (UTC)
