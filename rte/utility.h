@@ -25,6 +25,8 @@ int isoTime(std::span<char> out, bool utc);
 int hostName(std::span<char> out);
 int copyUtf8(std::span<char> out, const char *text);
 int sessionStartPath(std::span<char> out);
+int profile(std::span<char> out);
+int settingsDirId(std::span<char> out);
 }  // namespace rte::util
 
 // The directory that holds the running executable, without a trailing
@@ -36,8 +38,9 @@ int GetProjectDir(char (&dir)[N]) { return rte::util::projectDir(dir); }
 // may write there; otherwise (an installed, shared copy) the user's own
 // configuration directory for it, $XDG_CONFIG_HOME/<program> or
 // ~/.config/<program> (on Windows %APPDATA%\vandrel), created when
-// missing.  0 on success, negative when no such directory can be had or it
-// does not fit.
+// missing.  A copy that runs a profile (SelectProfile) keeps them in
+// "profiles/<name>" below that, created when missing.  0 on success,
+// negative when no such directory can be had or it does not fit.
 template <std::size_t N>
 int GetSettingsDir(char (&dir)[N]) { return rte::util::settingsDir(dir); }
 
@@ -73,7 +76,9 @@ int CopyUtf8(char (&target)[N], const char *text) { return rte::util::copyUtf8(t
 // the user's autostart folder ($XDG_CONFIG_HOME/autostart or
 // ~/.config/autostart, "vandrel.desktop"), on Windows a shortcut in the
 // user's Startup folder ("Vandrel.lnk"); either starts the running
-// executable.
+// executable.  A copy that runs a profile has an entry of its own,
+// "vandrel-<name>.desktop" or "Vandrel <name>.lnk", that starts the
+// executable with "--profile <name>".
 // 1 when the entry is there, 0 when not, negative when the system has no
 // such folder for this user.
 int GetSessionStart();
@@ -84,3 +89,41 @@ int SetSessionStart(int on);
 // when there is no such folder or the path does not fit.
 template <std::size_t N>
 int GetSessionStartPath(char (&path)[N]) { return rte::util::sessionStartPath(path); }
+
+// Profiles: several copies of the program on one computer, each with a
+// name and a settings folder of its own.
+enum { kProfileNameSize = 33 };  // 32 characters and the end
+// Why `name` cannot name a profile, completing "The name ...", or nullptr
+// when it can: 1 to 32 ASCII letters, digits, '-' and '_', and not a name
+// that Windows keeps for a device (CON, NUL, COM1 ...), so that a folder of
+// that name can be made on either system.
+const char *ProfileNameFault(const char *name);
+// From now on the settings folder is the profile's.  Once, before the
+// settings folder is first used.  0, or negative for a name with a fault.
+int SelectProfile(const char *name);
+// The profile selected, or an empty text for the copy without one.
+template <std::size_t N>
+int GetProfile(char (&name)[N]) { return rte::util::profile(name); }
+// The profiles that have a folder below the settings folder of the copy
+// without a profile, sorted; at most `max` names.  Their count.
+int ListProfiles(char (*names)[kProfileNameSize], int max);
+// Sixteen hexadecimal digits that name the settings folder: the same for
+// every copy that keeps its settings there, different for another folder.
+// 0, or negative when there is no settings folder.
+template <std::size_t N>
+int GetSettingsDirId(char (&id)[N]) { return rte::util::settingsDirId(id); }
+
+// Only one copy of the program keeps its settings in one folder at a time.
+// Claims the settings folder for this process until it ends, by a claim of
+// the system's that the process's end, however it comes, lets go and that
+// no file deleted meanwhile can break: 1.  When another process holds the
+// claim, asks it to bring its window to the front and returns 0, with its
+// process number in `holder` where the system tells it (else 0).  Negative
+// when the claim cannot be made (no settings folder).
+int ClaimSettingsDir(long *holder);
+// The copy holding the claim listens for such requests: a descriptor that
+// becomes readable when one comes (POSIX), or -1 where the asking copy
+// brings the window forward itself (Windows).  AnswerClaimRequest takes
+// the request; 1 when there was one.
+int ClaimRequests();
+int AnswerClaimRequest();

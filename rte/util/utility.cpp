@@ -1,8 +1,9 @@
-// Clock and paths: Timer, Delay, GetProjectDir, GetSettingsDir, MakePathname,
-// and the clock seam of clock_seam.h.  The system's side of paths is in
+// Clock and paths: Timer, Delay, GetProjectDir, MakePathname, the host
+// name, and the clock seam of clock_seam.h.  The system's side of paths is in
 // utility_os.h.
 #include "rte/utility.h"
 #include "rte/util/clock_seam.h"
+#include "rte/util/text_out.h"
 #include "rte/util/utility_os.h"
 
 #include <atomic>
@@ -18,23 +19,6 @@ std::atomic<double (*)()> g_clock{nullptr};
 // Longest delay honoured; longer ones (and +inf) are cut to this, so the
 // conversion to a time point cannot overflow.
 constexpr double kMaxDelay = 1e9;  // about 31 years
-
-void setEmpty(std::span<char> out)
-{
-    if (!out.empty())
-        out[0] = '\0';
-}
-
-// The whole text into `out`, or nothing: 0, or -1 and `out` empty when the
-// text is empty or does not fit.
-int copyWhole(std::span<char> out, const std::string &text)
-{
-    setEmpty(out);
-    if (text.empty() || text.size() + 1 > out.size())
-        return -1;
-    std::memcpy(out.data(), text.c_str(), text.size() + 1);
-    return 0;
-}
 
 }  // namespace
 
@@ -119,38 +103,4 @@ int makePathname(const char *dir, const char *name, std::span<char> out)
     return 0;
 }
 
-int settingsDir(std::span<char> out)
-{
-    setEmpty(out);
-    char own[4096];
-    if (projectDir(own) != 0)
-        return -1;
-    return copyWhole(out, os::mayWrite(own) ? std::string(own) : os::userSettingsDir());
-}
-
-int sessionStartPath(std::span<char> out)
-{
-    return copyWhole(out, os::sessionStartPath());
-}
-
 }  // namespace rte::util
-
-int GetSessionStart()
-{
-    const std::string entry = rte::util::os::sessionStartPath();
-    if (entry.empty())
-        return -1;
-    return rte::util::os::fileExists(entry) ? 1 : 0;
-}
-
-int SetSessionStart(int on)
-{
-    namespace os = rte::util::os;
-    const std::string entry = os::sessionStartPath();
-    if (entry.empty())
-        return -1;
-    if (on == 0)
-        return os::removeSessionStart(entry) ? 0 : -1;
-    const std::string exe = os::executablePath();
-    return !exe.empty() && os::writeSessionStart(entry, exe) ? 0 : -1;
-}

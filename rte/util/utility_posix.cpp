@@ -16,13 +16,6 @@
 namespace rte::util::os {
 namespace {
 
-bool makeDirectory(const std::string &path)
-{
-    // The user's alone, as the settings in it are.  A folder there already
-    // keeps its mode: ~/.config is the desktop's, not ours to change.
-    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // $XDG_CONFIG_HOME, or ~/.config; empty when neither can be had.
 std::string configHome()
 {
@@ -65,6 +58,14 @@ std::string execArgument(const std::string &path)
 }  // namespace
 
 const char kSeparator = '/';
+const bool kFoldsCase = false;
+
+bool makeDirectory(const std::string &path)
+{
+    // The user's alone, as the settings in it are.  A folder there already
+    // keeps its mode: ~/.config is the desktop's, not ours to change.
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
 
 bool isSeparator(char c)
 {
@@ -99,20 +100,25 @@ std::string userSettingsDir()
     return dir;
 }
 
-std::string sessionStartPath()
+std::string sessionStartPath(const std::string &profile)
 {
     const std::string base = configHome();
-    return base.empty() ? std::string() : base + "/autostart/vandrel.desktop";
+    if (base.empty())
+        return {};
+    return base + (profile.empty() ? "/autostart/vandrel.desktop" : "/autostart/vandrel-" + profile + ".desktop");
 }
 
-bool writeSessionStart(const std::string &entry, const std::string &exe)
+bool writeSessionStart(const std::string &entry, const std::string &exe, const std::string &profile)
 {
-    const std::string exec = execArgument(exe);
+    const std::string program = execArgument(exe);
     const std::string dir = entry.substr(0, entry.rfind('/'));
-    if (exec.empty() || !makeDirectory(dir.substr(0, dir.rfind('/'))) || !makeDirectory(dir))
+    if (program.empty() || !makeDirectory(dir.substr(0, dir.rfind('/'))) || !makeDirectory(dir))
         return false;
-    const std::string text = "[Desktop Entry]\nType=Application\nName=Vandrel\n"
-                             "Comment=Oxygen analyser: resumes a run that a restart ended\n"
+    // A profile's name needs no quoting: letters, digits, '-' and '_'.
+    const std::string exec = profile.empty() ? program : program + " --profile " + profile;
+    const std::string text = "[Desktop Entry]\nType=Application\nName=Vandrel" +
+                             (profile.empty() ? "" : " " + profile) +
+                             "\nComment=Oxygen analyser: resumes a run that a restart ended\n"
                              "Exec=" + exec + "\nTerminal=false\n";
     // A temporary beside it, synced and renamed over it: a session that
     // starts after a power cut finds the old entry or the new one.

@@ -15,6 +15,7 @@
 namespace rte::util::os {
 
 const char kSeparator = '\\';
+const bool kFoldsCase = true;
 
 bool isSeparator(char c)
 {
@@ -54,6 +55,13 @@ bool mayWrite(const std::string &dir)
     return true;
 }
 
+bool makeDirectory(const std::string &path)
+{
+    std::wstring wide;
+    return win32::widen(path.c_str(), wide) &&
+           (::CreateDirectoryW(wide.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
 std::string userSettingsDir()
 {
     const wchar_t *appData = ::_wgetenv(L"APPDATA");
@@ -65,20 +73,22 @@ std::string userSettingsDir()
     return win32::narrow(dir.data(), dir.size());
 }
 
-std::string sessionStartPath()
+std::string sessionStartPath(const std::string &profile)
 {
     PWSTR folder = nullptr;
     if (FAILED(::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &folder)))
         return {};
-    const std::wstring entry = std::wstring(folder) + L"\\Vandrel.lnk";
+    const std::string entry = win32::narrow(folder, std::wcslen(folder)) +
+                              (profile.empty() ? "\\Vandrel.lnk" : "\\Vandrel " + profile + ".lnk");
     ::CoTaskMemFree(folder);
-    return win32::narrow(entry.data(), entry.size());
+    return entry;
 }
 
-bool writeSessionStart(const std::string &entry, const std::string &exe)
+bool writeSessionStart(const std::string &entry, const std::string &exe, const std::string &profile)
 {
-    std::wstring link, target;
-    if (!win32::widen(entry.c_str(), link) || !win32::widen(exe.c_str(), target))
+    std::wstring link, target, arguments;
+    if (!win32::widen(entry.c_str(), link) || !win32::widen(exe.c_str(), target) ||
+        !win32::widen(profile.empty() ? "" : ("--profile " + profile).c_str(), arguments))
         return false;
     const std::wstring dir = target.substr(0, target.find_last_of(L"\\/"));
     // The toolkit has set up this thread's COM already; a call of our own
@@ -90,6 +100,7 @@ bool writeSessionStart(const std::string &entry, const std::string &exe)
     if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                      reinterpret_cast<void **>(&shortcut))) &&
         SUCCEEDED(shortcut->SetPath(target.c_str())) && SUCCEEDED(shortcut->SetWorkingDirectory(dir.c_str())) &&
+        SUCCEEDED(shortcut->SetArguments(arguments.c_str())) &&
         SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))))
         // The shell writes the shortcut whole or leaves the old one.
         saved = SUCCEEDED(file->Save(link.c_str(), TRUE));
