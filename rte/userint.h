@@ -110,6 +110,15 @@ int GetPanelMenuBar(int panel);
 int DisplayPanel(int panel);
 int HidePanel(int panel);
 
+// Says why the program does not start, or what its start did instead: on
+// standard error, and in a message box that the operator closes where
+// there is a screen to show it on.  Texts are UTF-8.
+void StartUpMessage(const char *title, const char *message);
+// Starts the running executable once more, with these arguments (UTF-8),
+// as a process of its own that outlives this one.  0, or negative when the
+// system does not start it.
+int StartProgramCopy(const char *const *arguments, int count);
+
 // Runs the event loop until ExitProgram; then releases every panel and the
 // toolkit and ends the process with the status given there.
 int RunUserInterface();

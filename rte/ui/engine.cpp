@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -28,6 +30,17 @@ Engine *g_engine = nullptr;
 {
     std::fprintf(stderr, "%s\n", what);
     std::exit(3);
+}
+
+// Standard error always; a message box only where someone can see it.
+void tellAtStart(const QString &title, const QString &message, QMessageBox::Icon icon)
+{
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return;
+    QMessageBox box(icon, title, message, QMessageBox::Ok);
+    box.exec();
 }
 
 }  // namespace
@@ -152,12 +165,13 @@ int Engine::loadPanel(const char *file, int resource)
     fatal(path, QStringLiteral("holds no panel with resource number %1").arg(resource));
 }
 
-Panel *Engine::panel(int handle) const
+Panel *Engine::panel(int handle, bool made) const
 {
     const auto it = panels_.find(handle);
     if (it == panels_.end())
         return nullptr;
-    it->second->build();
+    if (made)
+        it->second->build();
     return it->second.get();
 }
 
@@ -219,8 +233,31 @@ void Engine::requestExit(int status)
         QCoreApplication::exit(status);
 }
 
+void Engine::comeForward()
+{
+    while (AnswerClaimRequest() == 1) {
+    }
+    // The first panel shown is the program's window.
+    for (const auto &[handle, panel] : panels_) {
+        QWidget *window = panel->window();
+        if (!window || !window->isVisible())
+            continue;
+        if (window->isMinimized())
+            window->showNormal();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+}
+
 void Engine::run()
 {
+    // Another start of the program for the same settings folder asks this
+    // copy, which holds it, to come forward.
+    if (const int requests = ClaimRequests(); requests >= 0 && !claimRequests_) {
+        claimRequests_ = std::make_unique<QSocketNotifier>(requests, QSocketNotifier::Read);
+        QObject::connect(claimRequests_.get(), &QSocketNotifier::activated, [this] { comeForward(); });
+    }
     while (!exitRequested_)
         QApplication::exec();
     end(exitStatus_);
@@ -228,16 +265,14 @@ void Engine::run()
 
 void Engine::fatal(const QString &file, const QString &fault)
 {
-    const QString message = QStringLiteral("Panel file %1: %2").arg(file, fault);
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+    tellAtStart(QCoreApplication::applicationName(), QStringLiteral("Panel file %1: %2").arg(file, fault),
+                QMessageBox::Critical);
     end(3);
 }
 
 void Engine::end(int status)
 {
+    claimRequests_.reset();
     panels_.clear();
     menuBars_.clear();
     deferred_.clear();
@@ -248,3 +283,18 @@ void Engine::end(int status)
 }
 
 }  // namespace rte::ui
+
+void StartUpMessage(const char *title, const char *message)
+{
+    rte::ui::engine();
+    rte::ui::tellAtStart(QString::fromUtf8(title), QString::fromUtf8(message), QMessageBox::Information);
+}
+
+int StartProgramCopy(const char *const *arguments, int count)
+{
+    rte::ui::engine();
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QString::fromUtf8(arguments[i]);
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(), list) ? 0 : -1;
+}

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QApplication;
+class QSocketNotifier;
 
 namespace rte::ui {
 
@@ -40,7 +41,9 @@ public:
                       PortLister listPorts);
 
     int loadPanel(const char *file, int resource);
-    Panel *panel(int handle) const;
+    // Its controls are made on the first call that asks for the panel, unless
+    // the caller needs only its window (the title).
+    Panel *panel(int handle, bool made = true) const;
     MenuBar *menuBar(int handle) const;
     std::vector<ListedPort> listPorts() const { return listPorts_ ? listPorts_() : std::vector<ListedPort>{}; }
 
@@ -74,8 +77,10 @@ private:
     bool busy() const { return running_ > 0 || modal_ > 0; }
     void afterCallbacks();
     [[noreturn]] void end(int status);
+    void comeForward();
 
     std::unique_ptr<QApplication> app_;
+    std::unique_ptr<QSocketNotifier> claimRequests_;
     std::map<QString, CallbackBinding> callbacks_;
     PortLister listPorts_;
     std::map<QString, std::vector<PanelSpec>> files_;

@@ -161,7 +161,7 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attribute, int value)
 
 int SetPanelAttribute(int panel, int attribute, const char *value)
 {
-    rte::ui::Panel *p = engine().panel(panel);
+    rte::ui::Panel *p = engine().panel(panel, false);
     if (!p)
         return kUiBadHandle;
     if (attribute != kAttrTitle || !value)
@@ -172,7 +172,7 @@ int SetPanelAttribute(int panel, int attribute, const char *value)
 
 int rte::ui::getPanelText(int panel, int attribute, char *value, std::size_t capacity)
 {
-    Panel *p = engine().panel(panel);
+    Panel *p = engine().panel(panel, false);
     if (!p)
         return kUiBadHandle;
     if (attribute != kAttrTitle)

@@ -161,7 +161,8 @@ int main(int argc, char **argv)
                         {"publishing_menu", menu}, {"publish_apply", control},
                         {"publish_close", panelCallback}, {"publish_tick", control},
                         {"unattended_menu", menu}, {"unattended_switch", control},
-                        {"unattended_close", panelCallback}});
+                        {"unattended_close", panelCallback}, {"another_menu", menu},
+                        {"another_start", control}, {"another_close", panelCallback}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");

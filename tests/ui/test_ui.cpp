@@ -82,7 +82,8 @@ constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", 
                publishing_menu[] = "publishing_menu", publish_apply[] = "publish_apply",
                publish_close[] = "publish_close", publish_tick[] = "publish_tick",
                unattended_menu[] = "unattended_menu", unattended_switch[] = "unattended_switch",
-               unattended_close[] = "unattended_close";
+               unattended_close[] = "unattended_close", another_menu[] = "another_menu",
+               another_start[] = "another_start", another_close[] = "another_close";
 
 }  // namespace
 
@@ -113,6 +114,9 @@ void start(int &argc, char **argv)
                            {unattended_menu, menu<unattended_menu>},
                            {unattended_switch, control<unattended_switch>},
                            {unattended_close, panelCallback<unattended_close>},
+                           {another_menu, menu<another_menu>},
+                           {another_start, control<another_start>},
+                           {another_close, panelCallback<another_close>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
