@@ -70,7 +70,9 @@ int _GetRs232Err();
 
 // Why the port's latest OpenComConfig failed, in words for the operator
 // (8-bit Windows-1252, as the panels take them): "not there", "in use by
-// another program", on Linux "no permission: add the user to the group
+// another program" (on Linux, where the holder is this user's, "in use by
+// vandrel --profile bench2 (process 4711)": its name and arguments), on
+// Linux "no permission: add the user to the group
 // <the device's own group>", or the system's own words for any other
 // failure.  Empty once the port opened, or before any try; an open refused
 // as a caller's bug leaves it as it was.  Cut to fit the buffer.

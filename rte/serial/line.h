@@ -36,7 +36,9 @@ public:
     // Opens the device; on failure the line stays closed and this says why.
     int open(const LineSettings &settings);
     // After an open that failed for want of permission, or for a reason
-    // that has no code of its own: why, in the operator's words.
+    // that has no code of its own: why, in the operator's words; for a
+    // device in use, who holds it where that can be known (Linux), else
+    // empty.
     const QString &refusal() const { return refusal_; }
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     // 0 when the port can be used, after a try to bring a lost device back;

@@ -3,6 +3,7 @@
 #include "rte/rs232.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -90,6 +91,75 @@ QString noPermission([[maybe_unused]] const QString &path)
     return words;
 }
 
+// A process by its program's name and as many of its arguments as a line
+// takes: "vandrel --profile bench2 (process 4711)".
+QString processText(const QString &pid)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    const QByteArray command = cmdline.open(QIODevice::ReadOnly) ? cmdline.read(4096) : QByteArray();
+    QString said;
+    for (const QByteArray &word : command.split('\0')) {
+        if (word.isEmpty())
+            continue;
+        QString text = QString::fromLocal8Bit(said.isEmpty() ? word.mid(word.lastIndexOf('/') + 1) : word);
+        for (QChar &c : text)
+            if (!c.isPrint())
+                c = QLatin1Char('?');
+        if (!said.isEmpty() && said.size() + text.size() > 60) {
+            said += QStringLiteral(" ...");
+            break;
+        }
+        said += (said.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    }
+    return said.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("%1 (process %2)").arg(said, pid);
+}
+
+// The process named in the device's lock file, as Qt and the terminal
+// programs keep it ("LCK..ttyS0", the process number first), while it lives.
+QString lockHolder(const QString &path, const QString &self)
+{
+    QString name = path.startsWith(QStringLiteral("/dev/")) ? path.mid(5) : path;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *dir : {"/var/lock", "/run/lock", "/tmp", "/var/tmp"}) {
+        QFile lock(QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        const QString pid = QString::fromLatin1(lock.readLine(32)).trimmed();
+        if (pid.toLongLong() > 0 && pid != self && QFileInfo::exists(QStringLiteral("/proc/") + pid))
+            return pid;
+    }
+    return {};
+}
+
+// A process of this user's that has the device open.
+QString openHolder(const QString &device, const QString &self)
+{
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid == self || pid.toLongLong() <= 0)
+            continue;
+        const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
+        const QStringList open = fds.entryList(QDir::System | QDir::NoDotAndDotDot);
+        if (std::any_of(open.begin(), open.end(),
+                        [&](const QString &fd) { return QFile::symLinkTarget(fds.filePath(fd)) == device; }))
+            return pid;
+    }
+    return {};
+}
+
+// Who holds the device, where this user may see it: "in use by vandrel
+// --profile bench2 (process 4711)"; empty when that cannot be known.  The
+// lock file first: a simulated line's other end also has the device open.
+QString holderOf(const QString &path)
+{
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    const QString device = QFileInfo(path).canonicalFilePath();
+    QString pid = lockHolder(path, self);
+    if (pid.isEmpty() && !device.isEmpty())
+        pid = openHolder(device, self);
+    return pid.isEmpty() ? QString() : QStringLiteral("in use by ") + processText(pid);
+}
+
 int openFailure(QSerialPort::SerialPortError error, const QString &path)
 {
     switch (error) {
@@ -143,7 +213,12 @@ Line::Line()
 int Line::open(const LineSettings &settings)
 {
     settings_ = settings;
-    return openPort();
+    const int status = openPort();
+    // Named for the operator's open only: the reopening of a lost device
+    // does not look through every process twice a second.
+    if (status == kRs232PortBusy)
+        refusal_ = holderOf(settings_.path);
+    return status;
 }
 
 int Line::openPort()

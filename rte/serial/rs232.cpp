@@ -34,7 +34,7 @@ QString refusalOf(int status, const Line &line)
     case kRs232NoSuchPort:
         return QStringLiteral("not there");
     case kRs232PortBusy:
-        return QStringLiteral("in use by another program");
+        return line.refusal().isEmpty() ? QStringLiteral("in use by another program") : line.refusal();
     default:
         return line.refusal();
     }
