@@ -7,6 +7,7 @@
 #include "alarm/alarm_settings.h"
 #include "app/panel_fields.h"
 #include "app/panel_ids.h"
+#include "app/profile.h"
 #include "app/state.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
@@ -53,6 +54,7 @@ static void write_panel(int read);
 void alarms_start()
 {
     alarm_panel = LoadPanel(0, kPanelFile, kAlarmsPanel);
+    show_analyser(alarm_panel);
     alarm_keep_title();
     // The limits are in force and on the chart from the start; the panel is
     // made when first opened, so that the first paint does not wait for it.

@@ -1,6 +1,7 @@
 #include "app/callbacks.h"
 
 #include "alarm/alarm_panel.h"
+#include "app/another_panel.h"
 #include "app/shell.h"
 #include "files/log_file.h"
 #include "files/viewer.h"
@@ -41,5 +42,8 @@ void start_engine(int &argc, char **argv)
                            {"unattended_menu", unattended_menu},
                            {"unattended_switch", unattended_switch},
                            {"unattended_close", unattended_close},
+                           {"another_menu", another_menu},
+                           {"another_start", another_start},
+                           {"another_close", another_close},
                        });
 }

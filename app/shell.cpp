@@ -2,6 +2,7 @@
 
 #include "alarm/alarm_panel.h"
 #include "app/panel_ids.h"
+#include "app/profile.h"
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "link/serial_port.h"
@@ -21,6 +22,8 @@ void laden()
     state.com_panel = LoadPanel(0, kPanelFile, kPortPanel);
     state.info_panel = LoadPanel(0, kPanelFile, kInfoPanel);
     state.menu_bar = GetPanelMenuBar(state.main_panel);
+    for (const int panel : {state.main_panel, state.com_panel, state.info_panel})
+        show_analyser(panel);
 }
 
 void setup()

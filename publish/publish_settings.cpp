@@ -10,20 +10,62 @@
 
 PublishSettings publishing;
 
+// A name made safe for a topic level and a client id.
+template <std::size_t N>
+static void safe_name(char (&name)[N])
+{
+    for (char *c = name; *c != '\0'; ++c)
+        if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '-'))
+            *c = '_';
+}
+
+// What sets this copy apart from the others on the computer: the
+// analyser's name; for a copy without one that keeps its settings in its
+// own folder, that folder's name and a short mark of its whole path (two
+// such folders may bear one name); nothing for the installed copy without
+// a name, which is one per user and keeps the identity of earlier versions.
+static void copy_name(char (&name)[64])
+{
+    char profile[kProfileNameSize], own[kPathSize], dir[kPathSize], id[17];
+    if (GetProfile(profile) == 0 && profile[0] != '\0') {
+        Fmt(name, "%s", profile);
+        return;
+    }
+    name[0] = '\0';
+    if (GetProjectDir(own) != 0 || GetSettingsDir(dir) != 0 || std::strcmp(own, dir) != 0 ||
+        GetSettingsDirId(id) != 0)
+        return;
+    const char *folder = own;
+    for (const char *c = own; *c != '\0'; ++c)
+        if ((*c == '/' || *c == '\\') && c[1] != '\0')
+            folder = c + 1;
+    char cut[25];
+    Fmt(cut, "%s", folder);
+    id[8] = '\0';
+    Fmt(name, "%s-%s", cut, id);
+    safe_name(name);
+}
+
 static void defaults()
 {
     std::memset(&publishing, 0, sizeof publishing);
     Fmt(publishing.host, "localhost");
     publishing.port = 1883;
-    char host[64];
+    char host[64], name[64];
     if (GetHostName(host) != 0)
         Fmt(host, "unknown");
     // A topic level must not hold the separator or a wildcard.
     for (char *c = host; *c != '\0'; ++c)
         if (*c == '/' || *c == '+' || *c == '#')
             *c = '_';
-    Fmt(publishing.prefix, "vandrel/%s", host);
-    Fmt(publishing.client_id, "vandrel-%s", host);
+    copy_name(name);
+    if (name[0] == '\0') {
+        Fmt(publishing.prefix, "vandrel/%s", host);
+        Fmt(publishing.client_id, "vandrel-%s", host);
+    } else {
+        Fmt(publishing.prefix, "vandrel/%s/%s", host, name);
+        Fmt(publishing.client_id, "vandrel-%s-%s", host, name);
+    }
 }
 
 // Texts are UTF-8, as MQTT takes them and as paths are; files written

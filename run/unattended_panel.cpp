@@ -1,6 +1,7 @@
 #include "run/unattended_panel.h"
 
 #include "app/panel_ids.h"
+#include "app/profile.h"
 #include "app/settings_file.h"
 #include "app/state.h"
 #include "rte/formatio.h"
@@ -30,8 +31,10 @@ static void show_switches(const char *status)
 
 void unattended_menu(int, int, void *, int)
 {
-    if (unattended_panel <= 0)
+    if (unattended_panel <= 0) {
         unattended_panel = LoadPanel(0, kPanelFile, kUnattendedPanel);
+        show_analyser(unattended_panel);
+    }
     show_switches("");
     DisplayPanel(unattended_panel);
 }

@@ -120,6 +120,10 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"unattended status", kUnattendedPanel, kUnattendedStatus, Kind::Text, ValueType::Text},
         {"unattended file", kUnattendedPanel, kUnattendedSettingsFile, Kind::Text, ValueType::Text},
         {"session entry", kUnattendedPanel, kUnattendedEntry, Kind::Text, ValueType::Text},
+        {"analysers", kAnotherPanel, kAnotherAnalysers, Kind::Text, ValueType::Text},
+        {"analyser name", kAnotherPanel, kAnotherName, Kind::Display, ValueType::Text},
+        {"start another", kAnotherPanel, kAnotherStart, Kind::Button, ValueType::None},
+        {"another status", kAnotherPanel, kAnotherStatus, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -137,7 +141,7 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         for (const auto &item : menu.items)
             items.push_back(item.id);
     EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem, kMainPublishingItem,
-                                       kMainUnattendedItem}));
+                                       kMainUnattendedItem, kMainAnotherItem}));
 }
 
 }  // namespace

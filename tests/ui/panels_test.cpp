@@ -155,7 +155,8 @@ TEST(PanelFile, MenuBarHoldsTheSettingsItems)
         for (QAction *item : menu->menu()->actions())
             captions << item->text().remove(QLatin1Char('&'));
     EXPECT_EQ(captions,
-              (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing...", "Unattended..."}));
+              (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing...", "Unattended...",
+                           "Another analyser..."}));
 }
 
 TEST(PanelFile, MenuBarOverflowButtonDrawsTheStylesIcon)
