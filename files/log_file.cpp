@@ -1,10 +1,51 @@
 #include "files/log_file.h"
 
 #include "app/panel_ids.h"
+#include "app/settings_file.h"
+#include "app/settings_line.h"
 #include "app/state.h"
+#include "files/file_name.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
+#include "rte/utility.h"
+
+// An analyser with a name keeps the folder of its last recording in its own
+// settings folder: several analysers record to several places, and each
+// dialog should open where that analyser's recordings are.  The copy without
+// a name writes no file for it, as earlier versions did not.
+static const char kFolderFile[] = "vandrel-recordings.ini";
+
+static int keeps_folder()
+{
+    char name[kProfileNameSize];
+    return GetProfile(name) == 0 && name[0] != '\0';
+}
+
+static void last_folder(char (&folder)[kPathSize])
+{
+    folder[0] = '\0';
+    if (keeps_folder())
+        settings_pairs_read(kFolderFile, false, [&folder](const char *key, const char *value) {
+            if (std::strcmp(key, "folder") == 0)
+                Fmt(folder, "%s", value);
+        });
+}
+
+static void keep_folder(const char *file)
+{
+    if (!keeps_folder())
+        return;
+    const char *end = name_folder_end(file);
+    if (end == nullptr)
+        return;
+    char folder[kPathSize], fresh[kPathSize];
+    Fmt(folder, "%s", file);
+    folder[end - file] = '\0';
+    const int out = settings_file_create("vandrel-recordings.new", fresh);
+    if (out > 0)
+        settings_file_replace(out, FmtFile(out, "folder=%s\n", folder), fresh, kFolderFile);
+}
 
 static const char *open_failure(int code)
 {
@@ -25,8 +66,10 @@ void speichern_starten()
     if (state.recording != 0)
         return;
     int chosen;
+    char folder[kPathSize];
+    last_folder(folder);
     for (;;) {
-        chosen = FileSelectPopup("", "*.dat", "*.dat;*.*;", "Filename", kLabelOk, 0, 0, 1, 0,
+        chosen = FileSelectPopup(folder, "*.dat", "*.dat;*.*;", "Filename", kLabelOk, 0, 0, 1, 0,
                                  state.log_path);
         if (chosen != kSelectionExisting ||
             ConfirmPopup("File already exists !", "Do you want to overwrite it ?") != 0)
@@ -37,6 +80,7 @@ void speichern_starten()
         state.recording = 0;
         return;
     }
+    keep_folder(state.log_path);
     const int opened = aufzeichnung_oeffnen();
     if (opened <= 0) {
         // The run still starts, but nobody may believe it is being recorded.

@@ -17,7 +17,8 @@ namespace rte::testing {
 void queueConfirm(int answer);
 void queueMessageAck();
 void queueFileSelect(int result, const std::string &path);
-// Popups shown so far, as "title|message" (file dialogs: "file|title"),
+// Popups shown so far, as "title|message" (file dialogs: "file|title", or
+// "file|title|folder" when asked to open in a folder),
 // in UTF-8 as the operator reads them.  A queued file choice is a UTF-8
 // path, as the dialog gives it.
 const std::vector<std::string> &popupLog();

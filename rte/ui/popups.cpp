@@ -107,7 +107,8 @@ int fileSelect(const char *defaultDirectory, const char *defaultFileSpec, const 
     for (;;) {
         int result;
         std::string chosen;
-        if (auto a = scripted(PopupKind::File, "file|" + r.title.toStdString())) {
+        const std::string folder = r.directory.isEmpty() ? std::string() : "|" + r.directory.toStdString();
+        if (auto a = scripted(PopupKind::File, "file|" + r.title.toStdString() + folder)) {
             result = a->value;
             chosen = a->path;
         } else {

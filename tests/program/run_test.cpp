@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/userint.h"
+#include "rte/utility.h"
 #include "rte/testing/testing.h"
 #include "run/run_control.h"
 #include "tests/program/program_fixture.h"
@@ -131,6 +133,33 @@ TEST_F(Run, TheRecordingFileDialog)
     EXPECT_EQ(controlText(kMainFile), "no file");
     ASSERT_EQ(popupLog().size(), 2u);
     EXPECT_NE(popupLog()[1].find("no-such-folder/run.dat"), std::string::npos);
+}
+
+// Each named analyser keeps where its recordings go; the copy without a
+// name writes no file for it and lets the dialog choose, as before.
+TEST_F(Run, ANamedAnalyserOpensTheRecordingDialogWhereItsLastRecordingWent)
+{
+    char dir0[kPathSize];
+    ASSERT_EQ(GetSettingsDir(dir0), 0);
+    const std::filesystem::path unnamed(dir0);
+    const auto run = [&](const std::string &path) {
+        rte::testing::clearPopups();
+        startRun(path);
+        operate(state.main_panel, kMainStop);
+        return popupLog().empty() ? std::string() : popupLog().front();
+    };
+    std::filesystem::create_directories(dir.file("a"));
+    std::filesystem::create_directories(dir.file("b"));
+    EXPECT_EQ(run(dir.file("a/run.dat")), "file|Filename");
+    EXPECT_FALSE(std::filesystem::exists(unnamed / "vandrel-recordings.ini"));
+
+    ASSERT_EQ(SelectProfile("recording-folder"), 0);
+    char own[kPathSize];
+    ASSERT_EQ(GetSettingsDir(own), 0);
+    EXPECT_EQ(run(dir.file("b/run.dat")), "file|Filename") << "nothing kept yet";
+    EXPECT_EQ(run(dir.file("a/run.dat")), "file|Filename|" + dir.file("b"));
+    EXPECT_EQ(run(""), "file|Filename|" + dir.file("a"));
+    std::filesystem::remove_all(own);
 }
 
 TEST_F(Run, AFailedWriteIsShownAtOnceAndTheRunGoesOn)
