@@ -72,6 +72,11 @@ def _has_owner(bus, name):
 
 # ---- reading ----------------------------------------------------------------
 
+def applications():
+    """Every application on the accessibility bus now."""
+    return [app for app in pyatspi.Registry.getDesktop(0) if app is not None]
+
+
 def showing(acc):
     return acc.getState().contains(pyatspi.STATE_SHOWING)
 

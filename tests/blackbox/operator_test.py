@@ -10,6 +10,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import sys
 import unittest
 import warnings
@@ -42,6 +43,16 @@ def setUpModule():
 
 def tearDownModule():
     bus.close()
+
+
+def end_process(pid):
+    """Ends a process that the program started, whatever the test did."""
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        return
+    ui.wait_for(f"process {pid} to end", lambda: not Path(f"/proc/{pid}").exists()
+                or "State:\tZ" in Path(f"/proc/{pid}/status").read_text())
 
 
 def log_lines(path):
@@ -356,6 +367,43 @@ class OperatorTest(unittest.TestCase):
 
         self.close_main_window()
         self.assertEqual(self.settings_line(), " 9 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+
+    def test_another_analyser_from_the_menu(self):
+        """"Another analyser..." starts the program for a named analyser in a
+        window of its own, with its own settings folder; a port the first
+        copy holds is refused there, naming the holder."""
+        s = self.session
+        s.start_simulator()
+        (s.dir / "vandrel.ini").write_text(" 1 1.000000 1 1 0 0.000000 10.000000  Kv_2014\n")
+        self.app = s.start_program({1: s.link})
+        self.main_window()
+
+        ui.press(self.app.control(self.main_window(), "menu item", "Another analyser..."))
+        panel = self.app.window("filler", "Another analyser")
+        ui.enter_text(self.app.control(panel, "text", "Analyser name"), "bench-9")
+        s.screenshot("another-named")
+        ui.press(self.app.control(panel, "push button", "Start"))
+        self.app.control(panel, "label", "The analyser bench-9 starts in a window of its own.")
+
+        # The copy started is a process of its own, which the test ends.
+        second = ui.wait_for("the analyser bench-9's window", lambda: next(
+            (app for app in ui.applications() if app.get_process_id() != self.session.program.pid
+             and any(ui.showing(w) and w.name == "bench-9 - " + MAIN for w in app)), None))
+        pid = second.get_process_id()
+        self.addCleanup(end_process, pid)
+        self.assertTrue((s.dir / "profiles" / "bench-9").is_dir())
+        holder = f"Port 1 cannot be opened: in use by vandrel (process {self.session.program.pid})."
+
+        def refusal():
+            second.clear_cache()
+            return next((w for w in second if ui.showing(w) and w.name == "bench-9 - Serial port"
+                         and ui.find(w, "label", holder) is not None), None)
+        # Its port panel comes up at its start, as when the port is missing.
+        ui.wait_for("the port panel naming the holder", refusal)
+        s.screenshot("another-holder-named")
+        end_process(pid)
+        request_close("Another analyser")
+        self.close_main_window()
 
     def test_typed_values_are_the_values_used(self):
         """Text typed into an entry and never confirmed with Enter is what a
