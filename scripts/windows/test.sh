@@ -3,7 +3,8 @@
 # Windows test programs under wine: a private wine prefix for this run, the
 # offscreen platform, and the simulated analyser of the Linux build (its
 # analyser_sim, in build-test/bin unless VANDREL_LINUX_BIN says where)
-# linked to the prefix's COM1; the whole program on a virtual X display.
+# linked to the prefix's COM1, a second one on COM2 for two analysers at
+# once; the whole program on a virtual X display.
 # A missing SDK, wine or simulator is an error.  Pictures of the screen
 # stay in build-win/artefacts.
 set -euo pipefail
@@ -40,8 +41,8 @@ run utility_test
 
 # The simulated analyser on COM1.
 wine_simulator com1
-VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL=$(winepath -w "$wine_work/control")
-VANDREL_SIM_STATUS=$(winepath -w "$wine_work/status")
+VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL=$(winepath -w "$wine_sim_dir/control")
+VANDREL_SIM_STATUS=$(winepath -w "$wine_sim_dir/status")
 export VANDREL_SIM_PORT VANDREL_SIM_CONTROL VANDREL_SIM_STATUS
 run serial_test
 
@@ -127,5 +128,93 @@ else
     failed=1
   fi
 fi
+
+# Two analysers at once, a copy of the program each, both from one folder
+# of the operator's own as the ZIP unpacks: "--profile A" on COM1 and
+# "--profile B" on COM2, started together, each finding a run of its own to
+# resume and so recording at once.  The analysers answer apart (one stays in
+# air, the other is purged at once): a reading shows the port it came
+# through.  A third start of A must leave A alone.
+echo "== windows: two analysers at once"
+two_failed() { echo "== windows: two analysers at once FAILED: $*" >&2; failed=1; }
+wine_simulator com1 --time-constant 1e9
+wine_simulator com2 --time-constant 0.001
+two=$wine_work/analysers
+cmake --install build-win/out --prefix "$two" >/dev/null
+installed_files=$(cd "$two" && find . | sort)
+# Settings written anywhere but the program's folder are newer than this.
+touch "$wine_work/two.start"
+for profile in A:1:0.5 B:2:1.0; do
+  IFS=: read -r name port interval <<<"$profile"
+  dir=$two/profiles/$name
+  mkdir -p "$dir"
+  printf ' %d %s 1 1 0 0.0 250.0  Kv_2014\r\n' "$port" "$interval" >"$dir/vandrel.ini"
+  printf 'resume=1\r\nrunning=1\r\nalive=%s\r\nfile=%s\r\n' "$(date +%s)" "$(winepath -w "$dir/run.dat")" \
+    >"$dir/vandrel-resume.ini"
+done
+# The resumed runs record beside the old recordings, under the next free name.
+rec_a=$two/profiles/A/run-2.dat rec_b=$two/profiles/B/run-2.dat
+# On what the folder holds alone, with no SDK on the path.  The Linux process
+# is the Windows one: its pid ends the copy.
+program=(env WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows wine "$two/vandrel.exe")
+"${program[@]}" --profile A >"$wine_work/A.log" 2>&1 &
+pid_a=$!
+"${program[@]}" --profile B >"$wine_work/B.log" 2>&1 &
+pid_b=$!
+lines() { if [ -f "$1" ]; then wc -l <"$1"; else echo 0; fi; }
+# Waits, with a generous limit, until the recording FILE holds more than N
+# lines while the copy PID runs.
+recording_grows() {
+  for _ in $(seq 1800); do
+    [ "$(lines "$1")" -gt "$2" ] && return 0
+    kill -0 "$3" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+if ! recording_grows "$rec_a" 3 "$pid_a" || ! recording_grows "$rec_b" 3 "$pid_b"; then
+  two_failed "the recordings did not grow (A: $(lines "$rec_a") lines, B: $(lines "$rec_b") lines;" \
+    "A runs: $(kill -0 "$pid_a" 2>/dev/null && echo yes || echo no)," \
+    "B runs: $(kill -0 "$pid_b" 2>/dev/null && echo yes || echo no)); A said: $(cat "$wine_work/A.log")" \
+    "B said: $(cat "$wine_work/B.log")"
+else
+  # A copy that did not find A claimed would resume A's run too, into a
+  # file of its own beside A's, and never end by itself.
+  own_files() { (cd "$two/profiles/A" && ls | grep -v '\.new$' || true); }
+  before=$(own_files)
+  status=0
+  timeout -k 10 120 "${program[@]}" --profile A >"$wine_work/A-again.log" 2>&1 || status=$?
+  echo "== windows: a third start of A ended with status $status: $(tr -d '\r' <"$wine_work/A-again.log")"
+  [ "$status" -eq 0 ] || two_failed "a third start of A ended with status $status (124: not by itself)"
+  [ "$(own_files)" = "$before" ] ||
+    two_failed "a third start of A changed A's folder: $(echo $before) -> $(echo $(own_files))"
+  recording_grows "$rec_a" $(($(lines "$rec_a") + 2)) "$pid_a" ||
+    two_failed "A did not record on after a third start (A runs: $(kill -0 "$pid_a" 2>/dev/null && echo yes || echo no))"
+fi
+# Ended as a power cut ends them, which no window or message box can hold up.
+kill -KILL "$pid_a" "$pid_b" 2>/dev/null || true
+wait "$pid_a" "$pid_b" 2>/dev/null || true
+
+# "elapsed value" lines, elapsed never falling, every value within
+# [LOW, HIGH]: the first line that is not, or nothing.
+recording_fault() {
+  awk -v low="$2" -v high="$3" '
+    { sub(/\r$/, "") }
+    NF != 2 || $2 + 0 < low + 0 || $2 + 0 > high + 0 || (NR > 1 && $1 + 0 < last) { print "line " NR ": " $0; exit }
+    { last = $1 + 0 }' "$1" 2>&1 || true
+}
+# A's analyser stays at about 209500 ppm, B's at about 3 ppm.
+fault=$(recording_fault "$rec_a" 150000 250000)
+[ -z "$fault" ] || two_failed "A's recording holds what COM1's analyser did not answer: $fault"
+fault=$(recording_fault "$rec_b" 1 10)
+[ -z "$fault" ] || two_failed "B's recording holds what COM2's analyser did not answer: $fault"
+left=$(cd "$two" && find . -path ./profiles -prune -o -print | sort)
+[ "$left" = "$installed_files" ] ||
+  two_failed "the program's folder changed beside the profiles: $(diff <(echo "$installed_files") <(echo "$left") | grep '^[<>]' | tr '\n' ' ')"
+[ "$(ls "$two/profiles" | tr '\n' ' ')" = "A B " ] ||
+  two_failed "the profiles folder holds $(ls "$two/profiles" | tr '\n' ' ')"
+elsewhere=$(find "$WINEPREFIX/drive_c" -newer "$wine_work/two.start" -ipath '*vandrel*' | tr '\n' ' ')
+[ -z "$elsewhere" ] || two_failed "settings written outside the program's folder: $elsewhere"
+echo "== windows: two analysers at once: A recorded $(lines "$rec_a") lines, B $(lines "$rec_b")"
 
 exit $failed

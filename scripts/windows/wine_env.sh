@@ -1,6 +1,6 @@
 # Sourced by the Windows test and benchmark scripts: a private wine prefix
-# for the run and the simulated analyser of the Linux build on one of its
-# COM ports.  Everything started here ends with the script.
+# for the run and the simulated analysers of the Linux build on its COM
+# ports.  Everything started here ends with the script.
 #   wine_start                   the prefix, its server, the library paths
 #   wine_simulator comN [ARGS]   the simulator linked to COMN, with ARGS
 
@@ -10,12 +10,21 @@ done
 wine_linux_bin=${VANDREL_LINUX_BIN:-$PWD/build-test/bin}
 
 wine_work=
-wine_sim_pid=
+# By port: a port has one simulator at a time.
+declare -gA wine_sim_pids=()
+wine_sim_dir=
+wine_simulator_stop() {
+  local pid=${wine_sim_pids[$1]:-}
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  unset "wine_sim_pids[$1]"
+}
 wine_cleanup() {
-  if [ -n "$wine_sim_pid" ]; then
-    kill "$wine_sim_pid" 2>/dev/null || true
-    wait "$wine_sim_pid" 2>/dev/null || true
-  fi
+  local port
+  for port in "${!wine_sim_pids[@]}"; do
+    wine_simulator_stop "$port"
+  done
   if [ -n "$wine_work" ]; then
     wineserver -k 2>/dev/null || true
     rm -rf "$wine_work"
@@ -50,20 +59,28 @@ wine_start() {
 
 # The link in the prefix's dosdevices is the simulator's own: it removes and
 # makes it again for a pulled adapter.  Its control and status files are
-# $wine_work/control and $wine_work/status.
+# $wine_sim_dir/control and $wine_sim_dir/status, in a folder of the port's
+# ($wine_work/comN), so that analysers on two ports are driven apart.  A
+# port has one simulator: starting another there ends the one before, whose
+# link would otherwise be taken from under it.
 wine_simulator() {
   local port=$1
   shift
   local sim=$wine_linux_bin/analyser_sim
   [ -x "$sim" ] || { echo "windows: no simulator at $sim (build the Linux tree first)" >&2; exit 1; }
-  "$sim" "$WINEPREFIX/dosdevices/$port" --control "$wine_work/control" --status "$wine_work/status" "$@" \
-    >"$wine_work/sim.log" 2>&1 &
-  wine_sim_pid=$!
+  wine_simulator_stop "$port"
+  wine_sim_dir=$wine_work/$port
+  mkdir -p "$wine_sim_dir"
+  # What the one before left there must not read as this one's.
+  rm -f "$wine_sim_dir/control" "$wine_sim_dir/status"
+  "$sim" "$WINEPREFIX/dosdevices/$port" --control "$wine_sim_dir/control" --status "$wine_sim_dir/status" "$@" \
+    >"$wine_sim_dir/sim.log" 2>&1 &
+  wine_sim_pids[$port]=$!
   for _ in $(seq 100); do
-    grep -qx "link up" "$wine_work/status" 2>/dev/null && return 0
+    grep -qx "link up" "$wine_sim_dir/status" 2>/dev/null && return 0
     sleep 0.1
   done
-  echo "windows: the simulator did not start" >&2
-  cat "$wine_work/sim.log" >&2
+  echo "windows: the simulator on $port did not start" >&2
+  cat "$wine_sim_dir/sim.log" >&2
   exit 1
 }
