@@ -38,6 +38,7 @@ run files_paths_test
 run format_test
 run skip_test
 run utility_test
+run profile_test
 
 # The simulated analyser on COM1.
 wine_simulator com1
