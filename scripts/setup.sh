@@ -17,6 +17,9 @@ packages=(
   fonts-dejavu-core
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
   libpaho-mqtt-dev libssl-dev libsqlite3-dev mosquitto mosquitto-clients openssl
+  # What each copy of the program opens, renames and removes, for the
+  # tests that keep several copies apart.
+  strace
 )
 
 missing=()
