@@ -344,6 +344,11 @@ class OneCopyPerFolder(CopiesTest):
         self.assertEqual(settled(snapshot(program.dir, leave_out=[marked.parent])), settled(before))
         self.assertGreaterEqual(float(resume_mark(settings)["alive"]), alive)
         self.assertWritesOnly(second, program.dir, ports=[sim.link.name])
+        # Claimed before anything is read: no settings file, no recording.
+        read = [a for a in second.trace().accesses if not a.changes_nothing and any(
+            Path(n).name.startswith("vandrel") and inside(n, settings) or inside(n, marked.parent)
+            for n in a.names)]
+        self.assertFalse(read, f"{second.label} looked at the live run's files")
 
         lines = len(recording_lines(recording))
         self.wait_lines({recording: lines + 4}, [first])
