@@ -243,6 +243,10 @@ int GetFileInfo(const char *path, long long &size);
 // Renames a file, replacing `to` at once if it exists (in one step on the
 // same file system, so nobody ever sees half a file).  0 or a failure code.
 int RenameFile(const char *from, const char *to);
+// Removes a file: 0 once no file is under that name (removed, or none was
+// there), or a failure code (a folder is not removed: kFileAccessDenied).
+// Removing takes no room, so it works on a disk too full for any write.
+int RemoveFile(const char *path);
 // Creates a file anew for writing that only this user may read or write,
 // from its first byte on: mode 0600 on POSIX; on Windows an access list of
 // this user's alone, nothing taken from the folder's.  A file already under

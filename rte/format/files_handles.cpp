@@ -1,5 +1,5 @@
 // File handles and names: OpenFile, CreatePrivateFile, CloseFile,
-// GetFileInfo, RenameFile, MakeFilePrivate over the table of handles and the
+// GetFileInfo, RenameFile, RemoveFile, MakeFilePrivate over the table of handles and the
 // system's calls (files_os.h).
 #include "rte/format/files_handles.h"
 
@@ -137,4 +137,9 @@ int RenameFile(const char *from, const char *to)
     if (!from || !to)
         return kFileBadArgument;
     return rte::files::os::rename(from, to);
+}
+
+int RemoveFile(const char *path)
+{
+    return path ? rte::files::os::remove(path) : kFileBadArgument;
 }

@@ -32,6 +32,8 @@ void appendText(std::string &out, const char *text, std::size_t len);
 int fileInfo(const char *path, long long &size);
 // Replaces `to` by `from` in one step: 0, or a kFile code.
 int rename(const char *from, const char *to);
+// Removes the file at `path`: 0, also when none was there, or a kFile code.
+int remove(const char *path);
 // Creates `path` anew for writing, readable and writable by this user
 // alone from its creation on.  A file already there goes first, so that
 // nobody who opened it before reads what is written now.  The descriptor,

@@ -181,6 +181,11 @@ int rename(const char *from, const char *to)
     return ::rename(from, to) == 0 ? 0 : errnoCode(errno);
 }
 
+int remove(const char *path)
+{
+    return ::unlink(path) == 0 || errno == ENOENT ? 0 : errnoCode(errno);
+}
+
 int createPrivate(const char *path)
 {
     if (::unlink(path) != 0 && errno != ENOENT)

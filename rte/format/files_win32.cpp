@@ -6,9 +6,9 @@
 // number on every system.
 //
 // A virus scanner, the search indexer or a backup client opens a file for a
-// moment right after it is written, and meanwhile opening it for writing or
-// replacing it fails as if it were forbidden.  Those two calls are tried
-// again while they fail so, as SQLite's Windows layer does.
+// moment right after it is written, and meanwhile opening it for writing,
+// replacing or removing it fails as if it were forbidden.  Those calls are
+// tried again while they fail so, as SQLite's Windows layer does.
 #include "rte/format/files_os.h"
 #include "rte/formatio.h"
 #include "rte/util/win32_text.h"
@@ -299,6 +299,17 @@ int rename(const char *from, const char *to)
             [&] { return ::MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); }))
         return 0;
     return errorCode(::GetLastError());
+}
+
+int remove(const char *path)
+{
+    std::wstring name;
+    if (!win32::widen(path, name) || name.empty())
+        return kFileNotFound;
+    if (triedWhileHeldElsewhere([&] { return ::DeleteFileW(name.c_str()); }))
+        return 0;
+    const DWORD e = ::GetLastError();
+    return e == ERROR_FILE_NOT_FOUND ? 0 : errorCode(e);
 }
 
 int createPrivate(const char *path)

@@ -311,6 +311,18 @@ TEST_F(Files, RenameFileReplacesTheTarget)
     EXPECT_EQ(RenameFile(path("old").c_str(), nullptr), kFileBadArgument);
 }
 
+TEST_F(Files, RemoveFileLeavesNoFileUnderTheName)
+{
+    write(path("mark"), "running=1\n");
+    long long size = 0;
+    EXPECT_EQ(RemoveFile(path("mark").c_str()), 0);
+    EXPECT_EQ(GetFileInfo(path("mark").c_str(), size), 0);
+    EXPECT_EQ(RemoveFile(path("mark").c_str()), 0) << "none there is none left";
+    ASSERT_EQ(mkdir(path("folder").c_str(), 0700), 0);
+    EXPECT_EQ(RemoveFile(path("folder").c_str()), kFileAccessDenied);
+    EXPECT_EQ(RemoveFile(nullptr), kFileBadArgument);
+}
+
 // ------------------------------------------------------------ reading
 
 TEST_F(Files, SettingsFile)
