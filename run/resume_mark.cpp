@@ -6,6 +6,7 @@
 #include "app/settings_line.h"
 #include "files/file_name.h"
 #include "rte/formatio.h"
+#include "rte/userint.h"
 #include "rte/utility.h"
 
 Resume resume;
@@ -35,7 +36,10 @@ int resume_save()
         return -1;
     const int written = FmtFile(file, "resume=%d\nrunning=%d\nalive=%f[p1]\nfile=%s\n", resume.on,
                                 resume.running, resume.alive, resume.file);
-    return settings_file_replace(file, written, fresh, kResumeFile) == 0 ? 0 : -1;
+    if (settings_file_replace(file, written, fresh, kResumeFile) == 0)
+        return 0;
+    RemoveFile(fresh);
+    return -1;
 }
 
 int resume_run_started(const char *file)
@@ -65,7 +69,28 @@ void resume_run_ended()
     if (resume.running == 0)
         return;
     resume.running = 0;
-    resume_save();
+    char path[kPathSize];
+    // No folder, no file: nothing can resume, and the Unattended panel said
+    // that the switch holds only until the program ends.
+    if (resume_save() == 0 || settings_file_path(kResumeFile, path) != 0)
+        return;
+    // A disk too full to take the new file still lets the old one go, and
+    // without it the next start finds no run to resume.
+    char message[kPathSize + 400];
+    if (RemoveFile(path) == 0)
+        Fmt(message,
+            "The run has ended. The switch \"Resume the run after a restart\" could not be saved "
+            "(is the disk full?): %s is removed, so that the run does not start again by itself.\n\n"
+            "The switch stays on until the program ends, and is saved again when the next run "
+            "starts if the disk has room by then; otherwise switch it on again after the next "
+            "start (Settings, Unattended...).",
+            path);
+    else
+        Fmt(message,
+            "The run has ended, but %s could neither be saved nor removed: the next start of the "
+            "program resumes the run unless that file is deleted.",
+            path);
+    PathMessagePopup("Unattended", message);
 }
 
 int next_free_name(const char *old, char (&fresh)[kPathSize])

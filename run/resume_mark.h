@@ -33,7 +33,10 @@ int resume_save();
 // A run starts (the recording named, or empty), renews its sign of life
 // with each cycle, and ends by Stop, a failed port change or the closed
 // window.  Nothing is written while the switch is off.  The start says
-// whether the mark could be kept (0).
+// whether the mark could be kept (0).  The end is for good even where the
+// file cannot be written (a full disk): the file is removed then, the
+// switch held here until the program ends, and a popup says so (or that the
+// file could not be removed either, and the next start resumes the run).
 int resume_run_started(const char *file);
 void resume_alive();
 void resume_run_ended();

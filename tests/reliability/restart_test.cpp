@@ -172,5 +172,44 @@ TEST_F(Restart, AKilledRunGoesOnInTheNextFreeFileAndSaysTheGap)
     EXPECT_FALSE(fs::exists(folder + "/run-5.dat"));
 }
 
+// Stop on a disk too full for the mark's new file: the run is over all the
+// same, and the operator learns that the switch is not saved.
+TEST_F(Restart, AStopOnAFullDiskEndsTheRunForGoodAndSaysTheSwitchIsNotSaved)
+{
+    fs::create_directories(dir.file("recordings"));
+    const std::string out = dir.file("full-disk.out");
+    {
+        support::ChildProcess child({program, "full-disk-stop", dir.file("recordings/run.dat")}, out);
+        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s)) << readBytes(out);
+    }
+    const std::string said = readBytes(out);
+    ASSERT_FALSE(said.starts_with("unavailable"))
+        << "no tmpfs could be mounted: without root the test needs user namespaces; " << said;
+    std::istringstream lines(said);
+    std::vector<std::string> popups;
+    std::string line, mark, next, run, kept;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("popup "))
+            popups.push_back(line.substr(6));
+        else if (line.starts_with("mark "))
+            mark = line.substr(5);
+        else if (line.starts_with("next start "))
+            next = line.substr(11);
+        else if (line.starts_with("running "))
+            run = line;
+        else if (line.starts_with("switch "))
+            kept = line;
+    }
+    EXPECT_EQ(run, "running 0 recording 0") << said;
+    EXPECT_EQ(mark.find("running=1"), std::string::npos) << "the mark of a running run stays: " << mark;
+    EXPECT_EQ(next, "running 0") << "the next start resumed the stopped run";
+    EXPECT_EQ(kept, "switch 1") << "the switch as the operator left it, until the program ends";
+    ASSERT_EQ(popups.size(), 1u) << said;
+    EXPECT_TRUE(popups[0].starts_with("Unattended|The run has ended. The switch \"Resume the run after a restart\" "
+                                      "could not be saved"))
+        << popups[0];
+    EXPECT_NE(popups[0].find(folder + "/vandrel-resume.ini"), std::string::npos) << popups[0];
+}
+
 }  // namespace
 }  // namespace reliability
