@@ -13,7 +13,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import tempfile
 import threading
 import time
 from pathlib import Path
