@@ -5,6 +5,7 @@
 
 #include "app/panel_fields.h"
 #include "app/panel_ids.h"
+#include "app/profile.h"
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
 #include "rte/formatio.h"
@@ -43,8 +44,10 @@ static std::array<PanelField, 9> fields(PublishSettings &p)
 
 void publishing_menu(int, int, void *, int)
 {
-    if (panel <= 0)
+    if (panel <= 0) {
         panel = LoadPanel(0, kPanelFile, kPublishingPanel);
+        show_analyser(panel);
+    }
     show_fields(panel, fields(publishing));
     shown_condition[0] = '\0';
     publish_show_condition();
