@@ -195,6 +195,7 @@ int ScanFileSkip(int handle, long long count,
 
 namespace rte::fmt {
 int readLine(int handle, char *line, std::size_t capacity);
+long long countLinesLeft(int handle);
 }
 // What ReadLine returns when the file has no byte left.
 enum { kFileEnd = -7 };
@@ -212,6 +213,13 @@ int ReadLine(int handle, char (&line)[N])
     static_assert(N > 0);
     return rte::fmt::readLine(handle, line, N);
 }
+
+// Passes over the rest of an open file, from where the previous read
+// stopped, at the speed of memory whatever its lines hold: the number of
+// lines ReadLine would still have read, or kFileBadArgument for a handle
+// not open for reading.  A read error ends the input as the end of the
+// file does.
+inline long long CountLinesLeft(int handle) { return rte::fmt::countLinesLeft(handle); }
 
 // File handles.  Paths are UTF-8, as every path in the engine's calls (the
 // file dialog gives them so); on POSIX systems those bytes are the file

@@ -1,5 +1,5 @@
 // The file front ends of the format language: FmtFile and ScanFile on the
-// handles of files_handles.h.
+// handles of files_handles.h, and the lines of ReadLine and CountLinesLeft.
 //
 // Writing: FmtFile formats the whole text into the handle's write buffer and
 // hands it to the operating system to be stored whole (files_os.h), so a
@@ -96,6 +96,29 @@ struct FileSource {
         f->end = static_cast<std::size_t>(end - f->rbuf.get());
     }
 };
+
+// The LF bytes in [p, end), sixteen at a time: each lane counts its own in
+// a byte, summed before it could wrap.
+std::size_t countLineEnds(const char *p, const char *end)
+{
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    constexpr std::size_t kMostRounds = 255;
+    std::size_t count = 0;
+    while (static_cast<std::size_t>(end - p) >= sizeof(Bytes)) {
+        const std::size_t rounds = std::min(static_cast<std::size_t>(end - p) / sizeof(Bytes), kMostRounds);
+        Bytes lanes{};
+        for (std::size_t r = 0; r < rounds; ++r, p += sizeof(Bytes)) {
+            Bytes x;
+            std::memcpy(&x, p, sizeof x);
+            lanes -= (Bytes)(x == '\n');  // a match is all ones, 255: taking it away adds one
+        }
+        for (std::size_t i = 0; i < sizeof(Bytes); ++i)
+            count += lanes[i];
+    }
+    for (; p != end; ++p)
+        count += *p == '\n';
+    return count;
+}
 
 // Collects the text of one FmtFile call.
 struct StringSink {
@@ -272,8 +295,9 @@ int skipFile(int handle, long long count, std::string_view fmt, std::span<const 
     return last;
 }
 
-// Copies the line's bytes while it fits and counts all of them; a CR is
-// held back until the next byte shows whether it ends the line.
+// Finds each line end with memchr and copies what fits, so that a line of
+// any length passes at the speed of memory.  The byte before the LF tells
+// whether a CR belongs to the line end.
 int readLine(int handle, char *line, std::size_t capacity)
 {
     FileState *f = readable(handle);
@@ -281,37 +305,52 @@ int readLine(int handle, char *line, std::size_t capacity)
         return kFileBadArgument;
     FileSource s(*f);
     std::size_t length = 0;
-    bool any = false, cr = false;
-    const auto put = [&](char c) {
-        if (length < capacity - 1)
-            line[length] = c;
-        ++length;
-    };
-    for (;;) {
-        if (s.cur == s.end && !s.more())
-            break;
+    bool any = false, ended = false;
+    char last = '\0';
+    while (s.cur != s.end || s.more()) {
         any = true;
-        const char c = *s.cur++;
-        if (c == '\n') {
-            cr = false;
+        const auto *lf = static_cast<const char *>(std::memchr(s.cur, '\n', static_cast<std::size_t>(s.end - s.cur)));
+        const char *stop = lf ? lf : s.end;
+        const auto bytes = static_cast<std::size_t>(stop - s.cur);
+        if (length < capacity - 1)
+            std::memcpy(line + length, s.cur, std::min(bytes, capacity - 1 - length));
+        if (bytes > 0)
+            last = stop[-1];
+        length += bytes;
+        s.cur = lf ? lf + 1 : s.end;
+        if (lf) {
+            ended = true;
             break;
         }
-        if (cr)
-            put('\r');
-        cr = c == '\r';
-        if (!cr)
-            put(c);
     }
     s.commit();
     if (!any) {
         line[0] = '\0';
         return kFileEnd;
     }
-    // A CR at the very end of the file is a byte of the line.
-    if (cr)
-        put('\r');
+    // The CR of a CR LF belongs to the line end; one at the very end of the
+    // file is a byte of the line.
+    if (ended && last == '\r')
+        --length;
     line[std::min(length, capacity - 1)] = '\0';
     return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+}
+
+long long countLinesLeft(int handle)
+{
+    FileState *f = readable(handle);
+    if (!f)
+        return kFileBadArgument;
+    FileSource s(*f);
+    long long lines = 0;
+    bool open = false;  // bytes after the last line end
+    while (s.cur != s.end || s.more()) {
+        lines += static_cast<long long>(countLineEnds(s.cur, s.end));
+        open = s.end[-1] != '\n';
+        s.cur = s.end;
+    }
+    s.commit();
+    return lines + (open ? 1 : 0);
 }
 
 }  // namespace rte::fmt

@@ -770,4 +770,45 @@ TEST_F(Files, ReadLineAcrossBufferEndsAndBesideScanFile)
     CloseFile(h);
 }
 
+// The rest of a file counted as ReadLine would read it, from wherever the
+// reads before stopped, across every place where a small buffer ends; a
+// line longer than the buffer is passed over whole by either.
+TEST_F(Files, CountLinesLeftCountsWhatReadLineWouldRead)
+{
+    const std::string longLine(2000, 'x');
+    const struct {
+        const char *what;
+        std::string bytes;
+        int readFirst;
+        long long left;
+    } rows[] = {
+        {"empty", "", 0, 0},
+        {"one line", "a\n", 0, 1},
+        {"no line end at the end", "a\nb", 0, 2},
+        {"empty lines", "\n\r\n\n", 0, 3},
+        {"after the lines read", "a\nb\nc\n", 2, 1},
+        {"all read", "a\nb\n", 2, 0},
+        {"NUL bytes and CRs", std::string("\0\r\n\r\0", 5), 0, 2},
+        {"lines longer than the buffer", longLine + "\n" + longLine + "\n" + longLine, 1, 2},
+        {"many short lines", std::string(5000, '\n'), 1, 4999},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string p = path("left.txt");
+        write(p, row.bytes);
+        for (std::size_t size : {512u, 513u, 0u}) {
+            rte::fmt::detail::setReadBufferSize(size);
+            const int h = OpenFile(p.c_str(), kOpenRead, kOpenKeep, kOpenText);
+            char line[8];
+            for (int i = 0; i < row.readFirst; ++i)
+                ASSERT_GE(ReadLine(h, line), 0);
+            EXPECT_EQ(CountLinesLeft(h), row.left) << "buffer " << size;
+            EXPECT_EQ(ReadLine(h, line), kFileEnd) << "passed over to the end";
+            CloseFile(h);
+        }
+    }
+    rte::fmt::detail::setReadBufferSize(0);
+    EXPECT_EQ(CountLinesLeft(12345), kFileBadArgument);
+}
+
 }  // namespace
