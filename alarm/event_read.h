@@ -1,18 +1,38 @@
-// Reading an event file back (the lines write_event writes): a pure
-// function of one line, so that recorded and broken bytes can be fed to it.
+// Reading an event file back (the lines write_event writes): pure functions
+// of one line and of what the reading found, so that recorded and broken
+// bytes can be fed to them.
 #pragma once
+
+// A stored recording draws at most kMostEventsDrawn events, as many as its
+// curve has points, read from its event file's first kMostEventLinesRead
+// lines at most: the lines after those are counted, not read, so that no
+// event file holds the window longer than its recording does.
+enum { kMostEventsDrawn = 999, kMostEventLinesRead = 9999, kEventNoteSize = 200 };
 
 struct EventLine {
     double elapsed;  // seconds since the start of the run
     char event[16];  // "alarm_high", ... as written
     double value;    // nan when there was no reading
-    double limit;
+    double limit;    // nan for "resumed", which has none
 };
 
 enum EventLineRead { kEventLineDamaged = -1, kEventLineBlank = 0, kEventLineRead = 1 };
 
-// One line without its line end.  A line is read when it holds the five
-// fields (a local time as ISO 8601, elapsed seconds not below 0, an event
-// word, the value, a finite limit) and nothing after them; an event word
-// this program does not draw, written by a later one, still reads.
-int read_event_line(const char *line, EventLine &e);
+// One line without its line end, and its length in the file as ReadLine
+// gives it: a line that holds a NUL byte, or was cut to fit `line`, is
+// damaged.  A line is read when it holds the five fields (a local time as
+// ISO 8601, elapsed seconds not below 0, an event word, the value, a
+// finite limit, or "nan" for "resumed" as this program writes it) and
+// nothing after them; an event word this program does not draw, written by
+// a later one, still reads.
+int read_event_line(const char *line, int length, EventLine &e);
+
+// What reading an event file found.
+struct EventCount {
+    long long damaged;  // lines read that could not be read as events
+    int drawn;          // events drawn
+    long long unread;   // lines after the last one read
+};
+
+// What the graph's note says of it; empty when there is nothing to say.
+void event_note(const EventCount &count, char (&note)[kEventNoteSize]);

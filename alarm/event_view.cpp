@@ -11,9 +11,6 @@
 #include "rte/formatio.h"
 #include "rte/userint.h"
 
-// As many markers as the curve has points at most: more would hide it.
-enum { kMaxMarkers = 999 };
-
 // The curve's value at time t: between the points around it, or at the
 // nearer end outside them.
 static double on_curve(const double *t, const double *y, int points, double at)
@@ -79,35 +76,31 @@ void show_recording_events(const char *recording, const double *t, const double 
         AddGraphNote(state.main_panel, kMainGraph, "The event file beside this recording cannot be opened.");
         return;
     }
-    int damaged = 0, drawn = 0, beyond = 0;
+    EventCount count = {0, 0, 0};
     char line[256];
-    for (int length; (length = ReadLine(file, line)) >= 0;) {
+    for (int lines = 0; lines < kMostEventLinesRead && count.drawn < kMostEventsDrawn; ++lines) {
+        const int length = ReadLine(file, line);
+        if (length < 0)
+            break;
         EventLine e;
-        const int read = length < static_cast<int>(sizeof line) ? read_event_line(line, e) : kEventLineDamaged;
-        if (read == kEventLineDamaged)
-            ++damaged;
-        const EventLook *look = read == kEventLineRead ? look_of(e.event) : nullptr;
+        const int kind = read_event_line(line, length, e);
+        if (kind == kEventLineDamaged)
+            ++count.damaged;
+        const EventLook *look = kind == kEventLineRead ? look_of(e.event) : nullptr;
         if (!look)
             continue;
-        if (drawn == kMaxMarkers) {
-            ++beyond;
-            continue;
-        }
         char text[128];
         tooltip(e, *look, text);
         AddGraphMarker(state.main_panel, kMainGraph, e.elapsed, on_curve(t, y, points, e.elapsed), text,
                        look->colour);
-        ++drawn;
+        ++count.drawn;
     }
+    count.unread = CountLinesLeft(file);
     CloseFile(file);
     // On the graph, where whoever looks at the events sees it, and no
     // button to press.
-    char damage[80] = "", more[80] = "", note[170];
-    if (damaged > 0)
-        Fmt(damage, "%d line%s of the event file could not be read.", damaged, damaged == 1 ? "" : "s");
-    if (beyond > 0)
-        Fmt(more, "Only the first %d events are drawn; %d more are not.", static_cast<int>(kMaxMarkers), beyond);
-    Fmt(note, "%s%s%s", damage, damaged > 0 && beyond > 0 ? "\n" : "", more);
-    if (damaged > 0 || beyond > 0)
+    char note[kEventNoteSize];
+    event_note(count, note);
+    if (note[0] != '\0')
         AddGraphNote(state.main_panel, kMainGraph, note);
 }

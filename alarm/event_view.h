@@ -5,5 +5,6 @@
 
 // After the recording's curve is drawn from the points t, y.  A recording
 // without an event file gets nothing; lines that cannot be read are counted
-// in a note on the graph, as is an event file that cannot be opened.
+// in a note on the graph, as are the lines past what is read (event_read.h)
+// and an event file that cannot be opened.
 void show_recording_events(const char *recording, const double *t, const double *y, int points);

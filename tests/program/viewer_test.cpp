@@ -274,7 +274,11 @@ TEST_F(Viewer, ADamagedEventFileDrawsTheLinesItCanRead)
          std::string(kTime) + "1.0\talarm_low\t1.1\t1.5\n\x89PNG\r\n\n" + kTime + "3.0\tnormal\t1.3\t1.5\n" +
              std::string(300, 'x') + "\n",
          {1, 3}, {"2 lines of the event file could not be read."}},
-        {"a later program's event", std::string(kTime) + "1.0\tresumed\t0\t60\n", {}, {}},
+        {"a later program's event", std::string(kTime) + "1.0\tpurged\t0\t60\n", {}, {}},
+        {"a NUL byte that would hide the junk after five good fields",
+         std::string(kTime) + "1.0\talarm_low\t1.1\t1.5" + std::string(1, '\0') + " junk\n" + kTime +
+             "3.0\tnormal\t1.3\t1.5\n",
+         {3}, {"1 line of the event file could not be read."}},
         {"empty", "", {}, {}},
     };
     for (const auto &row : rows) {
@@ -285,6 +289,40 @@ TEST_F(Viewer, ADamagedEventFileDrawsTheLinesItCanRead)
         for (const Marker &m : markers())
             times.push_back(m.t);
         EXPECT_EQ(times, row.times);
+        EXPECT_EQ(notes(), row.notes);
+    }
+}
+
+// Event files far beyond any run's: the first lines are read one by one,
+// as far as markers or the limit go, and the rest only counted.
+TEST_F(Viewer, AnEventFileIsReadOnlyAsFarAsItsMarkersAndTheLimitGo)
+{
+    const std::string recording = write(" 0.0\t1.0 \n 10.0\t2.0 \n");
+    std::string events;
+    for (int i = 0; i < 1200; ++i)
+        events += std::string(kTime) + std::to_string(i / 100) + ".0\talarm_high\t3.0\t2.5\n";
+    std::string junk;
+    for (int i = 0; i < 20000; ++i)
+        junk += "a\n";
+    const struct {
+        const char *what;
+        std::string bytes;
+        std::size_t markers;
+        std::vector<std::string> notes;
+    } rows[] = {
+        {"more events than markers", events, 999,
+         {"Only the first 999 events are drawn; the 201 lines after them are not read."}},
+        {"a line for each letter", junk, 0,
+         {"9999 lines of the event file could not be read.\n"
+          "Only the first 9999 lines of the event file are read; 10001 more are not."}},
+        {"a line of ten million letters, then an event", std::string(10000000, 'x') + "\n" + kTime + "1.0\tnormal\t1.3\t1.5\n",
+         1, {"1 line of the event file could not be read."}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        std::ofstream(dir.file("view.events"), std::ios::binary | std::ios::trunc) << row.bytes;
+        EXPECT_EQ(view(recording).size(), 2u);
+        EXPECT_EQ(markers().size(), row.markers);
         EXPECT_EQ(notes(), row.notes);
     }
 }

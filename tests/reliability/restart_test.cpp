@@ -1,7 +1,8 @@
 // A run going on when the program is killed outright (a power cut, a crash,
 // a restart of the computer) starts again with the program, when the
 // operator has asked for it: into a new file beside the old one, which
-// stays as the killed run left it, with the gap in its event file.
+// stays as the killed run left it, with the gap in its event file, which
+// the program reads back as it wrote it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/panel_ids.h"
+#include "app/state.h"
+#include "rte/testing/testing.h"
+#include "rte/userint.h"
 #include "tools/child_process.h"
 #include "tools/simulated_analyser.h"
 #include "tools/sleep_until.h"
@@ -164,6 +169,16 @@ TEST_F(Restart, AKilledRunGoesOnInTheNextFreeFileAndSaysTheGap)
         EXPECT_LE(gap, std::min(unixNow() - started, unixNow() - killed + 10 + 1) + 0.01) << line;
         started = restarted;
         killed = unixNow();
+
+        // The stored run drawn with its events: the program reads its own
+        // "resumed" line as it wrote it.
+        rte::testing::queueFileSelect(kSelectionExisting, stem + ".dat");
+        rte::testing::operate(state.main_panel, kMainOpenFile);
+        std::vector<std::string> notes;
+        for (const rte::testing::GraphMark &m : rte::testing::graphMarks(state.main_panel, kMainGraph))
+            if (m.kind == rte::testing::MarkKind::Note)
+                notes.push_back(m.text);
+        EXPECT_EQ(notes, std::vector<std::string>{});
     }
 
     // Stopped, the run is over: the next start begins none.
