@@ -18,6 +18,7 @@
 #include "app/callbacks.h"
 #include "app/shell.h"
 #include "app/state.h"
+#include "bench/recording_file.h"
 #include "files/viewer.h"
 #include "rte/formatio.h"
 #include "rte/testing/testing.h"
@@ -33,7 +34,6 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -81,41 +81,6 @@ long long parseSize(const char *s)
     default: break;
     }
     return static_cast<long long>(v);
-}
-
-void generate(const std::string &path, long long size)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    std::mt19937_64 rng(2014);
-    std::uniform_real_distribution<double> mant(1.0, 10.0);
-    std::uniform_int_distribution<int> ex(-3, 6);
-    std::string chunk;
-    chunk.reserve(4 << 20);
-    long long written = 0;
-    // Times start at 10^6 s, so every file has times of seven digits before
-    // the point and a line of the doubled file costs what a line of the
-    // single one does: the time ratio then shows how the cost scales.
-    double t = 1e6;
-    char line[64];
-    while (written < size) {
-        chunk.clear();
-        while (chunk.size() < (4u << 20) && written + static_cast<long long>(chunk.size()) < size) {
-            const double value = mant(rng) * std::pow(10.0, ex(rng));
-            Fmt(line, " %f[p1]\t%f[e2] \n", t, value);
-            chunk += line;
-            t += 1.0 + static_cast<double>(rng() % 100) / 1000.0;
-        }
-        if (::write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) {
-            std::perror("write");
-            std::exit(1);
-        }
-        written += static_cast<long long>(chunk.size());
-    }
-    ::close(fd);
 }
 
 // -1 where there is no file.  Not stat(): its size has 32 bits on Windows.
@@ -305,7 +270,7 @@ int main(int argc, char **argv)
     for (long long size : sizes) {
         const std::string path = dir + "/bench_scanfile_" + std::to_string(size) + ".dat";
         if (fileSize(path) < size)
-            generate(path, size);
+            bench::writeRecording(path, size);
         const long long bytes = fileSize(path);
         warm(path);
         Result best, bare;
