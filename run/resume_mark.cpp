@@ -30,16 +30,20 @@ int resume_load()
 
 int resume_save()
 {
-    char fresh[kPathSize];
+    char fresh[kPathSize], path[kPathSize];
     const int file = settings_file_create("vandrel-resume.new", fresh);
-    if (file <= 0)
+    if (file > 0) {
+        const int written = FmtFile(file, "resume=%d\nrunning=%d\nalive=%f[p1]\nfile=%s\n", resume.on,
+                                    resume.running, resume.alive, resume.file);
+        if (settings_file_replace(file, written, fresh, kResumeFile) == 0)
+            return 0;
+        RemoveFile(fresh);
+    }
+    // A disk too full for the new file still lets the old one go, and the
+    // next start finds no run to resume in a file that is not there.
+    if (resume.running != 0 || settings_file_path(kResumeFile, path) != 0 || RemoveFile(path) != 0)
         return -1;
-    const int written = FmtFile(file, "resume=%d\nrunning=%d\nalive=%f[p1]\nfile=%s\n", resume.on,
-                                resume.running, resume.alive, resume.file);
-    if (settings_file_replace(file, written, fresh, kResumeFile) == 0)
-        return 0;
-    RemoveFile(fresh);
-    return -1;
+    return resume.on == 0 ? 0 : kResumeSwitchLost;
 }
 
 int resume_run_started(const char *file)
@@ -69,15 +73,14 @@ void resume_run_ended()
     if (resume.running == 0)
         return;
     resume.running = 0;
+    const int saved = resume_save();
     char path[kPathSize];
     // No folder, no file: nothing can resume, and the Unattended panel said
     // that the switch holds only until the program ends.
-    if (resume_save() == 0 || settings_file_path(kResumeFile, path) != 0)
+    if (saved == 0 || settings_file_path(kResumeFile, path) != 0)
         return;
-    // A disk too full to take the new file still lets the old one go, and
-    // without it the next start finds no run to resume.
     char message[kPathSize + 400];
-    if (RemoveFile(path) == 0)
+    if (saved == kResumeSwitchLost)
         Fmt(message,
             "The run has ended. The switch \"Resume the run after a restart\" could not be saved "
             "(is the disk full?): %s is removed, so that the run does not start again by itself.\n\n"

@@ -27,16 +27,20 @@ constexpr double kAliveEvery = 10.0;
 // 0 when the file was read or is missing (the switch off); negative when
 // it cannot be read or has no place.
 int resume_load();
-// 0 when the file now holds `resume`.
+// 0 when the file now holds `resume`.  Where it cannot be written (a full
+// disk) and no run is going on, the old file is removed, since removing
+// takes no room and a missing file marks no run: then 0 with the switch
+// off, which a missing file means too, kResumeSwitchLost with it on, which
+// holds only here until the program ends.  Negative otherwise.
+enum { kResumeSwitchLost = 1 };
 int resume_save();
 
 // A run starts (the recording named, or empty), renews its sign of life
 // with each cycle, and ends by Stop, a failed port change or the closed
 // window.  Nothing is written while the switch is off.  The start says
-// whether the mark could be kept (0).  The end is for good even where the
-// file cannot be written (a full disk): the file is removed then, the
-// switch held here until the program ends, and a popup says so (or that the
-// file could not be removed either, and the next start resumes the run).
+// whether the mark could be kept (0).  The end is for good even on a full
+// disk, and a popup says when the switch is not saved (or that the file
+// could be neither written nor removed, and the next start resumes the run).
 int resume_run_started(const char *file);
 void resume_alive();
 void resume_run_ended();

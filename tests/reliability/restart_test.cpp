@@ -187,43 +187,62 @@ TEST_F(Restart, AKilledRunGoesOnInTheNextFreeFileAndSaysTheGap)
     EXPECT_FALSE(fs::exists(folder + "/run-5.dat"));
 }
 
-// Stop on a disk too full for the mark's new file: the run is over all the
-// same, and the operator learns that the switch is not saved.
-TEST_F(Restart, AStopOnAFullDiskEndsTheRunForGoodAndSaysTheSwitchIsNotSaved)
+// Stop, or the switch turned off, on a disk too full for the mark's new
+// file: the run is over all the same, and the operator learns when the
+// switch is not saved.
+TEST_F(Restart, OnAFullDiskStopEndsTheRunForGoodAndSaysWhenTheSwitchIsNotSaved)
 {
     fs::create_directories(dir.file("recordings"));
-    const std::string out = dir.file("full-disk.out");
-    {
-        support::ChildProcess child({program, "full-disk-stop", dir.file("recordings/run.dat")}, out);
-        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s)) << readBytes(out);
+    const struct {
+        const char *mode;
+        const char *kept;          // the switch as the program holds it
+        std::string popupOpening;  // empty: no popup
+    } rows[] = {
+        {"full-disk-stop", "switch 1",
+         "Unattended|The run has ended. The switch \"Resume the run after a restart\" could not be saved"},
+        // A missing file means the switch off: nothing to say.
+        {"full-disk-off", "switch 0", ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.mode);
+        const std::string out = dir.file(std::string(row.mode) + ".out");
+        {
+            support::ChildProcess child({program, row.mode, dir.file("recordings/run.dat")}, out);
+            ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s)) << readBytes(out);
+        }
+        const std::string said = readBytes(out);
+        ASSERT_FALSE(said.starts_with("unavailable"))
+            << "no tmpfs could be mounted: without root the test needs user namespaces; " << said;
+        std::istringstream lines(said);
+        std::vector<std::string> popups;
+        std::string line, mark, next, run, kept, status = "none";
+        while (std::getline(lines, line)) {
+            if (line.starts_with("popup "))
+                popups.push_back(line.substr(6));
+            else if (line.starts_with("mark "))
+                mark = line.substr(5);
+            else if (line.starts_with("next start "))
+                next = line.substr(11);
+            else if (line.starts_with("running "))
+                run = line;
+            else if (line.starts_with("switch "))
+                kept = line;
+            else if (line.starts_with("status "))
+                status = line.substr(7);
+        }
+        EXPECT_EQ(run, "running 0 recording 0") << said;
+        EXPECT_EQ(mark.find("running=1"), std::string::npos) << "the mark of a running run stays: " << mark;
+        EXPECT_EQ(next, "running 0") << "the next start resumed the run";
+        EXPECT_EQ(kept, row.kept) << "the switch as the operator left it, until the program ends";
+        EXPECT_EQ(status, "") << "the Unattended panel";
+        if (row.popupOpening.empty()) {
+            EXPECT_EQ(popups, std::vector<std::string>{});
+            continue;
+        }
+        ASSERT_EQ(popups.size(), 1u) << said;
+        EXPECT_TRUE(popups[0].starts_with(row.popupOpening)) << popups[0];
+        EXPECT_NE(popups[0].find(folder + "/vandrel-resume.ini"), std::string::npos) << popups[0];
     }
-    const std::string said = readBytes(out);
-    ASSERT_FALSE(said.starts_with("unavailable"))
-        << "no tmpfs could be mounted: without root the test needs user namespaces; " << said;
-    std::istringstream lines(said);
-    std::vector<std::string> popups;
-    std::string line, mark, next, run, kept;
-    while (std::getline(lines, line)) {
-        if (line.starts_with("popup "))
-            popups.push_back(line.substr(6));
-        else if (line.starts_with("mark "))
-            mark = line.substr(5);
-        else if (line.starts_with("next start "))
-            next = line.substr(11);
-        else if (line.starts_with("running "))
-            run = line;
-        else if (line.starts_with("switch "))
-            kept = line;
-    }
-    EXPECT_EQ(run, "running 0 recording 0") << said;
-    EXPECT_EQ(mark.find("running=1"), std::string::npos) << "the mark of a running run stays: " << mark;
-    EXPECT_EQ(next, "running 0") << "the next start resumed the stopped run";
-    EXPECT_EQ(kept, "switch 1") << "the switch as the operator left it, until the program ends";
-    ASSERT_EQ(popups.size(), 1u) << said;
-    EXPECT_TRUE(popups[0].starts_with("Unattended|The run has ended. The switch \"Resume the run after a restart\" "
-                                      "could not be saved"))
-        << popups[0];
-    EXPECT_NE(popups[0].find(folder + "/vandrel-resume.ini"), std::string::npos) << popups[0];
 }
 
 }  // namespace

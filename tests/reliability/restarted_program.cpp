@@ -17,16 +17,20 @@
 //                                the settings folder), fills that disk and
 //                                presses Stop; then starts over as the next
 //                                start of the program does
+//   restarted_program full-disk-off FILE
+//                                the same, but switches "Resume the run
+//                                after a restart" off before Stop
 //
 // After the start (and the action) it prints "running R recording C", then
-// runs the event loop until it is ended.  full-disk-stop prints after Stop
-// instead:
+// runs the event loop until it is ended.  The full-disk modes print after
+// Stop instead:
 //   running R recording C
 //   switch S                  the switch as the program holds it
+//   status <what the Unattended panel says of it>
 //   mark <the resume file's lines, joined by blanks, or "none">
 //   popup <title|message>     one for each popup shown
 //   next start running R
-// and ends; or "unavailable: <why>" when no tmpfs can be mounted.
+// and end; or "unavailable: <why>" when no tmpfs can be mounted.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -95,7 +99,14 @@ std::string markNow()
     return lines;
 }
 
-int stopOnAFullDisk(const char *file)
+void switchResume()
+{
+    rte::testing::activateMenuItem(state.menu_bar, kMainUnattendedItem);
+    rte::testing::operate(unattended_panel, kUnattendedResume);
+    rte::testing::closePanel(unattended_panel);
+}
+
+int stopOnAFullDisk(const char *file, bool switchOff)
 {
     char folder[kPathSize];
     if (GetSettingsDir(folder) != 0 || ::mount("tmpfs", folder, "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0) {
@@ -103,16 +114,18 @@ int stopOnAFullDisk(const char *file)
         return 0;
     }
     setup();
-    rte::testing::activateMenuItem(state.menu_bar, kMainUnattendedItem);
-    rte::testing::operate(unattended_panel, kUnattendedResume);
-    rte::testing::closePanel(unattended_panel);
+    switchResume();
     startRecordedRun(file);
     fillSettingsDisk();
     rte::testing::clearPopups();
+    if (switchOff)
+        switchResume();
     rte::testing::queueMessageAck();
     rte::testing::operate(state.main_panel, kMainStop);
     printRun();
-    std::printf("switch %d\nmark %s\n", resume.on, markNow().c_str());
+    char status[200];
+    GetCtrlVal(unattended_panel, kUnattendedStatus, status);
+    std::printf("switch %d\nstatus %s\nmark %s\n", resume.on, status, markNow().c_str());
     for (const std::string &popup : rte::testing::popupLog())
         std::printf("popup %s\n", popup.c_str());
     resume_at_start();
@@ -128,9 +141,10 @@ int main(int argc, char **argv)
 {
     const bool start = argc == 3 && std::strcmp(argv[1], "start") == 0;
     const bool stop = argc == 2 && std::strcmp(argv[1], "stop") == 0;
-    const bool fullDisk = argc == 3 && std::strcmp(argv[1], "full-disk-stop") == 0;
+    const bool switchOff = argc == 3 && std::strcmp(argv[1], "full-disk-off") == 0;
+    const bool fullDisk = switchOff || (argc == 3 && std::strcmp(argv[1], "full-disk-stop") == 0);
     if (argc != 1 && !start && !stop && !fullDisk) {
-        std::fprintf(stderr, "usage: %s [start FILE | stop | full-disk-stop FILE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [start FILE | stop | full-disk-stop FILE | full-disk-off FILE]\n", argv[0]);
         return 2;
     }
     // Mounts of its own before the engine starts a thread.
@@ -145,11 +159,11 @@ int main(int argc, char **argv)
     laden();
     // The panel file lies in the settings folder, which the tmpfs covers.
     if (fullDisk)
-        return stopOnAFullDisk(argv[2]);
+        return stopOnAFullDisk(argv[2], switchOff);
     setup();
     if (start) {
+        switchResume();
         rte::testing::activateMenuItem(state.menu_bar, kMainUnattendedItem);
-        rte::testing::operate(unattended_panel, kUnattendedResume);
         rte::testing::operate(unattended_panel, kUnattendedSessionStart);
         rte::testing::closePanel(unattended_panel);
         startRecordedRun(argv[2]);
