@@ -19,6 +19,18 @@ int utcOffsetMinutes(const std::tm &local, const std::tm &utc)
     return days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
 }
 
+// gmtime and localtime fill one buffer that every thread shares, and the
+// outbox's sender stamps its messages on a thread of its own while the
+// user-interface thread stamps a reading: each call fills the caller's.
+bool brokenDown(std::time_t t, bool utc, std::tm &out)
+{
+#ifdef _WIN32
+    return (utc ? ::gmtime_s(&out, &t) : ::localtime_s(&out, &t)) == 0;
+#else
+    return (utc ? ::gmtime_r(&t, &out) : ::localtime_r(&t, &out)) != nullptr;
+#endif
+}
+
 }  // namespace
 
 int isoTime(std::span<char> out, bool utc)
@@ -29,16 +41,8 @@ int isoTime(std::span<char> out, bool utc)
     const auto now = system_clock::now();
     const std::time_t t = system_clock::to_time_t(now);
     const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    // gmtime and localtime may share one result: each is copied before the
-    // other is called.  (The engine's calls belong to one thread.)
     std::tm u{}, l{};
-    const std::tm *p = std::gmtime(&t);
-    if (p)
-        u = *p;
-    const std::tm *q = std::localtime(&t);
-    if (q)
-        l = *q;
-    if (!p || !q) {
+    if (!brokenDown(t, true, u) || !brokenDown(t, false, l)) {
         out[0] = '\0';
         return -1;
     }

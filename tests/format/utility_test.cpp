@@ -14,6 +14,7 @@
 #include <limits>
 #include <regex>
 #include <string>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -220,6 +221,31 @@ TEST(GetIsoTime, LocalWithOffsetAndUtc)
     char small[10];
     EXPECT_LT(GetIsoTime(small, 1), 0);
     EXPECT_STREQ(small, "");
+}
+
+// The outbox's sender stamps its messages on a thread of its own while the
+// user-interface thread stamps a reading: neither may take the other's
+// broken-down time.  In a zone away from UTC a mixed-up local time shows
+// another offset (ThreadSanitizer, scripts/tsan.sh, sees any overlap).
+TEST(GetIsoTime, TwoThreadsAtOnceEachKeepTheirOwn)
+{
+    setZone("IST-5:30");
+    const auto stamp = [](int utc, const char *suffix) {
+        int wrong = 0;
+        for (int i = 0; i < 2000; ++i) {
+            char text[32];
+            if (GetIsoTime(text, utc) != 0 || !std::string(text).ends_with(suffix))
+                ++wrong;
+        }
+        return wrong;
+    };
+    int wrongUtc = 0;
+    std::thread sender([&] { wrongUtc = stamp(1, "Z"); });
+    const int wrongLocal = stamp(0, "+05:30");
+    sender.join();
+    setZone(nullptr);
+    EXPECT_EQ(wrongLocal, 0);
+    EXPECT_EQ(wrongUtc, 0);
 }
 
 TEST(GetHostName, NamesThisComputerOrFailsEmpty)
