@@ -1,7 +1,9 @@
 #include "tools/child_process.h"
 
+#include "tools/serial_locks.h"
 #include "tools/sleep_until.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <stdexcept>
@@ -50,7 +52,10 @@ ChildProcess::~ChildProcess()
     signal(SIGTERM);
     if (!sleepUntil([this] { return !running(); })) {
         signal(SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        siginfo_t info{};
+        while (::waitid(P_PID, pid_, &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+        }
+        reap();
     }
 }
 
@@ -60,10 +65,21 @@ bool ChildProcess::running()
 {
     if (pid_ < 0)
         return false;
-    if (::waitpid(pid_, nullptr, WNOHANG) == 0)
+    // Seen to have ended, but not reaped yet.
+    siginfo_t info{};
+    if (::waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0)
         return true;
-    pid_ = -1;
+    reap();
     return false;
+}
+
+// A program killed while it holds a port leaves its lock file, which the
+// next user of the machine could not remove.
+void ChildProcess::reap()
+{
+    removeSerialLocks(pid_);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 }  // namespace support

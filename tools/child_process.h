@@ -1,5 +1,6 @@
 // A program started for a test, always ended with its owner, and with the
-// test process if that ends first.
+// test process if that ends first.  However it ends, the serial lock files
+// that name it go with it.
 #pragma once
 
 #include <string>
@@ -22,6 +23,9 @@ public:
     bool running();
 
 private:
+    // Once it has ended: its lock files, then its process number.
+    void reap();
+
     pid_t pid_ = -1;
 };
 

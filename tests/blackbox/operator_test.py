@@ -19,7 +19,7 @@ from pathlib import Path
 import accessibility as ui
 from accessibility import AccessibilityBus
 from display import activate, request_close
-from session import Session
+from session import Session, remove_serial_locks, serial_lock
 
 MAIN = "Vandrel V3 - Oxygen analyser"
 # One measurement line: elapsed seconds with one decimal, a tab, the reading
@@ -46,13 +46,15 @@ def tearDownModule():
 
 
 def end_process(pid):
-    """Ends a process that the program started, whatever the test did."""
+    """Ends a process that the program started, whatever the test did, with
+    the serial lock files that it leaves."""
     try:
         os.kill(pid, signal.SIGTERM)
     except ProcessLookupError:
         return
     ui.wait_for(f"process {pid} to end", lambda: not Path(f"/proc/{pid}").exists()
                 or "State:\tZ" in Path(f"/proc/{pid}/status").read_text())
+    remove_serial_locks(pid)
 
 
 def log_lines(path):
@@ -75,10 +77,13 @@ class OperatorTest(unittest.TestCase):
 
     def finish(self):
         """Ends the processes; a sanitizer's report fails the test even when
-        the program was killed after something else failed."""
+        the program was killed after something else failed, and so does a
+        lock left on the analyser's line, which the next user of the machine
+        could not remove."""
         self.session.end()
         report = self.session.sanitizer_report()
         self.assertIsNone(report, f"sanitizer report in the program's output:\n{report}")
+        self.assertIsNone(serial_lock(self.session.link), "the analyser's line is left locked")
 
     # ---- the operator's steps ---------------------------------------------------
 

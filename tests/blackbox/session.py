@@ -6,6 +6,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import time
 from pathlib import Path
 
 from accessibility import LIMIT, Application, wait_for
@@ -14,6 +15,47 @@ from display import screenshot
 # What a sanitizer writes when it finds a fault.
 SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
                    "SUMMARY: UndefinedBehaviorSanitizer")
+
+# Where Qt SerialPort keeps the lock file of a device that a process holds,
+# in the order it looks.
+LOCK_FOLDERS = ("/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                "/var/lock/lockdev", "/run/lock")
+
+
+def serial_lock(device):
+    """The lock file kept for the device at this path ("LCK..pts_3" for
+    /dev/pts/3, "LCK.._tmp_x_analyser" for /tmp/x/analyser), or None."""
+    name = str(device)
+    name = "LCK.." + (name[5:] if name.startswith("/dev/") else name).replace("/", "_")
+    return next((Path(folder) / name for folder in LOCK_FOLDERS if (Path(folder) / name).exists()), None)
+
+
+def remove_serial_locks(pid):
+    """Removes the lock files that name the process (its number on their
+    first line).  A process killed while it holds a port leaves its lock,
+    and on a machine that others share the next user can neither remove it
+    nor open that port.  Only for a process that has ended and is not yet
+    reaped, or is gone: its number is nobody else's then."""
+    for folder in LOCK_FOLDERS:
+        for lock in Path(folder).glob("LCK..*"):
+            try:
+                if lock.read_text(errors="replace").partition("\n")[0].strip() == str(pid):
+                    lock.unlink()
+            except OSError:
+                pass
+
+
+def _ended(process, limit):
+    """Whether the process has ended within `limit` seconds (None: however
+    long it takes), left unreaped."""
+    deadline = None if limit is None else time.monotonic() + limit
+    while True:
+        flags = os.WEXITED | os.WNOWAIT | (0 if deadline is None else os.WNOHANG)
+        if os.waitid(os.P_PID, process.pid, flags) is not None:
+            return True
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.05)
 
 
 class Session:
@@ -96,17 +138,19 @@ class Session:
     # ---- the end ----------------------------------------------------------------
 
     def end(self):
-        """Ends what is still running, the program first, and keeps the
-        files that the program left with the artefacts."""
+        """Ends what is still running, the program first, with the serial
+        lock files that it leaves, and keeps the files that the program left
+        with the artefacts."""
         for process in (self.program, self.simulator):
-            if process is None or process.poll() is not None:
+            if process is None or process.returncode is not None:
                 continue
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.wait(timeout=LIMIT)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+            if not _ended(process, 0):
+                process.send_signal(signal.SIGTERM)
+                if not _ended(process, LIMIT):
+                    process.kill()
+                    _ended(process, None)
+            remove_serial_locks(process.pid)
+            process.wait()
         for log in self.logs:
             log.close()
         for left in [*self.dir.glob("*.dat"), *self.dir.glob("*.events"), *self.dir.glob("vandrel*.ini")]:

@@ -1,6 +1,6 @@
 // A recording process killed outright (SIGKILL, as by a power-off of the
 // program or the out-of-memory killer) leaves only complete lines, and the
-// viewer draws every one of them.
+// viewer draws every one of them; the test leaves no lock on the line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "rte/userint.h"
 #include "testing/recording.h"
 #include "tools/child_process.h"
+#include "tools/serial_locks.h"
 #include "tools/simulated_analyser.h"
 #include "tools/temp_dir.h"
 #include "tools/sleep_until.h"
@@ -54,6 +55,9 @@ TEST(KilledRecording, LeavesOnlyCompleteLinesThatTheViewerDrawsAll)
                 << "the recorder wrote " << lineEnds(path) << " lines";
             recorder.signal(SIGKILL);
             ASSERT_TRUE(support::sleepUntil([&] { return !recorder.running(); }, 10s));
+            // Nor does it leave the lock on the analyser's line, which
+            // another user of the machine could not remove.
+            EXPECT_EQ(support::serialLock(analyser.linkPath()), "");
         }
 
         const Recording recording = readRecording(path);

@@ -21,6 +21,7 @@
 #include "rte/testing/testing.h"
 #include "rte/userint.h"
 #include "tools/child_process.h"
+#include "tools/serial_locks.h"
 #include "tools/simulated_analyser.h"
 #include "tools/sleep_until.h"
 #include "tools/temp_dir.h"
@@ -120,6 +121,7 @@ protected:
         if (kill) {
             child.signal(SIGKILL);
             EXPECT_TRUE(support::sleepUntil([&] { return !child.running(); }, 10s));
+            EXPECT_EQ(support::serialLock(analyser.linkPath()), "") << "the killed program's lock is left";
         }
         return readBytes(out);
     }

@@ -4,6 +4,7 @@
 #include "tests/serial/serial_fixture.h"
 #include "tests/support/port_holder.h"
 #include "tests/support/privileges.h"
+#include "tools/serial_locks.h"
 #include "tools/sleep_until.h"
 #include "tools/temp_dir.h"
 
@@ -214,6 +215,8 @@ TEST_F(SimulatorTest, TheExclusiveUseOfAKilledProgramEndsWithItsLastClose)
         },
         std::chrono::seconds(30)))
         << last.status << " " << last.why;
+    // The child that opened it ended holding it, as if killed.
+    EXPECT_EQ(support::serialLock(terminal), "") << "its lock is left for the next user of the terminal";
 }
 
 TEST_F(SimulatorTest, ADeviceHeldUnderAnotherNumberIsBusy)

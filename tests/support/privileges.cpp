@@ -1,5 +1,7 @@
 #include "tests/support/privileges.h"
 
+#include "tools/serial_locks.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -54,6 +56,12 @@ int startChildProcess(const std::function<int()> &body)
 
 int finishChildProcess(int child)
 {
+    // A child that ends holding a port (killed, or gone by _exit) leaves
+    // its lock file: removed while the child is not yet reaped.
+    siginfo_t info{};
+    while (::waitid(P_PID, child, &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    removeSerialLocks(child);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

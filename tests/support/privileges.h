@@ -10,8 +10,9 @@ namespace support {
 
 // Runs body in a child process, which ends with the test's thread if that
 // ends first, and gives the child's exit status (128 + the signal number
-// when a signal ended it).  The body must not use the test's assertions:
-// it answers through its return value.
+// when a signal ended it); a serial port it still held leaves no lock file
+// behind.  The body must not use the test's assertions: it answers through
+// its return value.
 int inChildProcess(const std::function<int()> &body);
 // The same in two steps, for a child that works while the test goes on:
 // the child's process id, then its exit status once it has ended.
