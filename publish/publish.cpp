@@ -185,7 +185,7 @@ void publish_condition(char (&text)[kConditionSize])
         Fmt(text, "Publishing cannot start: the outbox cannot be opened in the settings folder.");
         return;
     }
-    char waiting[80] = "", stored[120] = "", damaged[kPathSize + 100] = "", dropped[100] = "";
+    char waiting[80] = "", stored[120] = "", damaged[kPathSize + 120] = "", dropped[100] = "", gone[200] = "";
     if (outbox.waiting > 0)
         Fmt(waiting, " %f[p0] messages wait in the outbox.", static_cast<double>(outbox.waiting));
     if (outbox.faults & kOutboxNotStored)
@@ -195,8 +195,28 @@ void publish_condition(char (&text)[kConditionSize])
         GetOutboxMovedAside(aside);
         Fmt(damaged, " The outbox was damaged: it was moved aside to %s and a new one started.", aside);
     }
+    if ((outbox.faults & kOutboxForeign) && !(outbox.faults & kOutboxDamaged)) {
+        char aside[kPathSize];
+        GetOutboxMovedAside(aside);
+        Fmt(damaged, " The file put in the outbox's place held other messages: it was moved aside to %s.", aside);
+    }
+    if (outbox.faults & (kOutboxGone | kOutboxReplaced)) {
+        // The clock time of "2026-12-10T14:02:11".
+        char at[40];
+        GetOutboxGoneAt(at);
+        const char *clock = at[0] != '\0' ? at + 11 : at;
+        if (outbox.faults & kOutboxGone)
+            Fmt(gone, " The outbox file disappeared at %s and no new one can be made: readings are sent, but "
+                      "lost if the program ends before the broker has them.", clock);
+        else if (outbox.lost > 0)
+            Fmt(gone, " The outbox file disappeared at %s; a new one was started and the numbering goes on, "
+                      "but %f[p0] messages could not be carried over.", clock, static_cast<double>(outbox.lost));
+        else
+            Fmt(gone, " The outbox file disappeared at %s; a new one was started and the numbering goes on.",
+                clock);
+    }
     if (outbox.dropped > 0)
         Fmt(dropped, " The outbox was full: the oldest %f[p0] messages were dropped.",
             static_cast<double>(outbox.dropped));
-    Fmt(text, "%s%s%s%s%s", link_condition(), waiting, stored, damaged, dropped);
+    Fmt(text, "%s%s%s%s%s%s", link_condition(), waiting, stored, gone, damaged, dropped);
 }

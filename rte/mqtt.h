@@ -10,10 +10,29 @@
 // it.  After a reconnection it sends again from the oldest row not
 // acknowledged: every message arrives at least once, and in order.
 //
-// Each message's `seq` is its row's number: it grows by one with each
-// message and never repeats, across restarts and crashes too (a damaged
-// outbox that had to be replaced continues above its numbers, or, where
-// they cannot be read, above the clock's milliseconds since 1970).
+// Each message begins {"seq":N,"stream":"<32 hex digits>", and the pair is
+// its key, which no other message ever has.  `stream` is 128 random bits
+// drawn anew each time an outbox is opened and each time a new outbox file
+// is started while it is open (a damaged one replaced, one that vanished);
+// `seq` is the message's row number, which grows by one with each message
+// of a stream.  The numbers also go on above every number handed out
+// before wherever that can be known (across restarts and crashes; a
+// damaged outbox that had to be replaced continues above its numbers, or,
+// where they cannot be read, above the clock's milliseconds since 1970),
+// but only the stream makes the key safe from a file deleted or restored
+// from a copy.  A message keeps the key it was stored with when it is sent
+// again.
+//
+// The file at the path is looked at once a second: when it, or its
+// folder, has been deleted or another file put in its place, a new outbox
+// is made there (the folder too, for this user alone), what the old file
+// holds and the broker has not acknowledged is carried into it with its
+// keys, and the numbering goes on above both files' numbers.  A file put
+// in its place is taken with what it holds (a copy of this outbox from a
+// backup), unless it is damaged or holds other messages under the numbers
+// to be carried: then it is moved aside as a damaged one is, as
+// "<path>.replaced-<UTC time>".  What cannot be carried is counted as
+// dropped and told as the bound's drops are.
 //
 // The outbox keeps at most `limit` messages: beyond that the oldest go in
 // the same commit, are counted, and the sender tells the broker how many
@@ -25,9 +44,11 @@
 // leaves a broker) once it is not.
 //
 // The outbox belongs to one program on the computer at a time: a lock file
-// beside it (`<path>.lock`) is held while it is open.  A second program that
-// finds the lock held neither stores nor connects (kOutboxHeldElsewhere)
-// and tries again at its next OutboxOpen.
+// beside it (`<path>.lock`), locked again when its name is deleted, and a
+// claim of the system's on the path that no deleted file breaks are held
+// while it is open.  A second program that finds either held neither stores
+// nor connects (kOutboxHeldElsewhere) and tries again at its next
+// OutboxOpen.
 //
 // Every call belongs to the user-interface thread and returns without
 // waiting on the network or on the sender.
@@ -50,12 +71,18 @@ enum {
     kOutboxNotStored = 1,      // the last message could not be stored (disk full, not writable)
     kOutboxDamaged = 2,        // a damaged outbox was moved aside and a new one started (this session)
     kOutboxHeldElsewhere = 4,  // another program holds the outbox: nothing is stored or sent here
+    kOutboxReplaced = 8,       // the file vanished or was replaced, and a new one was started (this session)
+    kOutboxGone = 16,          // the file vanished and no new one can be made yet: messages are
+                               // still stored in the old one and sent, but gone when the program ends
+    kOutboxForeign = 32,       // the file put in a vanished one's place held other messages under the
+                               // numbers to be carried: it was moved aside (this session)
 };
 
 struct OutboxStatus {
     long long waiting;  // messages not yet acknowledged by a broker
     long long dropped;  // dropped by the bound: this session's, and those the broker was not told of
     int faults;         // kOutbox... bits
+    long long lost;     // of a vanished file, not carried into the new one (this session)
 };
 
 struct MqttOptions {
@@ -76,17 +103,26 @@ struct MqttOptions {
 // cannot be made: the status says which).
 int OutboxOpen(const char *path, long long limit);
 // Stores one message: `members` are the members of a JSON object, without
-// its braces, and the stored payload is {"seq":N,<members>}.  The seq, or
-// negative when the message is not stored (kOutboxNotStored is set until a
-// later message is).
+// its braces, and the stored payload is {"seq":N,"stream":"...",<members>}.
+// The seq, or negative when the message is not stored (kOutboxNotStored is
+// set until a later message is).
 long long OutboxAdd(const char *topic, const char *members);
 OutboxStatus GetOutboxStatus();
-// The path a damaged outbox was moved to (UTF-8), or an empty text.
+// The path the last file moved aside went to (UTF-8): a damaged outbox,
+// or one found in a vanished one's place holding other messages; or an
+// empty text.
 // 0, or negative when it does not fit.
 int outboxMovedAside(std::span<char> path);
 template <std::size_t N>
 int GetOutboxMovedAside(char (&path)[N]) { return outboxMovedAside(path); }
-// Numbers from now on lie above `seq`: a numbering begun elsewhere goes on.
+// The local time the file was last found vanished or replaced, as
+// "2026-12-10T14:02:11", or an empty text.  0, or negative when it does not
+// fit.
+int outboxGoneAt(std::span<char> time);
+template <std::size_t N>
+int GetOutboxGoneAt(char (&time)[N]) { return outboxGoneAt(time); }
+// Numbers from now on lie above `seq`: a numbering begun elsewhere goes on
+// (in a new stream once the present one has messages).
 void OutboxContinueAbove(long long seq);
 
 // The sender publishes to this broker from now on (options are copied);

@@ -1,19 +1,22 @@
-// The outbox's side on the user-interface thread: the lock, the adding
-// connection, the bound, a damaged file moved aside; and the sender,
-// started with the outbox and ended with it.
+// The outbox's side on the user-interface thread: the claim, the adding
+// connection, the bound, the stream, a damaged file moved aside, a
+// vanished one followed; and the sender, started with the outbox and ended
+// with it.
 #include "rte/mqtt.h"
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <memory>
 #include <optional>
+#include <random>
 #include <string>
-#include <string_view>
-#include <system_error>
 #include <vector>
 
-#include "rte/format/files_os.h"
 #include "rte/formatio.h"
+#include "rte/mqtt/claim.h"
 #include "rte/mqtt/internal.h"
 #include "rte/mqtt/sender.h"
 #include "rte/mqtt/outbox_db.h"
@@ -23,15 +26,16 @@ namespace {
 
 using rte::mqtt::Progress;
 using rte::mqtt::Sender;
+using rte::outbox::Claim;
 using rte::outbox::Database;
 using rte::outbox::Result;
-namespace os = rte::files::os;
 
 // A sender and what it shares with this side, made and left together: a
 // sender that did not end in time at the close goes on with its own.
 struct Running {
-    Running(const std::string &path, long long first, long long last, long long unreported)
-        : progress(first, last, unreported), sender(path, progress)
+    Running(const std::string &path, long long first, long long last, long long unreported,
+            std::shared_ptr<Claim> claim)
+        : progress(first, last, unreported), sender(path, progress, std::move(claim))
     {
     }
     Progress progress;
@@ -42,13 +46,20 @@ struct Outbox {
     std::string path;
     long long limit = 1;
     Database db;
-    int lock = -1;
+    std::shared_ptr<Claim> claim;
     bool held = false;
     bool notStored = false;
     bool damaged = false;
     std::string movedAside;
     long long next = 1;
     long long dropped = 0;
+    // The stream the messages added from now on belong to, and whether one
+    // has been added to it.
+    std::string stream;
+    bool streamUsed = false;
+    int followed = 0;  // the sender's replacements of a vanished file followed
+    bool replaced = false;
+    bool foreign = false;
     Running *running = nullptr;
     std::optional<rte::mqtt::Settings> wanted;
 };
@@ -73,33 +84,59 @@ long long millisecondsSince1970()
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::filesystem::path fsPath(const std::string &utf8)
+// 128 bits that no other stream has, here or on another computer: the
+// system's randomness, mixed with the clock, the process's addresses and a
+// count, so that a system whose randomness repeats (a library that seeds
+// a fixed generator) still gives a stream of its own.
+std::string newStream()
 {
-    return std::filesystem::u8path(utf8);
+    static std::uint64_t count = 0;
+    const auto mix = [](std::uint64_t x) {
+        x += 0x9e3779b97f4a7c15ULL;
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+        return x ^ (x >> 31);
+    };
+    std::uint64_t random[2] = {0, 0};
+    try {
+        std::random_device device;
+        for (std::uint64_t &r : random)
+            r = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+        // The clock and the rest below still make it this process's own.
+    }
+    const auto clock = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto place = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&count));
+    ++count;
+    const std::uint64_t halves[2] = {mix(random[0] ^ mix(clock ^ mix(count))),
+                                     mix(random[1] ^ mix(ticks ^ mix(place)))};
+    std::string text;
+    for (const std::uint64_t h : halves)
+        for (int shift = 60; shift >= 0; shift -= 4)
+            text += "0123456789abcdef"[(h >> shift) & 15];
+    return text;
 }
 
-// Moves the damaged file (and its log) aside under a name that says when,
-// and starts a new one whose numbers lie above the old one's: those it
-// still tells, or else the clock's milliseconds, which no numbering
-// counted one by one reaches.
+void startStream(Outbox &o)
+{
+    o.stream = newStream();
+    o.streamUsed = false;
+}
+
+// Moves the damaged file (and its log) aside and starts a new one whose
+// numbers lie above the old one's: those it still tells, or else the
+// clock's milliseconds, which no numbering counted one by one reaches.
 Result replaceDamaged(Outbox &o)
 {
     o.db.close();
     const long long above = std::max(rte::outbox::readableSequence(o.path), millisecondsSince1970());
-    char stamp[40];
-    GetIsoTime(stamp, 1);
-    std::string when;
-    for (const char c : std::string_view(stamp).substr(0, 19))
-        if (c != '-' && c != ':')
-            when += c;
-    const std::string aside = o.path + ".damaged-" + when;
-    if (os::rename(o.path.c_str(), aside.c_str()) != 0)
+    const std::string aside = rte::outbox::moveAside(o.path, "damaged");
+    if (aside.empty())
         return Result::failed;
-    os::rename((o.path + "-wal").c_str(), (aside + "-wal").c_str());
-    std::error_code ignored;
-    std::filesystem::remove(fsPath(o.path + "-shm"), ignored);
     o.movedAside = aside;
     o.damaged = true;
+    startStream(o);
     Result r = o.db.open(o.path, Database::Role::adder);
     if (r == Result::ok)
         r = o.db.reserveThrough(above);
@@ -142,9 +179,9 @@ void closeOutbox(Outbox &o, double seconds)
         o.running = nullptr;
     }
     o.db.close();
-    if (o.lock >= 0)
-        os::unlockFile(o.lock);
-    o.lock = -1;
+    if (o.claim)
+        o.claim->release();
+    o.claim.reset();
 }
 
 // A damaged file found by either side: once the sender has let go of it,
@@ -171,6 +208,82 @@ void recover(Outbox &o)
     o.running->sender.wake();
 }
 
+// The sender found the file gone or replaced and made a new one: this side
+// adds to it from now on, after carrying what it added to the old file
+// since the sender read it, in a new stream.  Until that succeeds it adds
+// to the old file, to be carried next time.
+void follow(Outbox &o)
+{
+    if (!o.running)
+        return;
+    Progress &p = o.running->progress;
+    const int replaced = p.replaced;
+    if (replaced == o.followed)
+        return;
+    Database fresh;
+    rte::outbox::Carried late;
+    long long highest = 0, lowest = 0;
+    Result r = fresh.open(o.path, Database::Role::adder);
+    if (r == Result::ok)
+        r = fresh.carry(o.db, p.carriedThrough, o.next - 1, o.next - 1, false, false, late);
+    if (r == Result::ok)
+        r = fresh.ends(highest, lowest);
+    if (r != Result::ok)
+        return;
+    o.db.keepLog();
+    o.db.close();
+    fresh.close();
+    if (o.db.open(o.path, Database::Role::adder) != Result::ok)
+        o.notStored = true;
+    o.next = std::max(o.next, highest + 1);
+    p.lastAdded = o.next - 1;
+    p.lost += late.lost;
+    {
+        std::lock_guard note(p.notes);
+        if (!p.movedAside.empty()) {
+            o.movedAside = p.movedAside;
+            (p.asideDamaged ? o.damaged : o.foreign) = true;
+            p.movedAside.clear();
+        }
+    }
+    startStream(o);
+    o.replaced = true;
+    o.followed = replaced;
+    // Said before the sender may remove rows again.
+    if (late.lowest > 0)
+        p.rewind = late.lowest;
+    p.followed = replaced;
+    o.running->sender.wake();
+}
+
+// Local time as "2026-12-10T14:02:11".
+std::string localTime(long long ms)
+{
+    const auto t = static_cast<std::time_t>(ms / 1000);
+    // The engine's calls belong to one thread: localtime's shared result
+    // is copied before anything else can call it.
+    const std::tm *l = std::localtime(&t);
+    if (!l)
+        return {};
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", l->tm_year + 1900, l->tm_mon + 1, l->tm_mday,
+                  l->tm_hour, l->tm_min, l->tm_sec);
+    return text;
+}
+
+int copyOut(const std::string &text, std::span<char> out)
+{
+    if (out.empty())
+        return -1;
+    if (text.size() >= out.size()) {
+        out[0] = '\0';
+        return -1;
+    }
+    text.copy(out.data(), text.size());
+    out[text.size()] = '\0';
+    return 0;
+}
+
 }  // namespace
 
 int OutboxOpen(const char *path, long long limit)
@@ -181,22 +294,25 @@ int OutboxOpen(const char *path, long long limit)
         return 0;
     closeOutbox(o, 0.04);
     o.path = path;
-    o.notStored = o.held = false;
+    o.notStored = o.held = o.replaced = o.foreign = false;
+    o.followed = 0;
     bool held = false;
-    o.lock = os::lockFile((o.path + ".lock").c_str(), held);
-    if (o.lock < 0) {
+    o.claim = std::make_shared<Claim>();
+    if (!o.claim->take(o.path, held)) {
+        o.claim.reset();
         o.held = held;
         o.notStored = !held;
         return -1;
     }
     long long first = 0, unreported = 0;
+    startStream(o);
     if (openDatabase(o, first, unreported) != Result::ok) {
         o.notStored = true;
         closeOutbox(o, 0);
         return -1;
     }
     o.dropped = unreported;
-    o.running = new Running(o.path, first, o.next - 1, unreported);
+    o.running = new Running(o.path, first, o.next - 1, unreported, o.claim);
     if (o.wanted)
         o.running->sender.configure(o.wanted);
     return 0;
@@ -208,13 +324,14 @@ long long OutboxAdd(const char *topic, const char *members)
     if (!o.running)
         return -1;
     recover(o);
+    follow(o);
     if (!o.db.isOpen()) {
         o.notStored = true;
         return -1;
     }
     Progress &p = o.running->progress;
     const long long seq = o.next;
-    std::string payload = "{\"seq\":" + std::to_string(seq);
+    std::string payload = "{\"seq\":" + std::to_string(seq) + ",\"stream\":\"" + o.stream + '"';
     if (members[0] != '\0')
         payload.append(",").append(members);
     payload += '}';
@@ -234,6 +351,7 @@ long long OutboxAdd(const char *topic, const char *members)
     }
     o.notStored = false;
     o.next = seq + 1;
+    o.streamUsed = true;
     p.lastAdded = seq;
     if (dropBelow > 0)
         p.passed(dropBelow);
@@ -249,33 +367,42 @@ OutboxStatus GetOutboxStatus()
 {
     Outbox &o = outbox();
     recover(o);
-    OutboxStatus s{0, o.dropped, 0};
-    if (o.running)
-        s.waiting = std::max(0LL, o.running->progress.lastAdded - o.running->progress.firstWaiting + 1);
+    follow(o);
+    OutboxStatus s{0, o.dropped, 0, 0};
+    bool gone = false;
+    if (o.running) {
+        const Progress &p = o.running->progress;
+        s.waiting = std::max(0LL, p.lastAdded - p.firstWaiting + 1);
+        s.lost = p.lost;
+        gone = p.gone;
+    }
     s.faults = (o.notStored ? kOutboxNotStored : 0) | (o.damaged ? kOutboxDamaged : 0) |
-               (o.held ? kOutboxHeldElsewhere : 0);
+               (o.held ? kOutboxHeldElsewhere : 0) | (o.replaced ? kOutboxReplaced : 0) | (gone ? kOutboxGone : 0) |
+               (o.foreign ? kOutboxForeign : 0);
     return s;
 }
 
 int outboxMovedAside(std::span<char> path)
 {
-    const std::string &aside = outbox().movedAside;
-    if (path.empty())
-        return -1;
-    if (aside.size() >= path.size()) {
-        path[0] = '\0';
-        return -1;
-    }
-    aside.copy(path.data(), aside.size());
-    path[aside.size()] = '\0';
-    return 0;
+    return copyOut(outbox().movedAside, path);
+}
+
+int outboxGoneAt(std::span<char> time)
+{
+    const Outbox &o = outbox();
+    const long long at = o.running ? o.running->progress.goneAt.load() : 0;
+    return copyOut(at > 0 ? localTime(at) : std::string(), time);
 }
 
 void OutboxContinueAbove(long long seq)
 {
     Outbox &o = outbox();
+    follow(o);
     if (!o.running || seq < o.next || o.db.reserveThrough(seq) != Result::ok)
         return;
+    // Within a stream the numbers go up by one: a jump begins another.
+    if (o.streamUsed)
+        startStream(o);
     o.next = seq + 1;
     if (o.running->progress.lastAdded < o.running->progress.firstWaiting)
         o.running->progress.firstWaiting = o.next;
@@ -311,7 +438,7 @@ void MqttClose(double seconds)
     Outbox &o = outbox();
     closeOutbox(o, seconds);
     o.wanted.reset();
-    o.held = o.notStored = o.damaged = false;
+    o.held = o.notStored = o.damaged = o.replaced = o.foreign = false;
     o.movedAside.clear();
     o.dropped = 0;
 }

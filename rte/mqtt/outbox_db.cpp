@@ -2,6 +2,14 @@
 
 #include "rte/mqtt/sqlite.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "rte/format/files_os.h"
+
 namespace rte::outbox {
 namespace {
 
@@ -103,9 +111,12 @@ Result Database::open(const std::string &path, Role role)
         below_ = prepare("DELETE FROM outbox WHERE seq < ?1");
         countDropped_ = prepare(
             "INSERT INTO dropped(id, count, first_seq, last_seq) VALUES(1, ?1, ?2, ?3)"
-            " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count, last_seq = excluded.last_seq");
+            " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count,"
+            " first_seq = min(first_seq, excluded.first_seq), last_seq = max(last_seq, excluded.last_seq)");
         select_ = prepare("SELECT seq, topic, payload FROM outbox WHERE seq > ?1 ORDER BY seq LIMIT ?2");
-        if (!insert_ || !below_ || !countDropped_ || !select_) {
+        carry_ = prepare("INSERT OR IGNORE INTO outbox(seq, topic, payload) VALUES(?1, ?2, ?3)");
+        same_ = prepare("SELECT 1 FROM outbox WHERE seq = ?1 AND topic = ?2 AND payload = ?3");
+        if (!insert_ || !below_ || !countDropped_ || !select_ || !carry_ || !same_) {
             r = judge(lib().errcode(db_));
             if (r == Result::ok)
                 r = Result::failed;
@@ -121,7 +132,7 @@ void Database::close()
     for (sqlite3_stmt *s : statements_)
         lib().finalize(s);
     statements_.clear();
-    insert_ = below_ = countDropped_ = select_ = nullptr;
+    insert_ = below_ = countDropped_ = select_ = carry_ = same_ = nullptr;
     holding_ = false;
     if (db_)
         lib().close_v2(db_);
@@ -284,6 +295,106 @@ void Database::checkpoint()
         lib().wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
+Result Database::carry(Database &from, long long after, long long through, long long above, bool withDropped,
+                       bool refuseClash, Carried &carried)
+{
+    carried = Carried{};
+    if (!db_)
+        return Result::failed;
+    Result r = run("BEGIN IMMEDIATE");
+    if (r != Result::ok)
+        return r;
+    // One read of the other file from its ends to its last row, so that
+    // whatever it gains meanwhile lies above what was carried.
+    bool readable = from.isOpen() && from.run("BEGIN") == Result::ok;
+    long long lowest = 0;
+    Dropped told;
+    readable = readable && from.ends(carried.highest, lowest) == Result::ok &&
+               (!withDropped || from.dropped(told) == Result::ok);
+    Dropped lost;
+    const auto lose = [&lost](long long first, long long last) {
+        if (lost.count == 0 || first < lost.first_seq)
+            lost.first_seq = first;
+        lost.last_seq = std::max(lost.last_seq, last);
+        lost.count += last - first + 1;
+    };
+    long long last = after;
+    std::vector<Row> rows;
+    while (readable && r == Result::ok) {
+        if (from.next(last, 512, rows) != Result::ok) {
+            readable = false;
+            break;
+        }
+        if (rows.empty())
+            break;
+        for (const Row &row : rows) {
+            {
+                Use use(carry_);
+                lib().bind_int64(carry_, 1, row.seq);
+                lib().bind_text(carry_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
+                lib().bind_text(carry_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
+                r = step(carry_);
+            }
+            if (r != Result::ok)
+                break;
+            last = row.seq;
+            if (lib().changes64(db_) > 0) {
+                ++carried.rows;
+                carried.lowest = carried.lowest ? carried.lowest : row.seq;
+                continue;
+            }
+            // A file put in the vanished one's place may hold the very
+            // same message (a copy of it); a different one keeps its own.
+            Use use(same_);
+            lib().bind_int64(same_, 1, row.seq);
+            lib().bind_text(same_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
+            lib().bind_text(same_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
+            if (lib().step(same_) == SQLITE_ROW)
+                continue;
+            carried.clashed = true;
+            lose(row.seq, row.seq);
+            if (refuseClash)
+                break;
+        }
+        if (carried.clashed && refuseClash)
+            break;
+    }
+    if (from.isOpen())
+        from.run("COMMIT");
+    if (!readable) {
+        carried.highest = std::max(carried.highest, through);
+        if (carried.highest > last)
+            lose(last + 1, carried.highest);
+    }
+    carried.lost = lost.count;
+    if (r == Result::ok && carried.clashed && refuseClash) {
+        run("ROLLBACK");
+        return Result::ok;
+    }
+    if (r == Result::ok)
+        r = reserveThrough(std::max(above, carried.highest));
+    for (const Dropped &d : {withDropped ? told : Dropped{}, lost}) {
+        if (r != Result::ok || d.count <= 0)
+            continue;
+        Use use(countDropped_);
+        lib().bind_int64(countDropped_, 1, d.count);
+        lib().bind_int64(countDropped_, 2, d.first_seq);
+        lib().bind_int64(countDropped_, 3, d.last_seq);
+        r = step(countDropped_);
+    }
+    r = r == Result::ok ? run("COMMIT") : r;
+    if (r != Result::ok)
+        run("ROLLBACK");
+    return r;
+}
+
+void Database::keepLog()
+{
+    int keep = 1;
+    if (db_)
+        lib().file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+}
+
 long long readableSequence(const std::string &path)
 {
     sqlite3 *db = nullptr;
@@ -301,6 +412,29 @@ long long readableSequence(const std::string &path)
     }
     lib().close_v2(db);
     return seq;
+}
+
+std::string moveAside(const std::string &path, const char *why)
+{
+    // The calendar of std::chrono, not gmtime: the sender moves files
+    // aside on its own thread, and gmtime's result is shared.
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char when[32];
+    std::snprintf(when, sizeof when, "%04d%02u%02uT%02d%02d%02d", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    const std::string aside = path + "." + why + "-" + when;
+    if (files::os::rename(path.c_str(), aside.c_str()) != 0)
+        return {};
+    files::os::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::u8path(path + "-shm"), ignored);
+    return aside;
 }
 
 }  // namespace rte::outbox

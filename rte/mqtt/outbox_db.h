@@ -6,8 +6,9 @@
 //
 // The file holds plain rows that anyone may read with sqlite3:
 //   outbox(seq INTEGER PRIMARY KEY AUTOINCREMENT, topic, payload)
-//   dropped(id = 1, count, first_seq, last_seq): messages the bound dropped
-//     and the broker has not been told of yet.
+//   dropped(id = 1, count, first_seq, last_seq): messages dropped (by the
+//     bound, or lost with a vanished file) and the broker not yet told;
+//     `count` of them lie between first_seq and last_seq.
 #pragma once
 
 #include <sqlite3.h>
@@ -33,6 +34,15 @@ struct Dropped {
     long long count = 0;
     long long first_seq = 0;
     long long last_seq = 0;
+};
+
+// What a carry from another file did.
+struct Carried {
+    long long highest = 0;  // the highest seq the other file had handed out when read
+    long long lowest = 0;   // the lowest seq carried, 0 for none
+    long long rows = 0;     // carried
+    long long lost = 0;     // not carried: unreadable, or their seq here holds another message
+    bool clashed = false;   // a seq here holds another message
 };
 
 class Database {
@@ -77,6 +87,21 @@ public:
     // readers allow, so that the log stays small.
     void checkpoint();
 
+    // Either side, when the file at the path is no longer this one.
+    // Carries the rows of `from` above `after`, each with its seq and
+    // payload, into this file in one synced commit, with `from`'s dropped
+    // count when `withDropped`; numbers from then on lie above `above` and
+    // above all `from` handed out.  A row that this file holds already
+    // stays as it is.  A row that cannot be read is lost and counted as
+    // dropped here (rows of `from` are taken to run unbroken up to
+    // `through`); so is one whose seq this file holds for another message,
+    // unless `refuseClash`, which carries nothing then.
+    Result carry(Database &from, long long after, long long through, long long above, bool withDropped,
+                 bool refuseClash, Carried &carried);
+    // Closing leaves the write-ahead log and its index where they are: the
+    // names beside a vanished file may by then be a new file's.
+    void keepLog();
+
 private:
     Result run(const char *sql);
     Result step(sqlite3_stmt *statement);
@@ -89,10 +114,16 @@ private:
     sqlite3_stmt *below_ = nullptr;
     sqlite3_stmt *countDropped_ = nullptr;
     sqlite3_stmt *select_ = nullptr;
+    sqlite3_stmt *carry_ = nullptr;
+    sqlite3_stmt *same_ = nullptr;
     bool holding_ = false;
 };
 
 // The highest seq a damaged file still tells, or 0.
 long long readableSequence(const std::string &path);
+// Moves the file at `path` and its log aside under a name that says why
+// and when ("<path>.<why>-<UTC time>") and removes its log's index: the
+// name it went to, or an empty text when it could not be moved.
+std::string moveAside(const std::string &path, const char *why);
 
 }  // namespace rte::outbox

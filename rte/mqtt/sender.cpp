@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "rte/mqtt.h"
+#include "rte/mqtt/claim.h"
 #include "rte/mqtt/outbox_db.h"
+#include "rte/mqtt/outbox_os.h"
 #include "rte/utility.h"
 
 namespace rte::mqtt {
@@ -37,8 +39,9 @@ struct InFlight {
 // and it calls Paho and SQLite without the sender's mutex held.
 class Work {
 public:
-    Work(const std::string &path, Progress &progress, std::mutex &mutex, std::condition_variable &wake)
-        : path_(path), progress_(progress), mutex_(mutex), wake_(wake)
+    Work(const std::string &path, Progress &progress, outbox::Claim &claim, std::mutex &mutex,
+         std::condition_variable &wake)
+        : path_(path), progress_(progress), claim_(claim), mutex_(mutex), wake_(wake)
     {
     }
     ~Work() { leave(); }
@@ -57,6 +60,10 @@ public:
 
 private:
     void database(Clock::time_point now);
+    void opened();
+    void look(Clock::time_point now);
+    void replaceVanished(Clock::time_point now);
+    bool settled();
     void connection(Clock::time_point now);
     void tellDropped();
     void fill();
@@ -69,12 +76,16 @@ private:
 
     const std::string path_;
     Progress &progress_;
+    outbox::Claim &claim_;
     std::mutex &mutex_;
     std::condition_variable &wake_;
 
     Database db_;
     int generation_ = -1;
     Clock::time_point reopenAt_{};
+    // The files open, to tell when the names stand for others.
+    outbox::os::FileId file_, log_, index_;
+    Clock::time_point nextLook_{};
 
     std::optional<Settings> settings_;
     std::unique_ptr<Client> client_;
@@ -172,9 +183,11 @@ void Work::step()
 {
     const Clock::time_point now = Clock::now();
     database(now);
+    look(now);
     connection(now);
     if (connected_ && db_.isOpen()) {
         tellDropped();
+        settled();
         fill();
     }
     removeAcknowledged(now, false);
@@ -198,6 +211,7 @@ void Work::database(Clock::time_point now)
         return;
     const Result r = db_.open(path_, Database::Role::sender);
     if (r == Result::ok) {
+        opened();
         generation_ = generation;
         // A new file's numbers lie above the old one's: what was in flight
         // from the old one is forgotten.
@@ -210,6 +224,119 @@ void Work::database(Clock::time_point now)
     } else {
         reopenAt_ = now + 1s;
     }
+}
+
+void Work::opened()
+{
+    // The adding side made the file and its log before the sender began.
+    file_ = outbox::os::fileId(path_);
+    log_ = outbox::os::fileId(path_ + "-wal");
+    index_ = outbox::os::fileId(path_ + "-shm");
+}
+
+// Once a second, whether or not anything is added or sent: readings may
+// come an hour apart, and a file deleted meanwhile would take that hour's
+// messages with it when the program ends.
+void Work::look(Clock::time_point now)
+{
+    if (now < nextLook_)
+        return;
+    nextLook_ = now + 1s;
+    if (db_.isOpen() && !progress_.damaged) {
+        const outbox::os::FileId at = outbox::os::fileId(path_);
+        if (!file_.known)
+            file_ = at;
+        else if (!(at == file_))
+            replaceVanished(now);
+    }
+    claim_.keep();
+}
+
+// The old file is still open here and on the user-interface thread, and
+// stays readable through them: what it holds goes into a new file at the
+// path, numbers and payloads as they were, and the numbering goes on above
+// everything either file handed out.  Whatever fails is tried again a
+// second later, sending on from the old file meanwhile.
+void Work::replaceVanished(Clock::time_point now)
+{
+    namespace os = outbox::os;
+    if (!progress_.gone) {
+        progress_.goneAt = static_cast<long long>(GetUnixTime() * 1000);
+        progress_.gone = true;
+    }
+    removeAcknowledged(now, true);
+    const std::size_t cut = path_.find_last_of("/\\");
+    if (cut != std::string::npos && cut > 0 && !os::makeFolder(path_.substr(0, cut)))
+        return;
+    // A log and its index left by the old file would be taken for the new
+    // one's; a replacing file's own are not ours to touch.
+    for (const auto &[suffix, id] : {std::pair{"-wal", log_}, std::pair{"-shm", index_}})
+        if (id.known && os::fileId(path_ + suffix) == id)
+            os::removeName(path_ + suffix);
+    // The file found there is taken as it stands, unless it is damaged or
+    // holds other messages under the numbers to be carried (a copy from
+    // before the numbering began again): then it is kept aside for
+    // inspection and a new one started above its numbers too.
+    const long long last = progress_.lastAdded;
+    long long above = last;
+    Database fresh;
+    outbox::Carried carried;
+    Result r = Result::ok;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        r = fresh.open(path_, Database::Role::adder);
+        if (r == Result::ok)
+            r = fresh.carry(db_, progress_.firstWaiting - 1, last, above, true, attempt == 0, carried);
+        if (r != Result::damaged && !carried.clashed)
+            break;
+        fresh.close();
+        above = std::max(above, outbox::readableSequence(path_));
+        const std::string aside = outbox::moveAside(path_, r == Result::damaged ? "damaged" : "replaced");
+        if (aside.empty())
+            return;
+        std::lock_guard note(progress_.notes);
+        progress_.movedAside = aside;
+        progress_.asideDamaged = r == Result::damaged;
+    }
+    long long highest = 0, lowest = 0;
+    outbox::Dropped unreported;
+    if (r == Result::ok)
+        r = fresh.ends(highest, lowest);
+    if (r == Result::ok)
+        r = fresh.dropped(unreported);
+    if (r != Result::ok)
+        return;
+    fresh.close();
+    db_.keepLog();
+    db_.close();
+    window_.clear();
+    cursor_ = 0;
+    removedBelow_ = 0;
+    toldToken_ = kNoToken;
+    if (db_.open(path_, Database::Role::sender) == Result::ok)
+        opened();
+    else
+        reopenAt_ = now + 1s;
+    progress_.firstWaiting = lowest > 0 ? lowest : std::max(highest, last) + 1;
+    progress_.unreported = unreported.count;
+    progress_.lost += carried.lost;
+    // Rows the other side adds to the old file before it follows lie above
+    // what the first replacement it has not followed yet carried.
+    if (progress_.followed == progress_.replaced)
+        progress_.carriedThrough = carried.highest;
+    progress_.gone = false;
+    ++progress_.replaced;
+}
+
+// Whether the other side has followed the last replacement; once it has,
+// the rows it carried below the cursor are sent too.
+bool Work::settled()
+{
+    if (progress_.followed != progress_.replaced)
+        return false;
+    const long long back = progress_.rewind.exchange(0);
+    if (back > 0 && back <= cursor_)
+        cursor_ = back - 1;
+    return true;
 }
 
 void Work::damaged()
@@ -296,6 +423,8 @@ long long Work::lowWater() const
 
 void Work::removeAcknowledged(Clock::time_point now, bool now_or_never)
 {
+    if (!settled())
+        return;
     const long long low = lowWater();
     if (low <= removedBelow_ || !db_.isOpen())
         return;
@@ -316,7 +445,7 @@ void Work::removeAcknowledged(Clock::time_point now, bool now_or_never)
 Clock::time_point Work::deadline() const
 {
     const Clock::time_point now = Clock::now();
-    Clock::time_point at = std::min(now + 1s, nextCheckpoint_);
+    Clock::time_point at = std::min({now + 1s, nextCheckpoint_, nextLook_});
     if (settings_ && !connected_ && !connecting_)
         at = std::min(at, connectAt_);
     if (lowWater() > removedBelow_ && db_.isOpen())
@@ -350,7 +479,8 @@ void Work::leave()
 
 }  // namespace
 
-Sender::Sender(std::string path, Progress &progress) : path_(std::move(path)), progress_(progress)
+Sender::Sender(std::string path, Progress &progress, std::shared_ptr<outbox::Claim> claim)
+    : path_(std::move(path)), progress_(progress), claim_(std::move(claim))
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -403,7 +533,7 @@ bool Sender::end(double seconds)
 void Sender::run()
 {
     {
-        Work work(path_, progress_, mutex_, wake_);
+        Work work(path_, progress_, *claim_, mutex_, wake_);
         std::unique_lock lock(mutex_);
         long seen = -1;
         while (!ending_) {

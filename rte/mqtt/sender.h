@@ -5,12 +5,17 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "rte/mqtt/client.h"
+
+namespace rte::outbox {
+class Claim;
+}
 
 namespace rte::mqtt {
 
@@ -36,6 +41,27 @@ struct Progress {
     std::atomic<bool> damaged{false};
     std::atomic<bool> senderClosed{false};
     std::atomic<int> generation{0};
+    // The file at the path no longer the one open (deleted, with its folder
+    // or not, or another put in its place): the sender finds it within a
+    // second, carries what the old file holds into a new one at the path
+    // (or into the one put there) and counts a replacement; the
+    // user-interface thread then adds to the new one, carrying what it
+    // added meanwhile (above carriedThrough), and says it followed.  Until
+    // it has, the sender removes nothing, since rows may yet come in below
+    // its cursor; `rewind` says where they came.
+    std::atomic<int> replaced{0};
+    std::atomic<int> followed{0};
+    std::atomic<long long> carriedThrough{0};
+    std::atomic<long long> rewind{0};
+    std::atomic<long long> lost{0};        // not carried, this session
+    std::atomic<long long> goneAt{0};      // when found gone, ms since 1970; 0: never
+    std::atomic<bool> gone{false};         // found gone, and no new file made yet
+    // A file found in the vanished one's place and moved aside by the
+    // sender, damaged or holding other messages under the same numbers;
+    // under `notes`.
+    std::mutex notes;
+    std::string movedAside;
+    bool asideDamaged = false;
 
     // Raises firstWaiting to at least `seq`.
     void passed(long long seq);
@@ -47,7 +73,7 @@ public:
     // enough that a reconnection sends little twice.
     static constexpr int kWindow = 32;
 
-    Sender(std::string path, Progress &progress);
+    Sender(std::string path, Progress &progress, std::shared_ptr<outbox::Claim> claim);
     ~Sender();
     Sender(const Sender &) = delete;
     Sender &operator=(const Sender &) = delete;
@@ -68,6 +94,7 @@ private:
 
     std::string path_;
     Progress &progress_;
+    std::shared_ptr<outbox::Claim> claim_;
     std::mutex mutex_;
     std::condition_variable wake_;
     // Asked of the thread, under mutex_.

@@ -28,6 +28,7 @@ struct Sqlite {
     decltype(&sqlite3_changes64) changes64;
     decltype(&sqlite3_errcode) errcode;
     decltype(&sqlite3_wal_checkpoint_v2) wal_checkpoint_v2;
+    decltype(&sqlite3_file_control) file_control;
 };
 
 // The library, loaded on the first call; nullptr if it cannot be loaded,

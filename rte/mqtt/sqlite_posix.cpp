@@ -25,7 +25,8 @@ const Sqlite *load()
         take("sqlite3_bind_text", t.bind_text) && take("sqlite3_column_int64", t.column_int64) &&
         take("sqlite3_column_text", t.column_text) && take("sqlite3_column_blob", t.column_blob) &&
         take("sqlite3_column_bytes", t.column_bytes) && take("sqlite3_changes64", t.changes64) &&
-        take("sqlite3_errcode", t.errcode) && take("sqlite3_wal_checkpoint_v2", t.wal_checkpoint_v2);
+        take("sqlite3_errcode", t.errcode) && take("sqlite3_wal_checkpoint_v2", t.wal_checkpoint_v2) &&
+        take("sqlite3_file_control", t.file_control);
     return whole ? &t : nullptr;
 }
 

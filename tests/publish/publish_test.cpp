@@ -5,6 +5,10 @@
 
 #include <QLineEdit>
 
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <stdio.h>
+
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -57,8 +61,9 @@ std::string condition()
 // One message as the subscriber printed it: "<topic> <payload>".
 struct Message {
     std::string topic;  // after the prefix: "reading", "alarm", "dropped", "status"
-    long seq = -1;      // -1 where the payload has none
+    long seq = -1;      // of the outbox's messages; -1 for the others
     std::string payload;
+    std::string stream;  // of the messages that carry a key
 };
 
 std::vector<Message> received(const std::string &output)
@@ -70,9 +75,12 @@ std::vector<Message> received(const std::string &output)
         const std::size_t space = line.find(' ');
         if (!line.starts_with(root) || space == std::string::npos)
             continue;
-        Message m{line.substr(root.size(), space - root.size()), -1, line.substr(space + 1)};
+        Message m{line.substr(root.size(), space - root.size()), -1, line.substr(space + 1), {}};
         if (m.payload.starts_with("{\"seq\":"))
             m.seq = std::atol(m.payload.c_str() + 7);
+        const std::size_t stream = m.payload.find(",\"stream\":\"");
+        if (m.payload.starts_with("{\"seq\":") && stream < 32)
+            m.stream = m.payload.substr(stream + 11, m.payload.find('"', stream + 11) - stream - 11);
         out.push_back(std::move(m));
     }
     return out;
@@ -120,6 +128,46 @@ void expectEveryMessageInOrder(const std::vector<Message> &messages, long first,
     EXPECT_EQ(late, 0) << "messages that arrived after a later one";
     EXPECT_EQ(missing, 0) << "messages that never arrived, of " << first << " to " << last;
     EXPECT_EQ(changed, 0) << "numbers that arrived twice with different messages";
+}
+
+// What a consumer that drops repeats by the key (stream, seq) relies on: no
+// key ever comes with two different messages; every key is a stream of 32
+// lowercase hexadecimal digits and a number; within a stream, each number
+// arriving for the first time is the one after the last.  The streams in
+// the order they first came.
+std::vector<std::string> expectKeysNeverRepeat(const std::vector<Message> &messages)
+{
+    std::map<std::pair<std::string, long>, std::string> seen;
+    std::map<std::string, long> last;
+    std::vector<std::string> streams;
+    const std::regex hex("[0-9a-f]{32}");
+    for (const Message &m : messages) {
+        if (m.seq < 0)
+            continue;
+        EXPECT_TRUE(std::regex_match(m.stream, hex)) << m.payload;
+        const auto [at, fresh] = seen.emplace(std::pair{m.stream, m.seq}, m.payload);
+        if (!fresh) {
+            EXPECT_EQ(at->second, m.payload) << "one key, two messages";
+            continue;
+        }
+        const auto [previous, first] = last.emplace(m.stream, m.seq);
+        if (first)
+            streams.push_back(m.stream);
+        else
+            EXPECT_EQ(m.seq, previous->second + 1) << "in stream " << m.stream;
+        previous->second = m.seq;
+    }
+    return streams;
+}
+
+// The stream of each reading, in the order they arrived.
+std::vector<std::string> readingStreams(const std::vector<Message> &messages)
+{
+    std::vector<std::string> out;
+    for (const Message &m : messages)
+        if (m.topic == "reading")
+            out.push_back(m.stream);
+    return out;
 }
 
 class Publishing : public ProgramTest {
@@ -327,7 +375,7 @@ TEST_F(Publishing, EachReadingSaysWhatTheAnalyserAnswered)
     publish_reading();
 
     const std::regex reading(
-        R"re(^\{"seq":\d+,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","elapsed":([0-9.]+),"quantity":"oxygen","unit":"ppm","value":([^,]+),"status":"(\w+)"\}$)re");
+        R"re(^\{"seq":\d+,"stream":"[0-9a-f]{32}","time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","elapsed":([0-9.]+),"quantity":"oxygen","unit":"ppm","value":([^,]+),"status":"(\w+)"\}$)re");
     ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 3; }, 30s));
     std::vector<std::vector<std::string>> seen;
     for (const Message &m : received(output)) {
@@ -367,7 +415,7 @@ TEST_F(Publishing, AlarmEventsGoToTheirOwnTopicNumberedWithTheReadings)
     alarm_settings = AlarmSettings{};
     publish_alarm("no_answer", NAN, NAN, 43);
     const std::regex alarm(
-        R"re(^\{"seq":(\d+),"time":"[0-9T:.-]+Z","elapsed":([0-9.]+),"event":"(\w+)","quantity":"oxygen","value":([^,]+),"limit":([^,]+)\}$)re");
+        R"re(^\{"seq":(\d+),"stream":"[0-9a-f]{32}","time":"[0-9T:.-]+Z","elapsed":([0-9.]+),"event":"(\w+)","quantity":"oxygen","value":([^,]+),"limit":([^,]+)\}$)re");
     std::vector<std::string> seen;
     ASSERT_TRUE(support::sleepUntil(
         [&] {
@@ -496,6 +544,8 @@ TEST_F(Publishing, AnOutboxFoundDamagedWhileItIsSentIsReplacedAndPublishingGoesO
     ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).back() > 1'700'000'000'000L; }, 30s))
         << joined(received(output));
     EXPECT_EQ(sequences(received(output)).front(), 1);
+    const auto streams = readingStreams(received(output));
+    EXPECT_NE(streams.front(), streams.back()) << "the new file's messages in a stream of their own";
     EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
 }
 
@@ -551,6 +601,8 @@ TEST_F(Publishing, ThePanelSavesTheSettingsPublishesWithThemAndShowsTheCondition
     tickAt(1);
     ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 2; }, 30s));
     EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2}));
+    const auto streams = readingStreams(received(output));
+    EXPECT_EQ(streams[0], streams[1]) << "one outbox, open all along: one stream";
     // What the panel saved is what the next start uses.
     publishing = PublishSettings{};
     publish_settings_load();
@@ -939,6 +991,256 @@ TEST_F(Publishing, ARefusedTopicPrefixIsSaidAndChangesNothing)
                                          << "\nprefix=lab/+\nclient_id=publish-test\n";
     publish_start();
     EXPECT_EQ(condition(), "Publishing cannot start: the topic prefix holds + or #, which are for subscriptions.");
+}
+
+// The key of a message is (stream, seq): the outbox deleted between two
+// runs begins its numbers again at 1, in a stream of its own.
+TEST_F(Publishing, EveryMessageHasAKeyOfItsOwnAlsoWhenTheOutboxIsDeletedBetweenRuns)
+{
+    const auto broker = brokerConnected("broker");
+    const std::string output = dir.file("broker.received");
+    startRun();
+    tickAt(1);
+    tickAt(2);
+    ASSERT_TRUE(arrived(output, 1, 3)) << joined(received(output));
+    publish_stop();
+    ASSERT_TRUE(rte::testing::publishingEnded(30));
+    const std::string outbox = settingsFile("vandrel-outbox.sqlite");
+    for (const char *suffix : {"", "-wal", "-shm", ".lock"})
+        fs::remove(outbox + suffix);
+    publish_start();
+    for (int t = 3; t < 6; ++t)
+        tickAt(t);
+    ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 6; }, 30s))
+        << joined(received(output));
+    const auto messages = received(output);
+    EXPECT_EQ(sequences(messages), (std::vector<long>{1, 2, 3, 1, 2, 3}));
+    const auto streams = expectKeysNeverRepeat(messages);
+    ASSERT_EQ(streams.size(), 2u) << joined(messages);
+    EXPECT_EQ(readingStreams(messages),
+              (std::vector<std::string>{streams[0], streams[0], streams[0], streams[1], streams[1], streams[1]}));
+}
+
+// Deleted by hand, by a cleaning script, or with a backup put back: with
+// no reading taken meanwhile (they may come an hour apart), a new file
+// stands at the path again, holding what the old one held, and the
+// numbering goes on.
+TEST_F(Publishing, AnOutboxFileDeletedWhileTheProgramRunsIsStartedAgainAndLosesNothing)
+{
+    const struct {
+        const char *what;
+        std::vector<std::string> suffixes;
+    } deletions[] = {
+        {"the file", {""}},
+        {"the file, its log and the log's index", {"", "-wal", "-shm"}},
+    };
+    int round = 0;
+    for (const auto &deletion : deletions) {
+        SCOPED_TRACE(deletion.what);
+        publish_stop();
+        ASSERT_TRUE(rte::testing::publishingEnded(30));
+        removeFiles();
+        const auto down = downBroker("broker" + std::to_string(++round));
+        publishTo(down->broker);
+        startRun();
+        for (int t = 1; t < 5; ++t)
+            tickAt(t);
+        ASSERT_EQ(GetOutboxStatus().waiting, 5);
+        const std::string outbox = settingsFile("vandrel-outbox.sqlite");
+        for (const std::string &suffix : deletion.suffixes)
+            ASSERT_TRUE(fs::remove(outbox + suffix));
+        ASSERT_TRUE(support::sleepUntil([&] { return fs::exists(outbox); }, 30s)) << "no new file";
+        ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxReplaced; }, 30s));
+        EXPECT_TRUE(std::regex_match(
+            condition(), std::regex(R"(Connecting to the broker; readings are kept until it answers\. 5 messages wait )"
+                                    R"(in the outbox\. The outbox file disappeared at \d\d:\d\d:\d\d; a new one was )"
+                                    R"(started and the numbering goes on\.)")))
+            << condition();
+        for (int t = 5; t < 8; ++t)
+            tickAt(t);
+        EXPECT_EQ(GetOutboxStatus().waiting, 8);
+        ASSERT_TRUE(down->broker.start());
+        const std::string output = dir.file("broker" + std::to_string(round) + ".received");
+        ASSERT_TRUE(arrived(output, 1, 8)) << joined(received(output));
+        const auto messages = received(output);
+        expectEveryMessageInOrder(messages, 1, 8);
+        const auto streams = expectKeysNeverRepeat(messages);
+        ASSERT_EQ(streams.size(), 2u) << joined(messages);
+        const auto byReading = readingStreams(messages);
+        EXPECT_EQ(std::count(byReading.begin(), byReading.begin() + 5, streams[0]), 5) << "carried with its key";
+        EXPECT_EQ(byReading.back(), streams[1]);
+        EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+        rte::testing::operate(state.main_panel, kMainStop);
+    }
+}
+
+// An outbox of `count` messages as a program that ran with the broker away
+// for a week leaves it, made in one transaction after the schema the
+// README gives.
+void fillOutbox(const std::string &path, long count)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE outbox(seq INTEGER PRIMARY KEY AUTOINCREMENT, topic TEXT NOT NULL,"
+                           " payload TEXT NOT NULL);"
+                           "CREATE TABLE dropped(id INTEGER PRIMARY KEY CHECK (id = 1), count INTEGER NOT NULL,"
+                           " first_seq INTEGER NOT NULL, last_seq INTEGER NOT NULL);"
+                           "BEGIN",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt *insert = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO outbox(topic, payload) VALUES(?1, ?2)", -1, &insert, nullptr),
+              SQLITE_OK);
+    const std::string topic = std::string(kPrefix) + "/reading";
+    for (long seq = 1; seq <= count; ++seq) {
+        const std::string payload = "{\"seq\":" + std::to_string(seq) +
+                                    ",\"stream\":\"0123456789abcdef0123456789abcdef\",\"elapsed\":" +
+                                    std::to_string(seq) + ".000}";
+        sqlite3_bind_text(insert, 1, topic.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 2, payload.c_str(), -1, SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    EXPECT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// Another file put in the outbox's place, as a backup put back does: a
+// copy of this outbox is taken as it stands and the messages of both go
+// on; a copy from before the numbering began again holds other messages
+// under the same numbers, so it is moved aside instead of any message of
+// this one's being lost, and the numbering goes on above it.
+TEST_F(Publishing, AnOutboxReplacedByAnotherFileWhileTheProgramRunsLosesNothing)
+{
+    const struct {
+        const char *what;
+        bool older;  // a copy of this outbox, else one of another numbering
+        std::vector<long> readings;
+    } copies[] = {
+        {"an older copy of itself", true, {1, 2, 3, 4, 5, 6, 7}},
+        {"a copy from before the numbering began again", false, {1, 2, 3, 4, 5, 11, 12}},
+    };
+    int round = 0;
+    for (const auto &copy : copies) {
+        SCOPED_TRACE(copy.what);
+        publish_stop();
+        ASSERT_TRUE(rte::testing::publishingEnded(30));
+        removeFiles();
+        const std::string name = "broker" + std::to_string(++round);
+        const auto down = downBroker(name);
+        publishTo(down->broker);
+        const std::string outbox = settingsFile("vandrel-outbox.sqlite"), backup = dir.file(name + ".sqlite");
+        startRun();
+        tickAt(1);
+        tickAt(2);
+        if (copy.older) {
+            sqlite3 *db = nullptr;
+            ASSERT_EQ(sqlite3_open(outbox.c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, ("VACUUM INTO '" + backup + "'").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        } else {
+            fillOutbox(backup, 10);
+        }
+        tickAt(3);
+        tickAt(4);
+        fs::rename(backup, outbox);
+        ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxReplaced; }, 30s));
+        const std::string said = condition();
+        EXPECT_NE(said.find("The outbox file disappeared at "), std::string::npos) << said;
+        EXPECT_EQ(said.find("held other messages: it was moved aside to " + outbox + ".replaced-") !=
+                      std::string::npos,
+                  !copy.older)
+            << said;
+        tickAt(5);
+        tickAt(6);
+        ASSERT_TRUE(down->broker.start());
+        const std::string output = dir.file(name + ".received");
+        ASSERT_TRUE(support::sleepUntil([&] { return sequences(received(output)).size() >= 7; }, 30s))
+            << joined(received(output));
+        const auto messages = received(output);
+        EXPECT_EQ(sequences(messages), copy.readings) << joined(messages);
+        EXPECT_EQ(expectKeysNeverRepeat(messages).size(), 2u) << joined(messages);
+        EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+        rte::testing::operate(state.main_panel, kMainStop);
+    }
+}
+
+// A folder of the settings (a profile's) deleted with the outbox in it,
+// and something else standing at its name for a while: messages are sent
+// from the old file meanwhile, and once the folder can be made again, it
+// is, for this user alone, with a new outbox that holds what waits.
+TEST_F(Publishing, AnOutboxWhoseFolderGoesWhileTheProgramRunsIsMadeAgainWithItsFolder)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
+    ASSERT_TRUE(sub.ready());
+    const std::string folder = dir.file("profile/settings"), outbox = folder + "/vandrel-outbox.sqlite";
+    fs::create_directories(folder);
+    ASSERT_EQ(OutboxOpen(outbox.c_str(), 1000), 0);
+    const std::string topic = std::string(kPrefix) + "/reading";
+    const auto add = [&](int n) { return OutboxAdd(topic.c_str(), ("\"n\":" + std::to_string(n)).c_str()); };
+    for (int n = 1; n <= 3; ++n)
+        ASSERT_EQ(add(n), n);
+    // A file takes the folder's name in the same step as the folder goes.
+    const std::string away = dir.file("profile/away");
+    std::ofstream(away) << "not a folder";
+    ASSERT_EQ(::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, away.c_str(), RENAME_EXCHANGE), 0);
+    fs::remove_all(away);
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxGone; }, 30s));
+    EXPECT_EQ(add(4), 4) << "stored in the old file";
+    const std::string status = std::string(kPrefix) + "/status", dropped = std::string(kPrefix) + "/dropped";
+    MqttConnect(MqttOptions{"127.0.0.1", broker.port(), 0, "", "", "", "outbox-folder-test", status.c_str(),
+                            dropped.c_str()});
+    ASSERT_TRUE(arrived(output, 1, 4)) << joined(received(output));
+    ASSERT_TRUE(fs::remove(folder));
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().faults & kOutboxReplaced; }, 30s));
+    EXPECT_FALSE(GetOutboxStatus().faults & kOutboxGone);
+    EXPECT_TRUE(fs::exists(outbox));
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(support::sleepUntil([&] { return fs::exists(outbox + ".lock"); })) << "locked anew";
+    EXPECT_EQ(add(5), 5);
+    EXPECT_EQ(add(6), 6);
+    ASSERT_TRUE(arrived(output, 1, 6)) << joined(received(output));
+    const auto messages = received(output);
+    expectEveryMessageInOrder(messages, 1, 6);
+    EXPECT_EQ(expectKeysNeverRepeat(messages).size(), 2u) << joined(messages);
+    EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; }));
+}
+
+// The lock file's name deleted while the first copy publishes, just
+// before a second copy starts: the second still finds the outbox held.
+TEST_F(Publishing, ASecondCopyCannotTakeTheOutboxWhoseLockFileWasDeleted)
+{
+    const auto down = downBroker("broker");
+    publishTo(down->broker);
+    startRun();
+    for (int t = 1; t < 3; ++t)
+        tickAt(t);
+    support::SimulatedAnalyser second({"--no-pacing"});
+    {
+        // The child deletes the lock file itself, the moment before it
+        // opens the outbox.
+        support::ChildProcess child({PUBLISHING_PROGRAM, second.linkPath(), dir.file("second.dat"),
+                                     std::to_string(down->broker.port()), "3", "--delete-lock"},
+                                    dir.file("report"));
+        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
+    }
+    const auto report = readLines(dir.file("report"));
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[1], "2\t0\tAnother copy of the program on this computer publishes from this settings folder; "
+                         "this copy does not publish.");
+    EXPECT_TRUE(support::sleepUntil([&] { return fs::exists(settingsFile("vandrel-outbox.sqlite.lock")); }))
+        << "the first copy locks a new lock file";
+    for (int t = 3; t < 5; ++t)
+        tickAt(t);
+    ASSERT_TRUE(down->broker.start());
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 1, 5)) << joined(received(output));
+    EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2, 3, 4, 5})) << "nothing of the second copy's";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // a test cannot do to itself: fill the disk under its outbox, kill it, or
 // start a second copy beside it.
 //
-//   publishing_program LINK FILE PORT CYCLES [--full-disk]
+//   publishing_program LINK FILE PORT CYCLES [--full-disk | --delete-lock]
 //
 // Publishes to 127.0.0.1:PORT with the held clock, one tick a second.
 // After each cycle one report line on standard output: cycle <TAB> messages
@@ -12,6 +12,8 @@
 // of 96 KiB in a mount namespace of this process, once the program has
 // loaded its panels; when no tmpfs can be mounted it reports
 // "unavailable: <why>" and ends.
+// --delete-lock: the outbox's lock file is deleted the moment before the
+// program opens the outbox, as a copy that ran before might find it.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 
 #include <sys/mount.h>
 
+#include "app/settings_file.h"
 #include "publish/publish.h"
 #include "publish/publish_settings.h"
 #include "rte/mqtt.h"
@@ -31,10 +34,11 @@
 int main(int argc, char **argv)
 {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: %s LINK FILE PORT CYCLES [--full-disk]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s LINK FILE PORT CYCLES [--full-disk | --delete-lock]\n", argv[0]);
         return 2;
     }
     const bool fullDisk = argc > 5 && std::strcmp(argv[5], "--full-disk") == 0;
+    const bool deleteLock = argc > 5 && std::strcmp(argv[5], "--delete-lock") == 0;
     std::string why;
     // Mounts of its own before any thread starts; the tmpfs itself only once
     // the panel file, which lies in the same folder, has been read.
@@ -58,6 +62,9 @@ int main(int argc, char **argv)
     publishing.port = std::atoi(argv[3]);
     std::snprintf(publishing.prefix, sizeof publishing.prefix, "vandrel/publish-test");
     std::snprintf(publishing.client_id, sizeof publishing.client_id, "publishing-program");
+    char lock[kPathSize];
+    if (deleteLock && settings_file_path("vandrel-outbox.sqlite.lock", lock) == 0)
+        std::remove(lock);
     publish_open();
     if (!reliability::startRecordedRunOnHeldClock(argv[2]))
         return 2;
