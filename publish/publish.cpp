@@ -15,6 +15,7 @@ static char reading_topic[kPublishText + 16];
 static char alarm_topic[kPublishText + 16];
 static char status_topic[kPublishText + 16];
 static char dropped_topic[kPublishText + 16];
+static char live_topic[kPublishText + 16];
 
 // A JSON number that reads back as the value itself, or null for NaN and
 // the infinities.
@@ -83,6 +84,7 @@ void publish_open()
     Fmt(alarm_topic, "%s/alarm", publishing.prefix);
     Fmt(status_topic, "%s/status", publishing.prefix);
     Fmt(dropped_topic, "%s/dropped", publishing.prefix);
+    Fmt(live_topic, "%s/live", publishing.prefix);
     if (OutboxOpen(outbox, static_cast<long long>(outbox_limit())) != 0) {
         MqttDisconnect();
         return;
@@ -124,7 +126,8 @@ void publish_reading()
     Fmt(message,
         "\"time\":\"%s\",\"elapsed\":%f[p3],\"quantity\":\"%s\",\"unit\":\"%s\",\"value\":%s,\"status\":\"%s\"",
         time, state.t_elapsed, quantity, unit, value, status);
-    OutboxAdd(reading_topic, message);
+    // The newest reading also goes to <prefix>/live, ahead of any backlog.
+    OutboxAdd(reading_topic, message, live_topic);
 }
 
 void publish_alarm(const char *event, double value, double limit, double elapsed)

@@ -106,7 +106,14 @@ int OutboxOpen(const char *path, long long limit);
 // its braces, and the stored payload is {"seq":N,"stream":"...",<members>}.
 // The seq, or negative when the message is not stored (kOutboxNotStored is
 // set until a later message is).
-long long OutboxAdd(const char *topic, const char *members);
+//
+// With a `live_topic`, the same payload also goes there, retained, outside
+// the outbox's order: the sender holds only the newest such message, in
+// memory, and sends it as soon as it is connected, ahead of the messages
+// waiting in the outbox (so that the present never waits behind a backlog),
+// and again after each new connection.  A message that is not stored is
+// not sent live either.
+long long OutboxAdd(const char *topic, const char *members, const char *live_topic = nullptr);
 OutboxStatus GetOutboxStatus();
 // The path the last file moved aside went to (UTF-8): a damaged outbox,
 // or one found in a vanished one's place holding other messages; or an

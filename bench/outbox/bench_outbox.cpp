@@ -10,13 +10,18 @@
 // - opening the outbox with 700,000 waiting;
 // - the bytes on disk per message;
 // - the drain to a local broker once it is up, in messages a second, and
-//   whether all arrived in order.
+//   whether all arrived in order;
+// - the newest reading on <prefix>/live while a week of readings (600,000)
+//   drains: from its hand-over until the subscriber has it, and how much of
+//   the backlog still waited then.
 //
 //   bench_outbox [largest backlog]        (default 700000)
 //
 // The outbox is the program's own, in the folder of this program: its
 // files there are removed before and after.
 #include <time.h>
+
+#include <thread>
 
 #include <algorithm>
 #include <chrono>
@@ -122,6 +127,70 @@ void measure(const char *what, int count, int recording)
                 what, percentile(handOver, 0.5), percentile(handOverCpu, 0.5), percentile(handOver, 0.99),
                 percentile(line, 0.5), percentile(lineCpu, 0.5), percentile(line, 0.99));
     std::fflush(stdout);
+}
+
+// Reads the subscriber's output as it grows, a whole line at a time.
+class Tail {
+public:
+    explicit Tail(std::string path) : path_(std::move(path)) {}
+    // Whether a line from here on begins with `start` and holds `part`;
+    // the lines read are passed over for good.
+    bool find(const std::string &start, const std::string &part)
+    {
+        std::ifstream in(path_, std::ios::binary);
+        in.seekg(offset_);
+        for (std::string text; std::getline(in, text) && !in.eof();) {
+            offset_ += static_cast<std::streamoff>(text.size()) + 1;
+            if (text.starts_with(start) && text.find(part) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::string path_;
+    std::streamoff offset_ = 0;
+};
+
+// A reading handed over every second while the backlog drains, each timed
+// until its live message is in the subscriber's output.
+void measureLive(const std::string &received, int downPort, int upPort)
+{
+    constexpr long long kWeek = 600'000;
+    publishing.port = downPort;
+    publish_open();
+    fillTo(kWeek);
+    publish_stop();
+    rte::testing::publishingEnded(30);
+    publishing.port = upPort;
+    Tail tail(received);
+    tail.find("", "\n");  // what came before
+    publish_open();
+    std::vector<double> latency;
+    std::vector<long long> left;
+    for (int k = 0; k < 10 && GetOutboxStatus().waiting > kWeek / 4; ++k) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        state.t_elapsed += 1;
+        const auto t0 = Clock::now();
+        publish_reading();
+        // Each reading's time since the start is its own.
+        char elapsed[40];
+        std::snprintf(elapsed, sizeof elapsed, "\"elapsed\":%.3f,", state.t_elapsed);
+        if (!support::sleepUntil([&] { return tail.find("bench/live ", elapsed); }, std::chrono::minutes(2)))
+            break;
+        latency.push_back(msSince(t0));
+        left.push_back(GetOutboxStatus().waiting);
+    }
+    if (latency.empty()) {
+        std::printf("live under a week waiting          no live message arrived\n");
+        return;
+    }
+    std::printf("live under %lld waiting         median %6.1f ms  worst %6.1f ms  (%zu readings; %lld to %lld still "
+                "waiting when each arrived)\n",
+                kWeek, percentile(latency, 0.5), percentile(latency, 1.0), latency.size(),
+                *std::min_element(left.begin(), left.end()), *std::max_element(left.begin(), left.end()));
+    publish_stop();
+    rte::testing::publishingEnded(30);
 }
 
 }  // namespace
@@ -259,6 +328,8 @@ int main(int argc, char **argv)
     std::printf("apply, sending %lld                median %6.3f ms  worst %6.3f ms\n", left,
                 percentile(apply, 0.5), percentile(apply, 1.0));
     std::printf("end of the program while sending   %6.3f ms\n", exit.back());
+    std::fflush(stdout);
+    measureLive(dir.file("received"), broker.port() + 1, broker.port());
     removeOutbox();
     return 0;
 }

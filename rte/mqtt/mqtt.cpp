@@ -318,7 +318,7 @@ int OutboxOpen(const char *path, long long limit)
     return 0;
 }
 
-long long OutboxAdd(const char *topic, const char *members)
+long long OutboxAdd(const char *topic, const char *members, const char *live_topic)
 {
     Outbox &o = outbox();
     if (!o.running)
@@ -359,6 +359,8 @@ long long OutboxAdd(const char *topic, const char *members)
         p.unreported += dropped;
         o.dropped += dropped;
     }
+    if (live_topic && live_topic[0] != '\0')
+        o.running->sender.live(live_topic, payload);
     o.running->sender.added();
     return seq;
 }

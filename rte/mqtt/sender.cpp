@@ -51,6 +51,7 @@ public:
     bool pending() const { return client_ && client_->pending().any(); }
 
     void settle(const std::optional<Settings> &settings);
+    void offerLive(const std::string &topic, const std::string &payload, long version);
     void handle(const Events &events);
     void step();
     Clock::time_point deadline() const;
@@ -65,6 +66,7 @@ private:
     void replaceVanished(Clock::time_point now);
     bool settled();
     void connection(Clock::time_point now);
+    void sendLive();
     void tellDropped();
     void fill();
     long long lowWater() const;
@@ -106,6 +108,10 @@ private:
     outbox::Dropped told_;
     int toldToken_ = kNoToken;
 
+    std::string liveTopic_, livePayload_;
+    long liveVersion_ = 0;
+    long liveSent_ = 0;  // the version sent on this connection
+
     Clock::time_point nextCheckpoint_ = Clock::now() + 2s;
 };
 
@@ -120,6 +126,13 @@ void Work::settle(const std::optional<Settings> &settings)
     progress_.state = settings_ ? kMqttConnecting : kMqttClosed;
 }
 
+void Work::offerLive(const std::string &topic, const std::string &payload, long version)
+{
+    liveTopic_ = topic;
+    livePayload_ = payload;
+    liveVersion_ = version;
+}
+
 void Work::handle(const Events &events)
 {
     if (events.connected && client_) {
@@ -128,6 +141,9 @@ void Work::handle(const Events &events)
         backoff_ = 1s;
         progress_.state = kMqttConnected;
         client_->send(settings_->status_topic, "online", true);
+        // A broker that restarted without saving, or another broker, has
+        // not got it.
+        liveSent_ = 0;
         // Everything not yet removed goes again, oldest first.
         cursor_ = std::max(removedBelow_ - 1, 0LL);
         toldToken_ = kNoToken;
@@ -185,6 +201,8 @@ void Work::step()
     database(now);
     look(now);
     connection(now);
+    if (connected_)
+        sendLive();
     if (connected_ && db_.isOpen()) {
         tellDropped();
         settled();
@@ -337,6 +355,14 @@ bool Work::settled()
     if (back > 0 && back <= cursor_)
         cursor_ = back - 1;
     return true;
+}
+
+void Work::sendLive()
+{
+    if (liveVersion_ == liveSent_)
+        return;
+    if (client_->send(liveTopic_, livePayload_, true) != Client::kNotNow)
+        liveSent_ = liveVersion_;
 }
 
 void Work::damaged()
@@ -509,6 +535,18 @@ void Sender::added()
         wake();
 }
 
+void Sender::live(const std::string &topic, const std::string &payload)
+{
+    {
+        std::lock_guard lock(mutex_);
+        liveTopic_ = topic;
+        livePayload_ = payload;
+        ++liveVersion_;
+        added_ = true;
+    }
+    wake_.notify_all();
+}
+
 void Sender::wake()
 {
     {
@@ -535,11 +573,15 @@ void Sender::run()
     {
         Work work(path_, progress_, *claim_, mutex_, wake_);
         std::unique_lock lock(mutex_);
-        long seen = -1;
+        long seen = -1, liveSeen = 0;
         while (!ending_) {
             const bool changed = version_ != seen;
             const std::optional<Settings> settings = wanted_;
             seen = version_;
+            if (liveVersion_ != liveSeen) {
+                work.offerLive(liveTopic_, livePayload_, liveVersion_);
+                liveSeen = liveVersion_;
+            }
             const Events events = work.take();
             added_ = false;
             lock.unlock();

@@ -84,6 +84,10 @@ public:
     void added();
     // Something else changed (the file was replaced): wakes the thread.
     void wake();
+    // The newest message for a live topic, sent retained as soon as the
+    // sender is connected, ahead of whatever waits in the outbox, and again
+    // after each new connection; it replaces the one before.
+    void live(const std::string &topic, const std::string &payload);
     // Asks the thread to leave its broker and end; waits at most `seconds`.
     // True when it has ended; otherwise it ends on its own later, and this
     // object must outlive it (the caller keeps it).
@@ -100,6 +104,8 @@ private:
     // Asked of the thread, under mutex_.
     std::optional<Settings> wanted_;
     long version_ = 0;
+    std::string liveTopic_, livePayload_;
+    long liveVersion_ = 0;
     bool added_ = false;
     bool ending_ = false;
     bool ended_ = false;

@@ -60,7 +60,7 @@ std::string condition()
 
 // One message as the subscriber printed it: "<topic> <payload>".
 struct Message {
-    std::string topic;  // after the prefix: "reading", "alarm", "dropped", "status"
+    std::string topic;  // after the prefix: "reading", "alarm", "dropped", "status", "live"
     long seq = -1;      // of the outbox's messages; -1 for the others
     std::string payload;
     std::string stream;  // of the messages that carry a key
@@ -76,7 +76,9 @@ std::vector<Message> received(const std::string &output)
         if (!line.starts_with(root) || space == std::string::npos)
             continue;
         Message m{line.substr(root.size(), space - root.size()), -1, line.substr(space + 1), {}};
-        if (m.payload.starts_with("{\"seq\":"))
+        // A live message repeats a reading's payload outside the outbox's
+        // order.
+        if (m.topic != "live" && m.payload.starts_with("{\"seq\":"))
             m.seq = std::atol(m.payload.c_str() + 7);
         const std::size_t stream = m.payload.find(",\"stream\":\"");
         if (m.payload.starts_with("{\"seq\":") && stream < 32)
@@ -1241,6 +1243,94 @@ TEST_F(Publishing, ASecondCopyCannotTakeTheOutboxWhoseLockFileWasDeleted)
     const std::string output = dir.file("broker.received");
     ASSERT_TRUE(arrived(output, 1, 5)) << joined(received(output));
     EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2, 3, 4, 5})) << "nothing of the second copy's";
+}
+
+// Reads a file that another process writes, a whole line at a time, from
+// where the last look stopped: a file of a week's messages is not read
+// again from its start at every look.
+class Tail {
+public:
+    explicit Tail(std::string path) : path_(std::move(path)) {}
+    template <typename Line>
+    void read(Line line)
+    {
+        std::ifstream in(path_, std::ios::binary);
+        in.seekg(offset_);
+        for (std::string text; std::getline(in, text) && !in.eof();) {
+            offset_ += static_cast<std::streamoff>(text.size()) + 1;
+            line(text);
+        }
+    }
+
+private:
+    std::string path_;
+    std::streamoff offset_ = 0;
+};
+
+// A week of readings waits when the broker comes back: the reading taken
+// now is on <prefix>/live while most of the week has still to go, and the
+// week and the new reading still arrive on <prefix>/reading whole and in
+// order.
+TEST_F(Publishing, TheNewestReadingGoesLiveAheadOfAWeekOfBacklog)
+{
+    constexpr long kBacklog = 600'000;
+    fillOutbox(settingsFile("vandrel-outbox.sqlite"), kBacklog);
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    const std::string output = dir.file("received");
+    support::MqttSubscriber sub(broker, kPrefix, output);
+    ASSERT_TRUE(sub.ready());
+    publishTo(broker);
+    ASSERT_EQ(GetOutboxStatus().waiting, kBacklog) << condition();
+
+    Tail tail(output);
+    const std::string reading = std::string(kPrefix) + "/reading ", live = std::string(kPrefix) + "/live ";
+    std::vector<char> seen(kBacklog + 2);
+    long readings = 0, late = 0, highest = 0, readingsBeforeLive = -1;
+    std::string livePayload, lastPayload;
+    const auto look = [&] {
+        tail.read([&](const std::string &line) {
+            if (line.starts_with(live) && readingsBeforeLive < 0) {
+                readingsBeforeLive = readings;
+                livePayload = line.substr(live.size());
+            }
+            if (!line.starts_with(reading))
+                return;
+            const long seq = std::atol(line.c_str() + reading.size() + 7);
+            ASSERT_TRUE(seq >= 1 && seq <= kBacklog + 1) << line;
+            if (seen[seq])
+                return;
+            seen[seq] = 1;
+            ++readings;
+            late += seq < highest;
+            highest = std::max(highest, seq);
+            if (seq == kBacklog + 1)
+                lastPayload = line.substr(reading.size());
+        });
+    };
+    // The drain under way, as the broker acknowledges it.
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting <= kBacklog - 1000; }, 120s))
+        << condition();
+    startRun();
+    ASSERT_TRUE(support::sleepUntil(
+        [&] {
+            look();
+            return readingsBeforeLive >= 0 || readings > kBacklog;
+        },
+        300s));
+    ASSERT_GE(readingsBeforeLive, 0) << "no live message before the backlog had gone";
+    EXPECT_LT(readingsBeforeLive, kBacklog / 2) << "the live message waited behind the backlog";
+    EXPECT_TRUE(livePayload.starts_with("{\"seq\":" + std::to_string(kBacklog + 1) + ",\"stream\":\"")) << livePayload;
+
+    ASSERT_TRUE(support::sleepUntil(
+        [&] {
+            look();
+            return readings > kBacklog;
+        },
+        300s))
+        << readings << " readings arrived";
+    EXPECT_EQ(late, 0) << "readings that arrived after a later one";
+    EXPECT_EQ(lastPayload, livePayload) << "the live message is the reading's own";
 }
 
 }  // namespace
