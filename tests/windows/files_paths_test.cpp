@@ -170,6 +170,16 @@ TEST_F(WindowsFiles, RenameReplacesAnExistingFile)
     EXPECT_EQ(RenameFile(next.c_str(), old.c_str()), kFileNotFound);
 }
 
+TEST_F(WindowsFiles, RemoveFileTakesANameInAnyLanguage)
+{
+    const fs::path file = dir_ / fs::path(u8"Wiederaufnahme \u00e4.ini");
+    std::ofstream(file) << "running=1";
+    EXPECT_EQ(RemoveFile(utf8(file).c_str()), 0);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(RemoveFile(utf8(file).c_str()), 0) << "none there is none left";
+    EXPECT_EQ(RemoveFile(utf8(dir_).c_str()), kFileAccessDenied) << "a folder is not removed";
+}
+
 // A file that holds a password: no other user account may open it, from
 // its creation on, after it is renamed over the old one, and an older file
 // is narrowed so.
