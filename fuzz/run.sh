@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-targets=(fuzz_scan fuzz_scanfile fuzz_skip fuzz_fmt fuzz_reply fuzz_panel)
+targets=(fuzz_scan fuzz_scanfile fuzz_skip fuzz_lines fuzz_fmt fuzz_reply fuzz_panel)
 failed=0
 for target in "${targets[@]}"; do
   mkdir -p "$work/$target"
