@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -339,7 +340,10 @@ long long OutboxAdd(const char *topic, const char *members, const char *live_top
     const long long keepFrom = seq - o.limit + 1;
     const long long dropBelow = keepFrom > p.firstWaiting ? keepFrom : 0;
     long long dropped = 0;
-    const Result r = o.db.add(seq, topic, payload, dropBelow, dropped);
+    std::unique_lock hand(p.hand, std::defer_lock);
+    if (dropBelow > 0)
+        hand.lock();
+    const Result r = o.db.add(seq, topic, payload, dropBelow, p.handedThrough, dropped);
     if (r != Result::ok) {
         o.notStored = true;
         if (r == Result::damaged) {
@@ -355,6 +359,8 @@ long long OutboxAdd(const char *topic, const char *members, const char *live_top
     p.lastAdded = seq;
     if (dropBelow > 0)
         p.passed(dropBelow);
+    if (hand.owns_lock())
+        hand.unlock();
     if (dropped > 0) {
         p.unreported += dropped;
         o.dropped += dropped;
@@ -375,6 +381,7 @@ OutboxStatus GetOutboxStatus()
     if (o.running) {
         const Progress &p = o.running->progress;
         s.waiting = std::max(0LL, p.lastAdded - p.firstWaiting + 1);
+        s.dropped += p.droppedInFlight;
         s.lost = p.lost;
         gone = p.gone;
     }

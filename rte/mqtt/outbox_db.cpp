@@ -113,10 +113,11 @@ Result Database::open(const std::string &path, Role role)
             "INSERT INTO dropped(id, count, first_seq, last_seq) VALUES(1, ?1, ?2, ?3)"
             " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count,"
             " first_seq = min(first_seq, excluded.first_seq), last_seq = max(last_seq, excluded.last_seq)");
+        unsent_ = prepare("SELECT count(*), min(seq), max(seq) FROM outbox WHERE seq > ?1 AND seq < ?2");
         select_ = prepare("SELECT seq, topic, payload FROM outbox WHERE seq > ?1 ORDER BY seq LIMIT ?2");
         carry_ = prepare("INSERT OR IGNORE INTO outbox(seq, topic, payload) VALUES(?1, ?2, ?3)");
         same_ = prepare("SELECT 1 FROM outbox WHERE seq = ?1 AND topic = ?2 AND payload = ?3");
-        if (!insert_ || !below_ || !countDropped_ || !select_ || !carry_ || !same_) {
+        if (!insert_ || !below_ || !countDropped_ || !unsent_ || !select_ || !carry_ || !same_) {
             r = judge(lib().errcode(db_));
             if (r == Result::ok)
                 r = Result::failed;
@@ -132,7 +133,7 @@ void Database::close()
     for (sqlite3_stmt *s : statements_)
         lib().finalize(s);
     statements_.clear();
-    insert_ = below_ = countDropped_ = select_ = carry_ = same_ = nullptr;
+    insert_ = below_ = countDropped_ = unsent_ = select_ = carry_ = same_ = nullptr;
     holding_ = false;
     if (db_)
         lib().close_v2(db_);
@@ -176,7 +177,7 @@ Result Database::reserveThrough(long long seq)
 }
 
 Result Database::add(long long seq, const char *topic, const std::string &payload, long long dropBelow,
-                     long long &dropped)
+                     long long handedThrough, long long &dropped)
 {
     dropped = 0;
     if (!db_)
@@ -196,18 +197,25 @@ Result Database::add(long long seq, const char *topic, const std::string &payloa
         r = step(insert_);
     }
     if (r == Result::ok && dropBelow > 0) {
+        Dropped unsent;
         {
+            Use use(unsent_);
+            lib().bind_int64(unsent_, 1, handedThrough);
+            lib().bind_int64(unsent_, 2, dropBelow);
+            const int rc = lib().step(unsent_);
+            r = judge(rc);
+            if (rc == SQLITE_ROW)
+                unsent = Dropped{lib().column_int64(unsent_, 0), lib().column_int64(unsent_, 1),
+                                 lib().column_int64(unsent_, 2)};
+        }
+        if (r == Result::ok) {
             Use use(below_);
             lib().bind_int64(below_, 1, dropBelow);
             r = step(below_);
         }
-        dropped = r == Result::ok ? lib().changes64(db_) : 0;
-        if (dropped > 0) {
-            Use use(countDropped_);
-            lib().bind_int64(countDropped_, 1, dropped);
-            lib().bind_int64(countDropped_, 2, dropBelow - dropped);
-            lib().bind_int64(countDropped_, 3, dropBelow - 1);
-            r = step(countDropped_);
+        if (r == Result::ok && unsent.count > 0) {
+            dropped = unsent.count;
+            r = countDropped(unsent);
         }
     }
     if (own) {
@@ -271,6 +279,17 @@ Result Database::dropped(Dropped &d)
         d = Dropped{lib().column_int64(s, 0), lib().column_int64(s, 1), lib().column_int64(s, 2)};
     lib().finalize(s);
     return judge(rc);
+}
+
+Result Database::countDropped(const Dropped &d)
+{
+    if (!db_)
+        return Result::failed;
+    Use use(countDropped_);
+    lib().bind_int64(countDropped_, 1, d.count);
+    lib().bind_int64(countDropped_, 2, d.first_seq);
+    lib().bind_int64(countDropped_, 3, d.last_seq);
+    return step(countDropped_);
 }
 
 Result Database::reported(const Dropped &told)

@@ -67,10 +67,11 @@ public:
     // Numbers from now on lie above `seq`.
     Result reserveThrough(long long seq);
     // Stores one message with its seq; when `dropBelow` is above 0, drops
-    // the rows below it in the same commit and counts them.  `dropped`
-    // comes back with how many went.
+    // the rows below it in the same commit and counts those above
+    // `handedThrough` (the others the broker has, or has been sent).
+    // `dropped` comes back with how many were counted.
     Result add(long long seq, const char *topic, const std::string &payload, long long dropBelow,
-               long long &dropped);
+               long long handedThrough, long long &dropped);
     // Holds every commit open until released: many messages in one synced
     // commit instead of one each.  For tests and benchmarks that build a
     // backlog.
@@ -81,6 +82,7 @@ public:
     // Removes the rows below `seq`.
     Result removeBelow(long long seq);
     Result dropped(Dropped &d);
+    Result countDropped(const Dropped &d);
     // The broker was told of `told`: what was dropped since stays.
     Result reported(const Dropped &told);
     // Copies what the write-ahead log holds into the file, as far as
@@ -113,6 +115,7 @@ private:
     sqlite3_stmt *insert_ = nullptr;
     sqlite3_stmt *below_ = nullptr;
     sqlite3_stmt *countDropped_ = nullptr;
+    sqlite3_stmt *unsent_ = nullptr;
     sqlite3_stmt *select_ = nullptr;
     sqlite3_stmt *carry_ = nullptr;
     sqlite3_stmt *same_ = nullptr;

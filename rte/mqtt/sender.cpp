@@ -73,6 +73,7 @@ private:
     void removeAcknowledged(Clock::time_point now, bool now_or_never);
     void acknowledged(const std::vector<int> &tokens);
     void lost();
+    void forgetWindow();
     void retryLater(Clock::time_point now);
     void damaged();
 
@@ -173,11 +174,32 @@ void Work::acknowledged(const std::vector<int> &tokens)
     }
 }
 
+// Rows of the window not acknowledged go again, except those the bound
+// dropped meanwhile: those never reached the broker.
+void Work::forgetWindow()
+{
+    std::lock_guard hand(progress_.hand);
+    outbox::Dropped gone;
+    for (const InFlight &f : window_) {
+        if (f.seq >= progress_.firstWaiting)
+            continue;
+        gone.first_seq = gone.count ? std::min(gone.first_seq, f.seq) : f.seq;
+        gone.last_seq = std::max(gone.last_seq, f.seq);
+        ++gone.count;
+    }
+    if (gone.count > 0 && db_.isOpen() && db_.countDropped(gone) == Result::ok) {
+        progress_.unreported += gone.count;
+        progress_.droppedInFlight += gone.count;
+    }
+    cursor_ = lowWater() - 1;
+    progress_.handedThrough = cursor_;
+    window_.clear();
+}
+
 void Work::lost()
 {
     removeAcknowledged(Clock::now(), true);
-    cursor_ = lowWater() - 1;
-    window_.clear();
+    forgetWindow();
     connected_ = connecting_ = false;
     progress_.wantsRows = false;
     toldToken_ = kNoToken;
@@ -236,6 +258,7 @@ void Work::database(Clock::time_point now)
         window_.clear();
         removedBelow_ = 0;
         cursor_ = 0;
+        progress_.handedThrough = 0;
         toldToken_ = kNoToken;
     } else if (r == Result::damaged) {
         damaged();
@@ -328,6 +351,7 @@ void Work::replaceVanished(Clock::time_point now)
     db_.close();
     window_.clear();
     cursor_ = 0;
+    progress_.handedThrough = 0;
     removedBelow_ = 0;
     toldToken_ = kNoToken;
     if (db_.open(path_, Database::Role::sender) == Result::ok)
@@ -424,10 +448,14 @@ void Work::fill()
         if (r != Result::ok || rows_.empty())
             return;
         for (const outbox::Row &row : rows_) {
-            const int token = client_->send(row.topic, row.payload, false);
+            std::lock_guard hand(progress_.hand);
+            // Read before the bound dropped it, and counted by the adder.
+            const bool dropped = row.seq < progress_.firstWaiting;
+            const int token = dropped ? Client::kNever : client_->send(row.topic, row.payload, false);
             if (token == Client::kNotNow)
                 return;
             cursor_ = row.seq;
+            progress_.handedThrough = std::max(progress_.handedThrough.load(), row.seq);
             // A row the client library refuses outright (its topic is not
             // UTF-8) would hold back every row after it: it is passed
             // over and removed with its neighbours.
@@ -495,8 +523,7 @@ void Work::leave()
         acknowledged(events.acknowledged);
     }
     removeAcknowledged(Clock::now(), true);
-    cursor_ = lowWater() - 1;
-    window_.clear();
+    forgetWindow();
     client_.reset();
     connected_ = connecting_ = false;
     progress_.wantsRows = false;

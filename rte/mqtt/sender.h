@@ -31,6 +31,15 @@ struct Progress {
     std::atomic<long long> firstWaiting;  // no row below this waits
     std::atomic<long long> lastAdded;     // the highest seq stored
     std::atomic<long long> unreported;    // dropped, and the broker not yet told
+    // A row the bound drops is lost only if the broker never had it: one
+    // handed to the client (up to handedThrough) has gone out, or been
+    // acknowledged already.  The adder drops and the sender hands over
+    // under `hand`, one at a time, so that each row is counted by one
+    // side: the adder for rows never handed over, the sender for rows in
+    // flight whose connection broke after the adder dropped them.
+    std::mutex hand;
+    std::atomic<long long> handedThrough{0};
+    std::atomic<long long> droppedInFlight{0};  // by the sender, this session
     // The sender waits for new rows (connected, room in flight): only then
     // does a new row need to wake it.
     std::atomic<bool> wantsRows{false};

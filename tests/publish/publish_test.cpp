@@ -1213,6 +1213,57 @@ TEST_F(Publishing, AnOutboxWhoseFolderGoesWhileTheProgramRunsIsMadeAgainWithItsF
     EXPECT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; }));
 }
 
+// Messages stream out while the bound drops the oldest: those in flight,
+// or acknowledged and not yet removed, reached the broker, so the count
+// said on the panel and told the broker is exactly those that never did.
+TEST_F(Publishing, TheDroppedCountIsTheMessagesThatNeverReachedTheBroker)
+{
+    support::MqttBroker broker(brokerDir("broker"));
+    ASSERT_TRUE(broker.start());
+    const std::string topic = std::string(kPrefix) + "/reading";
+    const std::string status = std::string(kPrefix) + "/status", droppedTopic = std::string(kPrefix) + "/dropped";
+    const long total = 1500;
+    // Below the sender's window, and above it (acknowledged rows wait for
+    // their batch's removal).
+    for (const long long bound : {4LL, 8LL, 48LL}) {
+        SCOPED_TRACE("bound " + std::to_string(bound));
+        const std::string output = dir.file("received-" + std::to_string(bound));
+        support::MqttSubscriber sub(broker, kPrefix, output);
+        ASSERT_TRUE(sub.ready());
+        ASSERT_EQ(OutboxOpen(dir.file("outbox-" + std::to_string(bound) + ".sqlite").c_str(), bound), 0);
+        MqttConnect(MqttOptions{"127.0.0.1", broker.port(), 0, "", "", "", "dropped-count-test", status.c_str(),
+                                droppedTopic.c_str()});
+        ASSERT_TRUE(connected());
+        for (long n = 1; n <= total; ++n)
+            ASSERT_EQ(OutboxAdd(topic.c_str(), ("\"n\":" + std::to_string(n)).c_str()), n);
+        const auto tally = [&](long &arrivedCount, long &told) {
+            std::set<long> seen;
+            told = 0;
+            for (const Message &m : received(output)) {
+                if (m.topic == "reading")
+                    seen.insert(m.seq);
+                const std::size_t at = m.payload.find("\"dropped\":");
+                if (m.topic == "dropped" && at != std::string::npos)
+                    told += std::atol(m.payload.c_str() + at + 10);
+            }
+            arrivedCount = static_cast<long>(seen.size());
+        };
+        long arrivedCount = 0, told = 0;
+        ASSERT_TRUE(support::sleepUntil(
+            [&] {
+                tally(arrivedCount, told);
+                return GetOutboxStatus().waiting == 0 && arrivedCount + told >= total &&
+                       arrivedCount + GetOutboxStatus().dropped >= total;
+            },
+            60s))
+            << arrivedCount << " arrived, " << told << " told dropped";
+        const long missing = total - arrivedCount;
+        EXPECT_EQ(GetOutboxStatus().dropped, missing);
+        EXPECT_EQ(told, missing);
+        MqttDisconnect();
+    }
+}
+
 // The lock file's name deleted while the first copy publishes, just
 // before a second copy starts: the second still finds the outbox held.
 TEST_F(Publishing, ASecondCopyCannotTakeTheOutboxWhoseLockFileWasDeleted)
