@@ -184,6 +184,10 @@ void publish_condition(char (&text)[kConditionSize])
         Fmt(text, "Publishing cannot start: the topic prefix %s.", fault);
         return;
     }
+    if (const char *missing = MqttMissingLibrary(); missing[0] != '\0') {
+        Fmt(text, "Publishing cannot start: %s.", missing);
+        return;
+    }
     if (active == 0) {
         Fmt(text, "Publishing cannot start: the outbox cannot be opened in the settings folder.");
         return;

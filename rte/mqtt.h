@@ -138,6 +138,10 @@ void MqttConnect(const MqttOptions &options);
 // The sender leaves the broker; messages wait in the outbox.
 void MqttDisconnect();
 int MqttState();
+// The library publishing could not load, as "the MQTT library
+// (libpaho-mqtt3as.so.1) is missing: install the package libpaho-mqtt1.3",
+// or an empty text.  Publishing does not start without it.
+const char *MqttMissingLibrary();
 // Ends the sender and closes the outbox, waiting at most `seconds` for the
 // sender's thread.  What was not acknowledged stays in the outbox.
 void MqttClose(double seconds);

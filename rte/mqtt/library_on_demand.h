@@ -9,8 +9,10 @@ namespace rte::library {
 
 // The library, kept open for the life of the process (threads it starts may
 // outlive every use), or nullptr with the reason on standard error; `user`
-// says what cannot start without it.
-void *open(const char *file, const char *user);
+// says what cannot start without it.  A library that cannot be opened is
+// also named, with `what` it is and the Debian `package` that brings it,
+// in the text MqttMissingLibrary() gives: standard error is seldom seen.
+void *open(const char *file, const char *user, const char *what, const char *package);
 
 // The address of the library's function `name`, or nullptr with the reason
 // on standard error.

@@ -8,7 +8,7 @@ namespace {
 const Paho *load()
 {
     constexpr const char *user = "Publishing";
-    void *library = library::open(PAHO_LIBRARY, user);
+    void *library = library::open(PAHO_LIBRARY, user, "the MQTT library", "libpaho-mqtt1.3");
     if (!library)
         return nullptr;
     static Paho table;

@@ -1,5 +1,7 @@
 #include "rte/mqtt/paho.h"
 
+#include "rte/mqtt.h"
+
 namespace rte::mqtt {
 
 // Windows maps a DLL's pages as they are used and relocates little: the
@@ -13,3 +15,9 @@ const Paho *paho()
 }
 
 }  // namespace rte::mqtt
+
+// Linked: a missing library stops the program before it starts.
+const char *MqttMissingLibrary()
+{
+    return "";
+}

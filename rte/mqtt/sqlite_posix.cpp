@@ -8,7 +8,7 @@ namespace {
 const Sqlite *load()
 {
     constexpr const char *user = "The outbox";
-    void *library = library::open(SQLITE_LIBRARY, user);
+    void *library = library::open(SQLITE_LIBRARY, user, "SQLite", "libsqlite3-0");
     if (!library)
         return nullptr;
     static Sqlite t;

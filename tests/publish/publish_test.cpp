@@ -5,7 +5,9 @@
 
 #include <QLineEdit>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sqlite3.h>
 #include <stdio.h>
 
@@ -770,6 +772,52 @@ TEST_F(Publishing, AProgramKilledWithABacklogLosesNothingAndRepeatsNoNumber)
     ASSERT_TRUE(arrived(output, 1, stored + 5)) << joined(received(output));
     expectEveryMessageInOrder(received(output), 1, stored + 5);
     EXPECT_EQ(sequences(received(output)).back(), stored + 5) << "no number beyond the last";
+}
+
+// A library that publishing loads when it starts, missing from the
+// computer: the panel names it and the package that brings it, instead of
+// blaming the settings or the outbox.
+TEST_F(Publishing, AMissingLibraryIsNamedOnThePanelWithItsPackage)
+{
+    struct Case {
+        const char *present;  // the one library the child finds
+        const char *said;
+    };
+    const Case cases[] = {
+        {"libsqlite3.so.0",
+         "Publishing cannot start: the MQTT library (libpaho-mqtt3as.so.1) is missing: install the package "
+         "libpaho-mqtt1.3."},
+        {"libpaho-mqtt3as.so.1",
+         "Publishing cannot start: SQLite (libsqlite3.so.0) is missing: install the package libsqlite3-0."},
+    };
+    const auto down = downBroker("broker");
+    CloseCom(settings.com_port);
+    state.port_open = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.present);
+        const std::string folder = dir.file(std::string("libraries-") + c.present);
+        fs::create_directories(folder);
+        // Where this computer keeps it.
+        void *library = ::dlopen(c.present, RTLD_LAZY | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << ::dlerror();
+        link_map *map = nullptr;
+        ASSERT_EQ(::dlinfo(library, RTLD_DI_LINKMAP, &map), 0) << ::dlerror();
+        fs::create_symlink(map->l_name, folder + "/" + c.present);
+        ::dlclose(library);
+        const std::string report = dir.file(std::string("report-") + c.present);
+        ::setenv("VANDREL_PUBLISH_LIBRARY_FOLDER", folder.c_str(), 1);
+        {
+            support::ChildProcess child({PUBLISHING_PROGRAM, sim->linkPath(), dir.file(std::string("missing-") + c.present + ".dat"),
+                                         std::to_string(down->broker.port()), "2"},
+                                        report);
+            ::unsetenv("VANDREL_PUBLISH_LIBRARY_FOLDER");
+            ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
+        }
+        const auto lines = readLines(report);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), c.said) << lines[0];
+        removeFiles();
+    }
 }
 
 TEST_F(Publishing, ASecondCopyOfTheProgramSaysSoAndLeavesTheOutboxToTheFirst)
