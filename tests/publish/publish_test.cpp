@@ -189,6 +189,7 @@ protected:
         removeFiles();
         ProgramTest::TearDown();
     }
+    void secondCopyLeavesTheOutboxToTheFirst(bool deleteLock);
     static std::string settingsFile(const char *name)
     {
         char path[kPathSize];
@@ -820,31 +821,46 @@ TEST_F(Publishing, AMissingLibraryIsNamedOnThePanelWithItsPackage)
     }
 }
 
-TEST_F(Publishing, ASecondCopyOfTheProgramSaysSoAndLeavesTheOutboxToTheFirst)
+// A second copy of the program, on a second analyser, started from the
+// first one's folder while the first publishes: it says so and stores and
+// sends nothing, and the first's messages all arrive.  With `deleteLock`
+// the second deletes the lock file's name the moment before it opens the
+// outbox, and the first locks a new one.
+void Publishing::secondCopyLeavesTheOutboxToTheFirst(bool deleteLock)
 {
     const auto down = downBroker("broker");
     publishTo(down->broker);
     startRun();
     for (int t = 1; t < 3; ++t)
         tickAt(t);
-    // The second copy, on a second analyser, from the same folder.
     support::SimulatedAnalyser second({"--no-pacing"});
     {
-        support::ChildProcess child({PUBLISHING_PROGRAM, second.linkPath(), dir.file("second.dat"),
-                                     std::to_string(down->broker.port()), "3"},
-                                    dir.file("report"));
+        std::vector<std::string> argv{PUBLISHING_PROGRAM, second.linkPath(), dir.file("second.dat"),
+                                      std::to_string(down->broker.port()), "3"};
+        if (deleteLock)
+            argv.push_back("--delete-lock");
+        support::ChildProcess child(argv, dir.file("report"));
         ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
     }
     const auto report = readLines(dir.file("report"));
     ASSERT_EQ(report.size(), 3u);
     EXPECT_EQ(report[1], "2\t0\tAnother copy of the program on this computer publishes from this settings folder; "
                          "this copy does not publish.");
+    if (deleteLock) {
+        EXPECT_TRUE(support::sleepUntil([&] { return fs::exists(settingsFile("vandrel-outbox.sqlite.lock")); }))
+            << "the first copy locks a new lock file";
+    }
     for (int t = 3; t < 5; ++t)
         tickAt(t);
     ASSERT_TRUE(down->broker.start());
     const std::string output = dir.file("broker.received");
     ASSERT_TRUE(arrived(output, 1, 5)) << joined(received(output));
     EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2, 3, 4, 5})) << "nothing of the second copy's";
+}
+
+TEST_F(Publishing, ASecondCopyOfTheProgramSaysSoAndLeavesTheOutboxToTheFirst)
+{
+    secondCopyLeavesTheOutboxToTheFirst(false);
 }
 
 // Each cycle against the simulated analyser says what the exchange gave.
@@ -1312,36 +1328,9 @@ TEST_F(Publishing, TheDroppedCountIsTheMessagesThatNeverReachedTheBroker)
     }
 }
 
-// The lock file's name deleted while the first copy publishes, just
-// before a second copy starts: the second still finds the outbox held.
 TEST_F(Publishing, ASecondCopyCannotTakeTheOutboxWhoseLockFileWasDeleted)
 {
-    const auto down = downBroker("broker");
-    publishTo(down->broker);
-    startRun();
-    for (int t = 1; t < 3; ++t)
-        tickAt(t);
-    support::SimulatedAnalyser second({"--no-pacing"});
-    {
-        // The child deletes the lock file itself, the moment before it
-        // opens the outbox.
-        support::ChildProcess child({PUBLISHING_PROGRAM, second.linkPath(), dir.file("second.dat"),
-                                     std::to_string(down->broker.port()), "3", "--delete-lock"},
-                                    dir.file("report"));
-        ASSERT_TRUE(support::sleepUntil([&] { return !child.running(); }, 60s));
-    }
-    const auto report = readLines(dir.file("report"));
-    ASSERT_EQ(report.size(), 3u);
-    EXPECT_EQ(report[1], "2\t0\tAnother copy of the program on this computer publishes from this settings folder; "
-                         "this copy does not publish.");
-    EXPECT_TRUE(support::sleepUntil([&] { return fs::exists(settingsFile("vandrel-outbox.sqlite.lock")); }))
-        << "the first copy locks a new lock file";
-    for (int t = 3; t < 5; ++t)
-        tickAt(t);
-    ASSERT_TRUE(down->broker.start());
-    const std::string output = dir.file("broker.received");
-    ASSERT_TRUE(arrived(output, 1, 5)) << joined(received(output));
-    EXPECT_EQ(sequences(received(output)), (std::vector<long>{1, 2, 3, 4, 5})) << "nothing of the second copy's";
+    secondCopyLeavesTheOutboxToTheFirst(true);
 }
 
 // Reads a file that another process writes, a whole line at a time, from
