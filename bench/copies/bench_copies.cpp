@@ -41,6 +41,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/timing.h"
 #include "tools/mqtt_broker.h"
 #include "tools/simulated_analyser.h"
 #include "tools/temp_dir.h"
@@ -72,24 +73,6 @@ double processorSeconds(pid_t pid)
             stime = std::stoull(field);
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// Processor time of all the running threads of a process, in ms: finer
-// than utime + stime, which count in clock ticks.
-double onCpuMs(pid_t pid)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    double ns = 0;
-    if (DIR *dir = opendir(tasks.c_str())) {
-        while (const dirent *task = readdir(dir)) {
-            std::ifstream stat(tasks + "/" + task->d_name + "/schedstat");
-            double onCpu = 0;
-            if (task->d_name[0] != '.' && stat >> onCpu)
-                ns += onCpu;
-        }
-        closedir(dir);
-    }
-    return ns / 1e6;
 }
 
 // A "Name: value kB" line of /proc/<pid>/status or smaps_rollup, in MB.
@@ -154,7 +137,7 @@ bool start(const std::string &program, const std::string &log, Copy &copy)
     while (seconds() - t0 < 60) {
         if (holds(pid, copy.device)) {
             copy.startMs = 1e3 * (seconds() - t0);
-            copy.startCpuMs = onCpuMs(pid);
+            copy.startCpuMs = bench::processorMs(pid);
             return true;
         }
         if (waitpid(pid, nullptr, WNOHANG) == pid) {

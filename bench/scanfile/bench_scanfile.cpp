@@ -19,6 +19,7 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "bench/recording_file.h"
+#include "bench/timing.h"
 #include "files/viewer.h"
 #include "rte/formatio.h"
 #include "rte/testing/testing.h"
@@ -53,22 +54,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::cpuNow;
+using bench::seconds;
 constexpr std::size_t kBuffer = 256 * 1024;  // as the engine's read buffer
-
-double seconds(Clock::time_point t0)
-{
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// Processor time of this process (user and system): less disturbed than the
-// wall clock when other work shares the machine.
-double cpuNow()
-{
-    timespec ts{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 long long parseSize(const char *s)
 {

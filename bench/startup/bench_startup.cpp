@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing.h"
 #include "tools/simulated_analyser.h"
 #include "tools/temp_dir.h"
 
@@ -49,23 +50,6 @@ struct Start {
     double shownMs = 0, paintedMs = 0, cpuMs = 0;
     std::string paintedLine;
 };
-
-// Processor time of all the threads of a running process.
-double processorMs(pid_t pid)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    double ns = 0;
-    if (DIR *dir = opendir(tasks.c_str())) {
-        while (const dirent *task = readdir(dir)) {
-            std::ifstream stat(tasks + "/" + task->d_name + "/schedstat");
-            double onCpu = 0;
-            if (task->d_name[0] != '.' && stat >> onCpu)
-                ns += onCpu;
-        }
-        closedir(dir);
-    }
-    return ns / 1e6;
-}
 
 // Runs the command until its first top-level flush; false if it ends or
 // takes 20 s before that.
@@ -105,7 +89,7 @@ bool timeStart(const std::vector<std::string> &command, Start &start)
         const std::size_t flush = text.find("Flushing top level", from > 20 ? from - 20 : 0);
         if (flush != std::string::npos) {
             start.paintedMs = 1e3 * (now - t0);
-            start.cpuMs = processorMs(pid);
+            start.cpuMs = bench::processorMs(pid);
             start.paintedLine = text.substr(flush, text.find('\n', flush) - flush);
             painted = true;
         }
