@@ -23,6 +23,7 @@ int settingsDir(std::span<char> out);
 int makePathname(const char *dir, const char *name, std::span<char> out);
 int isoTime(std::span<char> out, bool utc);
 int hostName(std::span<char> out);
+int userAccount(std::span<char> out);
 int copyUtf8(std::span<char> out, const char *text);
 int sessionStartPath(std::span<char> out);
 int profile(std::span<char> out);
@@ -64,6 +65,12 @@ int GetIsoTime(char (&text)[N], int utc) { return rte::util::isoTime(text, utc !
 // empty text, when it cannot be had or does not fit.
 template <std::size_t N>
 int GetHostName(char (&name)[N]) { return rte::util::hostName(name); }
+
+// The account the program runs under, as the system names it (on Windows
+// without the domain).  0 on success; negative, leaving an empty text,
+// when it cannot be had or does not fit.
+template <std::size_t N>
+int GetUserAccount(char (&name)[N]) { return rte::util::userAccount(name); }
 
 // Copies a text into the target as UTF-8: a text that is UTF-8 as it
 // stands, one that is not as Windows-1252 (the program's texts before they

@@ -79,6 +79,11 @@ int hostName(std::span<char> out)
     return copyWhole(out, os::hostName());
 }
 
+int userAccount(std::span<char> out)
+{
+    return copyWhole(out, os::userAccount());
+}
+
 int makePathname(const char *dir, const char *name, std::span<char> out)
 {
     setEmpty(out);

@@ -32,5 +32,7 @@ bool removeSessionStart(const std::string &entry);
 bool fileExists(const std::string &path);
 // This computer's name on the network; empty when the system does not tell.
 std::string hostName();
+// The account this process runs under; empty when the system does not tell.
+std::string userAccount();
 
 }  // namespace rte::util::os

@@ -160,4 +160,15 @@ std::string hostName()
     return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
 }
 
+std::string userAccount()
+{
+    // The account by the process's user id, not $USER, which anyone may set
+    // and which su or a service manager may leave behind.
+    const passwd *user = ::getpwuid(::geteuid());
+    if (user && user->pw_name && *user->pw_name)
+        return user->pw_name;
+    // An id with no entry (a container's user) is still an account.
+    return std::to_string(static_cast<unsigned long>(::geteuid()));
+}
+
 }  // namespace rte::util::os

@@ -137,4 +137,12 @@ std::string hostName()
     return ::GetComputerNameW(name, &size) ? win32::narrow(name, size) : std::string();
 }
 
+std::string userAccount()
+{
+    wchar_t name[257] = {};  // UNLEN + 1
+    DWORD size = 257;
+    // The size it reports counts the terminating null.
+    return ::GetUserNameW(name, &size) && size > 0 ? win32::narrow(name, size - 1) : std::string();
+}
+
 }  // namespace rte::util::os

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <cstdlib>
@@ -255,6 +256,33 @@ TEST(GetHostName, NamesThisComputerOrFailsEmpty)
     EXPECT_GT(std::strlen(name), 0u);
     char small[1];
     EXPECT_LT(GetHostName(small), 0);
+    EXPECT_STREQ(small, "");
+}
+
+// The account as the system names it elsewhere: id(1) by the process's
+// user id, Windows by the session's %USERNAME%.
+TEST(GetUserAccount, NamesTheAccountAsTheSystemDoesOrFailsEmpty)
+{
+    char name[300];
+    ASSERT_EQ(GetUserAccount(name), 0);
+#ifdef _WIN32
+    const char *expected = std::getenv("USERNAME");
+    ASSERT_NE(expected, nullptr);
+    EXPECT_STREQ(name, expected);
+#else
+    std::string expected;
+    if (FILE *id = ::popen("id -un 2>/dev/null || id -u", "r")) {
+        char line[300] = {};
+        if (std::fgets(line, sizeof line, id))
+            expected = line;
+        ::pclose(id);
+    }
+    while (!expected.empty() && expected.back() == '\n')
+        expected.pop_back();
+    EXPECT_EQ(name, expected);
+#endif
+    char small[1];
+    EXPECT_LT(GetUserAccount(small), 0);
     EXPECT_STREQ(small, "");
 }
 
