@@ -8,8 +8,10 @@ among the program's files draw its calls:
   count as one);
 * the program includes only the engine's face, the headers in rte/ itself;
 * nothing of the product includes the engine's testing seams;
-* an alarm file includes neither publishing nor the run, and publishing
-  neither the alarms nor the run: the run hands readings and events on.
+* an alarm file includes neither publishing nor the run, publishing
+  neither the alarms nor the run, and a record file (the run file and its
+  seal) neither publishing nor the run: the run hands readings, events and
+  the seal's entries on.
 
 Usage: include_rules.py SOURCE_DIR.  Prints each broken rule and exits 1;
 prints nothing and exits 0 when all hold.
@@ -18,10 +20,11 @@ import os
 import re
 import sys
 
-PROGRAM = ("app", "link", "run", "files", "alarm", "publish")
+PROGRAM = ("app", "link", "run", "files", "record", "alarm", "publish")
 FORBIDDEN = {
     "alarm": ("publish", "run"),
     "publish": ("alarm", "run"),
+    "record": ("publish", "run"),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

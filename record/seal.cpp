@@ -1,0 +1,154 @@
+#include "record/seal.h"
+
+#include <memory>
+
+#include <QCryptographicHash>
+
+#include "rte/formatio.h"
+#include "rte/utility.h"
+
+std::string as_written(std::string_view text)
+{
+#ifdef _WIN32
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+#else
+    return std::string(text);
+#endif
+}
+
+SealChain::SealChain(std::string_view fields)
+    : hasher_(new QCryptographicHash(QCryptographicHash::Sha256))
+{
+    add(fields.data(), fields.size());
+    next();
+}
+
+SealChain::~SealChain()
+{
+    delete hasher_;
+}
+
+void SealChain::add(const char *bytes, std::size_t size)
+{
+    hasher_->addData(QByteArrayView(bytes, static_cast<qsizetype>(size)));
+}
+
+std::string SealChain::next()
+{
+    const QByteArray hash = hasher_->result();
+    hasher_->reset();
+    hasher_->addData(hash);
+    return hash.toHex().toStdString();
+}
+
+std::string seal_entry_line(const SealEntry &entry)
+{
+    char counts[64];
+    Fmt(counts, "%f[p0] %f[p0]", static_cast<double>(entry.lines), static_cast<double>(entry.bytes));
+    return "seal=" + entry.kind + " " + entry.time_utc + " " + counts + " " + entry.hash + "\n";
+}
+
+static bool read_count(std::string_view text, long long &value)
+{
+    // Up to 18 digits: no count the program writes comes near, and none
+    // overflows.
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    value = 0;
+    for (const char c : text)
+        value = value * 10 + (c - '0');
+    return true;
+}
+
+bool read_seal_entry(std::string_view value, SealEntry &entry)
+{
+    // "minute 2026-12-10T16:26:03.120Z 61 1342 <64 hexadecimal digits>"
+    std::string_view parts[5];
+    std::size_t n = 0, at = 0;
+    for (; n < 5 && at <= value.size(); ++n) {
+        const std::size_t blank = std::min(value.find(' ', at), value.size());
+        parts[n] = value.substr(at, blank - at);
+        at = blank + 1;
+    }
+    if (n != 5 || at <= value.size() || (parts[0] != "minute" && parts[0] != "end") || parts[1].empty() ||
+        parts[1].size() > 40 || !read_count(parts[2], entry.lines) || !read_count(parts[3], entry.bytes) ||
+        parts[4].size() != 64 || parts[4].find_first_not_of("0123456789abcdef") != std::string_view::npos)
+        return false;
+    entry.kind = parts[0];
+    entry.time_utc = parts[1];
+    entry.hash = parts[4];
+    return true;
+}
+
+namespace {
+
+struct Seal {
+    std::unique_ptr<SealChain> chain;
+    int file = 0;
+    long long lines = 0;
+    long long bytes = 0;
+    double last_entry = 0;   // Timer() of the last entry, or the start
+    std::string unwritten;   // entries that the run file did not take yet
+};
+
+Seal seal;
+
+}  // namespace
+
+void seal_begin(int run_file, std::string_view fields)
+{
+    seal_close();
+    seal.chain = std::make_unique<SealChain>(as_written(fields));
+    seal.file = run_file;
+    seal.last_entry = Timer();
+}
+
+void seal_line(const char *line)
+{
+    if (!seal.chain)
+        return;
+    const std::string bytes = as_written(line);
+    seal.chain->add(bytes.data(), bytes.size());
+    seal.lines += 1;
+    seal.bytes += static_cast<long long>(bytes.size());
+}
+
+bool seal_due()
+{
+    return seal.chain && Timer() - seal.last_entry >= 60.0;
+}
+
+int seal_write(const char *kind, SealEntry &entry)
+{
+    if (!seal.chain)
+        return -1;
+    char now[40];
+    GetIsoTime(now, 1);
+    entry.kind = kind;
+    entry.time_utc = now;
+    entry.lines = seal.lines;
+    entry.bytes = seal.bytes;
+    entry.hash = seal.chain->next();
+    seal.last_entry = Timer();
+    // An entry the run file did not take goes in with the next: a chain
+    // with an entry missing would not verify.
+    seal.unwritten += seal_entry_line(entry);
+    if (FmtFile(seal.file, "%s", seal.unwritten.c_str()) < 0)
+        return 1;
+    seal.unwritten.clear();
+    return 0;
+}
+
+void seal_close()
+{
+    if (seal.file > 0)
+        CloseFile(seal.file);
+    seal = Seal{};
+}
