@@ -14,6 +14,7 @@
 #include "run/run_control.h"
 #include "run/unattended_panel.h"
 #include "run/scaling.h"
+#include "summary/summary_panel.h"
 
 void start_engine(int &argc, char **argv)
 {
@@ -45,5 +46,12 @@ void start_engine(int &argc, char **argv)
                            {"another_menu", another_menu},
                            {"another_start", another_start},
                            {"another_close", another_close},
+                           {"summary_menu", summary_menu},
+                           {"export_menu", export_menu},
+                           {"report_menu", report_menu},
+                           {"summary_other", summary_other},
+                           {"summary_export", summary_export},
+                           {"summary_report", summary_report},
+                           {"summary_close", summary_close},
                        });
 }

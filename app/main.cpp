@@ -5,13 +5,20 @@
 #include "app/profile.h"
 #include "app/shell.h"
 #include "rte/userint.h"
+#include "summary/command_line.h"
 
 int main(int argc, char *argv[])
 {
+    // A summary, an export or a report of a stored file: no window, no
+    // claim on the analyser, nothing of its settings written.
+    SummaryTask task;
+    const int named = summary_task_named(argc, argv, task);
     start_engine(argc, argv);
     int status = 0;
-    const StartAs start = read_command_line(argc, argv, status);
-    if (start == kStartChooser) {
+    const StartAs start = named != kNoTask ? kStartNot : read_command_line(argc, argv, status);
+    if (named != kNoTask) {
+        ExitProgram(named == kTaskBadCommand ? named : run_summary_task(task));
+    } else if (start == kStartChooser) {
         another_alone();
     } else if (start == kStartNot) {
         ExitProgram(status);

@@ -262,3 +262,20 @@ int AddGraphNote(int panel, int control, const char *text);
 // that is not alive on this graph.
 enum { kAllMarks = -1 };
 int DeleteGraphMark(int panel, int control, int mark);
+
+// Documents written as PDF with the toolkit's own writer, for a report on
+// paper: headings, text and the picture of a graph control as the program
+// drew it (shown or not), laid out down the page and onto a new one as each
+// fills.  Texts and the path are UTF-8.  The calls return 0 (New: a handle),
+// kUiBadHandle for no such document, panel or graph, or kUiBadArgument when
+// the file cannot be written.
+enum PageSize { kPageA4 = 0, kPageLetter = 1 };
+// Letter where the desktop's locale measures in inches (the US), else A4.
+int DefaultPageSize();
+int NewPdfDocument(const char *path, int pageSize, const char *title);
+int AddPdfHeading(int document, const char *text);
+// Lines separated by "\n", each wrapped to the page's width.
+int AddPdfText(int document, const char *text, int monospace);
+int AddPdfGraph(int document, int panel, int control);
+// Ends the document: 0 once the file is written whole.
+int ClosePdfDocument(int document);

@@ -1,0 +1,141 @@
+#include "summary/report.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "alarm/number_text.h"
+#include "rte/formatio.h"
+#include "rte/userint.h"
+#include "rte/utility.h"
+#include "summary/summary_text.h"
+
+namespace {
+
+// Events listed on paper; the summary counts the rest.
+constexpr int kEventsListed = 500;
+// Points the command line's graph draws, as many as the viewer's at most.
+constexpr int kGraphPoints = 999;
+
+// Every n-th reading, n doubled whenever the points fill up: an even
+// spread over a recording whose length nobody knows before the end.
+struct Thinned {
+    double t[2 * kGraphPoints], y[2 * kGraphPoints];
+    int points = 0;
+    long long every = 1, seen = 0;
+    void add(double time, double value)
+    {
+        if (seen++ % every != 0)
+            return;
+        if (points == 2 * kGraphPoints) {
+            for (int i = 0; i < kGraphPoints; ++i) {
+                t[i] = t[2 * i];
+                y[i] = y[2 * i];
+            }
+            points = kGraphPoints;
+            every *= 2;
+            if ((seen - 1) % every != 0)
+                return;
+        }
+        t[points] = time;
+        y[points] = value;
+        ++points;
+    }
+};
+
+void limit_level(int panel, int control, const LimitWatch &w, const char *side, const char *unit)
+{
+    if (!w.on)
+        return;
+    char number[32], label[64];
+    number_text(w.limit, number);
+    Fmt(label, "%s %s %s", side, number, unit);
+    AddGraphLevel(panel, control, w.limit, label, kColourRed);
+}
+
+}  // namespace
+
+void draw_for_report(const Summary &summary, int panel, int control)
+{
+    auto thinned = std::make_unique<Thinned>();
+    read_recording(summary.facts.recording, [&thinned](double t, double v) { thinned->add(t, v); });
+    DeleteGraphPlot(panel, control, kAllPlots, 0);
+    DeleteGraphMark(panel, control, kAllMarks);
+    SetAxisScalingMode(panel, control, kAxisTime, kScaleAuto, 0, 100);
+    SetAxisScalingMode(panel, control, kAxisY, kScaleAuto, 0, 100);
+    PlotXY(panel, control, thinned->t, thinned->y, thinned->points, kTypeDouble, kTypeDouble, kPlotThinLine,
+           kPointNone, kLineSolid, 1, kColourNavy);
+    // Level labels are Windows-1252, as the chart's own are.
+    const char *unit = summary.facts.quantity == 3 ? "\260C" : unit_of(summary.facts.quantity);
+    limit_level(panel, control, summary.figures.high, "HIGH", unit);
+    limit_level(panel, control, summary.figures.low, "LOW", unit);
+}
+
+static std::string particulars(const Summary &summary)
+{
+    char line[kPathSize + 80], host[64] = "", user[64] = "", now[40] = "";
+    GetHostName(host);
+    GetUserAccount(user);
+    GetIsoTime(now, 0);
+    std::string text;
+    Fmt(line, "Recording: %s\n", summary.facts.recording);
+    text += line;
+    Fmt(line, "Quantity: %s (%s)%s\n", quantity_name(summary.facts.quantity), unit_of(summary.facts.quantity),
+        summary.facts.running ? ", the run going on" : ", as selected in the program now");
+    text += line;
+    char interval[48];
+    seconds_text(summary.figures.interval, interval);
+    Fmt(line, "Interval: %s%s\n", interval, summary.facts.interval > 0 ? "" : " (found from the readings)");
+    text += line;
+    Fmt(line, "Limits: those in force %s\n", summary.facts.running ? "for the run" : "in the program now");
+    text += line;
+    Fmt(line, "Written: %s on %s by %s, Vandrel 3.0\n", now, host, user);
+    return text + line;
+}
+
+static std::string event_lines(const Summary &summary)
+{
+    std::string text;
+    EventTally tally;
+    int listed = 0;
+    read_events(summary.facts.recording, tally, [&](const EventLine &e) {
+        if (listed++ >= kEventsListed)
+            return;
+        char value[32], limit[32], line[120];
+        number_text(e.value, value);
+        number_text(e.limit, limit);
+        Fmt(line, "%f[p1w12] s  %s  %s  %s\n", e.elapsed, e.event, std::isnan(e.value) ? "-" : value, limit);
+        text += line;
+    });
+    if (listed > kEventsListed) {
+        char line[80];
+        Fmt(line, "... and %d more (see the summary).\n", listed - kEventsListed);
+        text += line;
+    }
+    return text.empty() ? "None.\n" : text;
+}
+
+int write_report(const Summary &summary, const char *out, int page_size, int panel, int graph)
+{
+    const int doc = NewPdfDocument(out, page_size, "Vandrel report");
+    if (doc < 0)
+        return doc;
+    SummaryTexts texts;
+    summary_texts(summary, texts);
+    std::string figures;
+    for (int f = kFieldReadings; f < kSummaryFields; ++f)
+        figures.append(summary_label(f)).append(": ").append(texts.text[f]).append("\n");
+    int failed = 0;
+    for (const int result : {AddPdfHeading(doc, "Vandrel: report of a recording"),
+                             AddPdfText(doc, particulars(summary).c_str(), 0), AddPdfGraph(doc, panel, graph),
+                             AddPdfHeading(doc, "Summary"), AddPdfText(doc, figures.c_str(), 0),
+                             AddPdfHeading(doc, "Events"), AddPdfText(doc, event_lines(summary).c_str(), 1)})
+        if (result < 0 && failed == 0)
+            failed = result;
+    const int closed = ClosePdfDocument(doc);
+    if (failed != 0 || closed != 0) {
+        RemoveFile(out);
+        return failed != 0 ? failed : closed;
+    }
+    return 0;
+}
