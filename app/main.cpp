@@ -1,14 +1,20 @@
 // The oxygen analyser program: queries the analyser once per interval,
 // shows, draws and records the readings, and draws stored recordings.
+#include <cstring>
+
 #include "app/another_panel.h"
 #include "app/callbacks.h"
 #include "app/profile.h"
 #include "app/shell.h"
+#include "record/verify.h"
 #include "rte/userint.h"
 #include "summary/command_line.h"
 
 int main(int argc, char *argv[])
 {
+    // A recording checked against its seal: no window, no settings folder.
+    if (argc >= 2 && std::strcmp(argv[1], "--verify") == 0)
+        return verify_command(argc, argv);
     // A summary, an export or a report of a stored file: no window, no
     // claim on the analyser, nothing of its settings written.
     SummaryTask task;

@@ -12,6 +12,7 @@
 #include "run/alarm_events.h"
 #include "run/resume.h"
 #include "run/resume_mark.h"
+#include "run/run_record.h"
 
 // What the info panel says of the settings file, as the start found it.
 static char settings_file_text[kPathSize + 200];
@@ -87,8 +88,7 @@ int endSC(int, int event, void *, int, int)
     if (event == kEventClose) {
         // The run ends with the program, and an alarm in force with it.
         alarm_quiet();
-        if (state.recording == 1)
-            CloseFile(state.log_file);
+        close_recording();
         resume_run_ended();
         enden();
     }

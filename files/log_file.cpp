@@ -5,6 +5,7 @@
 #include "app/settings_line.h"
 #include "app/state.h"
 #include "files/file_name.h"
+#include "record/seal.h"
 #include "rte/formatio.h"
 #include "rte/rs232.h"
 #include "rte/userint.h"
@@ -106,7 +107,10 @@ int aufzeichnung_oeffnen()
 
 void aufzeichnen()
 {
-    if (FmtFile(state.log_file, " %f[p1]\t%f[e2] \n", state.t_elapsed, state.reading) < 0) {
+    // Formatted first, so that the seal hashes the bytes the file takes.
+    char line[400];  // the widest double in fixed point fits
+    Fmt(line, " %f[p1]\t%f[e2] \n", state.t_elapsed, state.reading);
+    if (FmtFile(state.log_file, "%s", line) < 0) {
         // Said once, at once, and on the panel: a popup would stop the run.
         if (state.log_failed == 0) {
             char message[kPathSize + 40];
@@ -114,7 +118,10 @@ void aufzeichnen()
             SetCtrlVal(state.main_panel, kMainFile, message);
             state.log_failed = 1;
         }
-    } else if (state.log_failed != 0) {
+        return;
+    }
+    seal_line(line);
+    if (state.log_failed != 0) {
         SetCtrlVal(state.main_panel, kMainFile, state.log_path);
         state.log_failed = 0;
     }

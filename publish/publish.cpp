@@ -6,6 +6,7 @@
 #include "app/state.h"
 #include "link/exchange.h"
 #include "publish/publish_settings.h"
+#include "record/run_file.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
 #include "rte/utility.h"
@@ -16,6 +17,7 @@ static char alarm_topic[kPublishText + 16];
 static char status_topic[kPublishText + 16];
 static char dropped_topic[kPublishText + 16];
 static char live_topic[kPublishText + 16];
+static char seal_topic[kPublishText + 16];
 
 // A JSON number that reads back as the value itself, or null for NaN and
 // the infinities.
@@ -85,6 +87,7 @@ void publish_open()
     Fmt(status_topic, "%s/status", publishing.prefix);
     Fmt(dropped_topic, "%s/dropped", publishing.prefix);
     Fmt(live_topic, "%s/live", publishing.prefix);
+    Fmt(seal_topic, "%s/seal", publishing.prefix);
     if (OutboxOpen(outbox, static_cast<long long>(outbox_limit())) != 0) {
         MqttDisconnect();
         return;
@@ -97,25 +100,12 @@ void publish_open()
     active = 1;
 }
 
-// The quantity being measured, by name, and its unit (UTF-8, as JSON is).
-static const char *quantity_name(const char **unit = nullptr)
-{
-    const char *quantity = "oxygen", *u = "ppm";
-    if (settings.mode == 2)
-        quantity = "voltage", u = "mV";
-    else if (settings.mode == 3)
-        quantity = "temperature", u = "\xC2\xB0" "C";
-    if (unit)
-        *unit = u;
-    return quantity;
-}
-
 void publish_reading()
 {
     if (active == 0)
         return;
     const char *unit;
-    const char *quantity = quantity_name(&unit);
+    const char *quantity = measured_quantity(&unit);
     // By ExchangeResult.
     static const char *const kStatus[] = {"ok", "no_connection", "bad_reply", "no_number"};
     const int result = exchange_result();
@@ -139,8 +129,20 @@ void publish_alarm(const char *event, double value, double limit, double elapsed
     json_number(l, limit);
     GetIsoTime(time, 1);
     Fmt(message, "\"time\":\"%s\",\"elapsed\":%f[p3],\"event\":\"%s\",\"quantity\":\"%s\",\"value\":%s,\"limit\":%s",
-        time, elapsed, event, quantity_name(), v, l);
+        time, elapsed, event, measured_quantity(), v, l);
     OutboxAdd(alarm_topic, message);
+}
+
+void publish_seal(const SealEntry &entry)
+{
+    if (active == 0)
+        return;
+    char lines[32], bytes[32], message[400];
+    Fmt(lines, "%f[p0]", static_cast<double>(entry.lines));
+    Fmt(bytes, "%f[p0]", static_cast<double>(entry.bytes));
+    Fmt(message, "\"time\":\"%s\",\"kind\":\"%s\",\"lines\":%s,\"bytes\":%s,\"sha256\":\"%s\"",
+        entry.time_utc.c_str(), entry.kind.c_str(), lines, bytes, entry.hash.c_str());
+    OutboxAdd(seal_topic, message);
 }
 
 void publish_stop()

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "record/seal.h"
+
 // Reads the publishing settings and, when publishing is on, opens the
 // client.  At start-up, and again when the settings change.
 void publish_start();
@@ -17,6 +19,9 @@ void publish_reading();
 // "acknowledged" or "normal", of the quantity being measured, with its value
 // and the limit concerned.
 void publish_alarm(const char *event, double value, double limit, double elapsed);
+// One entry of the recording's seal on <prefix>/seal, in the order written,
+// so that a witness outside the computer holds the chain.
+void publish_seal(const SealEntry &entry);
 // Ends publishing; what the broker does not have yet waits in the outbox
 // for the next start.
 void publish_stop();

@@ -23,11 +23,9 @@ std::string as_written(std::string_view text)
 #endif
 }
 
-SealChain::SealChain(std::string_view fields)
+SealChain::SealChain()
     : hasher_(new QCryptographicHash(QCryptographicHash::Sha256))
 {
-    add(fields.data(), fields.size());
-    next();
 }
 
 SealChain::~SealChain()
@@ -105,7 +103,10 @@ Seal seal;
 void seal_begin(int run_file, std::string_view fields)
 {
     seal_close();
-    seal.chain = std::make_unique<SealChain>(as_written(fields));
+    seal.chain = std::make_unique<SealChain>();
+    const std::string written = as_written(fields);
+    seal.chain->add(written.data(), written.size());
+    seal.chain->next();
     seal.file = run_file;
     seal.last_entry = Timer();
 }

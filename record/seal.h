@@ -30,11 +30,12 @@ std::string as_written(std::string_view text);
 class QCryptographicHash;
 
 // The chain, as the program writes it and verification reads it again: it
-// begins from the hash of the run file's fields as written; each entry is
-// the hash of the entry before and the bytes added since.
+// begins from the hash of the run file's fields as written (added, then
+// next()); each entry is the hash of the entry before and the bytes added
+// since.
 class SealChain {
 public:
-    explicit SealChain(std::string_view fields);
+    SealChain();
     ~SealChain();
     SealChain(const SealChain &) = delete;
     SealChain &operator=(const SealChain &) = delete;

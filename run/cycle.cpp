@@ -15,6 +15,7 @@
 #include "rte/utility.h"
 #include "run/alarm_events.h"
 #include "run/resume_mark.h"
+#include "run/run_record.h"
 
 // Seconds as whole numbers, truncated toward zero; values beyond the range
 // of an int (an absurd interval from a hand-edited settings file) stop at
@@ -71,8 +72,10 @@ void plotten()
     }
     state.n_points = state.n_points + 1;
 
-    if (state.recording != 0)
+    if (state.recording != 0) {
         aufzeichnen();
+        seal_minute();
+    }
     // The reading reaches the broker before the alarm it raises.
     publish_reading();
     const int answered = exchange_result() == kExchangeReading;

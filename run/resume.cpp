@@ -32,5 +32,5 @@ void resume_at_start()
     // Before the first reading, whose alarm would come first otherwise.
     write_event("resumed", gap, std::numeric_limits<double>::quiet_NaN(), 0.0);
     resume_run_started(resume.file);
-    begin_run();
+    begin_run(resume.file, gap);
 }

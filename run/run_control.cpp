@@ -11,6 +11,7 @@
 #include "run/alarm_events.h"
 #include "run/cycle.h"
 #include "run/resume_mark.h"
+#include "run/run_record.h"
 #include "run/scaling.h"
 
 int m_run(int, int, int event, void *, int, int)
@@ -24,11 +25,11 @@ int m_run(int, int, int event, void *, int, int)
     faerben(1);
     speichern_starten();
     resume_run_started(state.recording != 0 ? state.log_path : "");
-    begin_run();
+    begin_run("", 0.0);
     return 0;
 }
 
-void begin_run()
+void begin_run(const char *resumed_from, double resume_gap)
 {
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 0);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);
@@ -42,6 +43,7 @@ void begin_run()
     SetCtrlAttribute(state.main_panel, kMainTimer, kAttrInterval, settings.interval);
     state.log_allowed = 1;
     log_auto();
+    run_record_start(resumed_from, resume_gap);
     state.t_start = Timer();
     // The first reading is taken here, before the run is marked active, so
     // that no tick can take one while the start is still in progress.
@@ -60,9 +62,7 @@ void end_run()
 {
     state.running = 0;
     faerben(0);
-    if (state.recording == 1)
-        CloseFile(state.log_file);
-    state.recording = 0;
+    close_recording();
     resume_run_ended();
 }
 
