@@ -8,4 +8,9 @@ void setClock(double (*now)())
     rte::util::setClockSource(now);
 }
 
+void setWallClock(double (*now)())
+{
+    rte::util::setWallClockSource(now);
+}
+
 }  // namespace rte::testing

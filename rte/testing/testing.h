@@ -38,6 +38,10 @@ void clearAlerts();
 // function returns; Delay advances nothing and returns at once.  nullptr
 // restores the real clock.
 void setClock(double (*now)());
+// Replaces the wall clock behind GetUnixTime and GetIsoTime with seconds
+// since 1970-01-01 UTC, so that a test can set it as an operator or a time
+// server would.  nullptr restores the system's clock.
+void setWallClock(double (*now)());
 
 // Acting as the operator through the real widgets of loaded panels.
 // The widget the operator works with; nullptr for the timer or no control.

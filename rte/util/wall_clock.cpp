@@ -1,12 +1,29 @@
 #include "rte/utility.h"
+#include "rte/util/clock_seam.h"
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 namespace rte::util {
 namespace {
+
+std::atomic<double (*)()> g_wall{nullptr};
+
+// The wall clock's present moment: the system's, or the test's, which moves
+// it as an operator or a time server would.
+std::chrono::system_clock::time_point wallNow()
+{
+    using namespace std::chrono;
+    if (auto fn = g_wall.load(std::memory_order_acquire)) {
+        const double ms = std::floor(fn() * 1000.0);
+        return system_clock::time_point(duration_cast<system_clock::duration>(milliseconds(static_cast<long long>(ms))));
+    }
+    return system_clock::now();
+}
 
 // Minutes east of UTC, from the broken-down local and UTC times of one
 // moment, so that no system-specific time-zone field or strftime("%z") is
@@ -33,12 +50,17 @@ bool brokenDown(std::time_t t, bool utc, std::tm &out)
 
 }  // namespace
 
+void setWallClockSource(double (*now)())
+{
+    g_wall.store(now, std::memory_order_release);
+}
+
 int isoTime(std::span<char> out, bool utc)
 {
     using namespace std::chrono;
     if (out.empty())
         return -1;
-    const auto now = system_clock::now();
+    const auto now = wallNow();
     const std::time_t t = system_clock::to_time_t(now);
     const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm u{}, l{};
@@ -68,6 +90,6 @@ int isoTime(std::span<char> out, bool utc)
 
 double GetUnixTime()
 {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto now = rte::util::wallNow().time_since_epoch();
     return std::chrono::duration<double>(now).count();
 }
