@@ -1,7 +1,9 @@
 #include "alarm/event_file.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
+#include <string>
 
 #include "files/file_name.h"
 #include "rte/formatio.h"
@@ -44,7 +46,9 @@ int event_path(char (&path)[kPathSize])
     return MakePathname(dir, name, path) == 0 ? 0 : -1;
 }
 
-int write_event(const char *event, double value, double limit, double elapsed)
+// One line with the five fields, and `more` (tab-led fields, or nothing)
+// after them.
+static int write_line(const char *event, double value, double limit, double elapsed, const char *more)
 {
     char path[kPathSize], now[40];
     if (event_path(path) != 0 || GetIsoTime(now, 0) != 0)
@@ -55,7 +59,35 @@ int write_event(const char *event, double value, double limit, double elapsed)
     if (file <= 0)
         return -1;
     const int written =
-        FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]\n", now, elapsed, event, value, limit);
+        FmtFile(file, "%s\t%f[p1]\t%s\t%f[e2]\t%f[e2]%s\n", now, elapsed, event, value, limit, more);
     CloseFile(file);
     return written < 0 ? -1 : 0;
+}
+
+int write_event(const char *event, double value, double limit, double elapsed)
+{
+    return write_line(event, value, limit, elapsed, "");
+}
+
+// A tab, then the text with what would end the field or the line escaped.
+static void add_field(std::string &line, const char *text)
+{
+    line += '\t';
+    for (; *text != '\0'; ++text) {
+        switch (*text) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\r': line += "\\r"; break;
+        case '\n': line += "\\n"; break;
+        default: line += *text;
+        }
+    }
+}
+
+int write_change(const char *user, const char *what, const char *was, const char *now, double elapsed)
+{
+    std::string more;
+    for (const char *text : {user, what, was, now})
+        add_field(more, text);
+    return write_line("changed", std::nan(""), std::nan(""), elapsed, more.c_str());
 }

@@ -28,11 +28,74 @@ static bool event_word(const char *w)
     return true;
 }
 
-// The program writes "nan" for the limit of a resumed run, which has none;
-// every other event has its limit.
+static bool is_change(const EventLine &e) { return std::strcmp(e.event, "changed") == 0; }
+
+// The program writes "nan" for the limit of a resumed run and of a change,
+// which have none; every other event has its limit.
 static bool limit_as_written(const EventLine &e)
 {
-    return std::isfinite(e.limit) || (std::isnan(e.limit) && std::strcmp(e.event, "resumed") == 0);
+    return std::isfinite(e.limit) ||
+           (std::isnan(e.limit) && (std::strcmp(e.event, "resumed") == 0 || is_change(e)));
+}
+
+// The text after the fifth tab; nullptr when the line has fewer.
+static const char *after_five_fields(const char *line)
+{
+    for (int tabs = 0; tabs < 5; ++tabs) {
+        line = std::strchr(line, '\t');
+        if (line == nullptr)
+            return nullptr;
+        ++line;
+    }
+    return line;
+}
+
+// One text of a change, up to the next tab or the end, its escapes undone.
+// The position after it, or nullptr when it holds an escape write_change
+// does not make or does not fit.
+static const char *change_text(const char *from, char (&text)[kChangeTextSize])
+{
+    int n = 0;
+    for (; *from != '\0' && *from != '\t'; ++from) {
+        char c = *from;
+        if (c == '\\') {
+            switch (*++from) {
+            case '\\': c = '\\'; break;
+            case 't': c = '\t'; break;
+            case 'r': c = '\r'; break;
+            case 'n': c = '\n'; break;
+            default: return nullptr;
+            }
+        }
+        if (n + 1 >= kChangeTextSize)
+            return nullptr;
+        text[n++] = c;
+    }
+    text[n] = '\0';
+    return from;
+}
+
+// The four texts after a change's five fields, and nothing after them; the
+// setting's name is never empty.
+static bool change_texts(const char *tail, EventLine &e)
+{
+    char(*const texts[])[kChangeTextSize] = {&e.user, &e.what, &e.was, &e.now};
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0 && *tail++ != '\t')
+            return false;
+        tail = change_text(tail, *texts[i]);
+        if (tail == nullptr)
+            return false;
+    }
+    return *tail == '\0' && e.what[0] != '\0';
+}
+
+// The fields scanned, 6 when something follows the five: a sixth field, or
+// the tail of a number ("1.5x").
+static int five_fields(const char *text, char (&time)[40], EventLine &e)
+{
+    char rest[2];
+    return Scan(text, "%s %f %s %f %f %s", time, e.elapsed, e.event, e.value, e.limit, rest);
 }
 
 int read_event_line(const char *line, int length, EventLine &e)
@@ -43,10 +106,24 @@ int read_event_line(const char *line, int length, EventLine &e)
     char first[2];
     if (Scan(line, "%s", first) != 1)
         return kEventLineBlank;
-    char time[40], rest[2];
+    char time[40];
     EventLine read;
-    // A sixth field, or the tail of a number ("1.5x"), is damage.
-    const int fields = Scan(line, "%s %f %s %f %f %s", time, read.elapsed, read.event, read.value, read.limit, rest);
+    read.event[0] = '\0';
+    int fields = five_fields(line, time, read);
+    // A change has its four texts after a fifth tab, and the text before
+    // that tab is the five fields alone.
+    if (fields == 6 && is_change(read)) {
+        const char *tail = after_five_fields(line);
+        char head[128];
+        const std::size_t size = tail != nullptr ? static_cast<std::size_t>(tail - 1 - line) : sizeof head;
+        if (size >= sizeof head || !change_texts(tail, read))
+            return kEventLineDamaged;
+        std::memcpy(head, line, size);
+        head[size] = '\0';
+        fields = five_fields(head, time, read);
+    } else if (is_change(read)) {
+        return kEventLineDamaged;
+    }
     if (fields != 5 || !iso_time(time) || !event_word(read.event) || !std::isfinite(read.elapsed) ||
         read.elapsed < 0 || !limit_as_written(read))
         return kEventLineDamaged;

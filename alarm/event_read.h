@@ -9,11 +9,24 @@
 // event file holds the window longer than its recording does.
 enum { kMostEventsDrawn = 999, kMostEventLinesRead = 9999, kEventNoteSize = 200 };
 
+// The room for each text of a "changed" line, read back as written (its
+// escapes undone); the longest user account a system names fits.
+enum { kChangeTextSize = 260 };
+// Room for the longest line this program writes: five fields and a
+// change's four texts, each escape in them two bytes.
+enum { kEventLineSize = 128 + 4 * 2 * kChangeTextSize };
+
 struct EventLine {
     double elapsed;  // seconds since the start of the run
     char event[16];  // "alarm_high", ... as written
     double value;    // nan when there was no reading
-    double limit;    // nan for "resumed", which has none
+    double limit;    // nan for "resumed" and "changed", which have none
+    // Only "changed": who changed what setting from what to what; empty for
+    // every other event.
+    char user[kChangeTextSize] = "";
+    char what[kChangeTextSize] = "";
+    char was[kChangeTextSize] = "";
+    char now[kChangeTextSize] = "";
 };
 
 enum EventLineRead { kEventLineDamaged = -1, kEventLineBlank = 0, kEventLineRead = 1 };
@@ -24,7 +37,9 @@ enum EventLineRead { kEventLineDamaged = -1, kEventLineBlank = 0, kEventLineRead
 // ISO 8601, elapsed seconds not below 0, an event word, the value, a
 // finite limit, or "nan" for "resumed" as this program writes it) and
 // nothing after them; an event word this program does not draw, written by
-// a later one, still reads.
+// a later one, still reads.  A "changed" line has four tab-separated texts
+// after its five fields (user, what, old value, new value: write_change),
+// with no escape but \\, \t, \r and \n, and each fits its room.
 int read_event_line(const char *line, int length, EventLine &e);
 
 // What reading an event file found.

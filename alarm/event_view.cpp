@@ -38,6 +38,8 @@ static const EventLook kLooks[] = {
     {"acknowledged", "Acknowledged", kColourOrange},
     {"normal", "Back to normal", kColourGreen},
     {"stopped", "Run stopped in alarm", kColourGrey},
+    {"changed", "Changed", kColourNavy},
+    {"clock_jump", "Clock set", kColourNavy},
 };
 
 static const EventLook *look_of(const char *event)
@@ -48,16 +50,26 @@ static const EventLook *look_of(const char *event)
     return nullptr;
 }
 
-// "HIGH alarm at 12.0 s: 168410 (limit 1000)".
-static void tooltip(const EventLine &e, const EventLook &look, char (&text)[128])
+enum { kTooltipSize = 4 * kChangeTextSize + 64 };
+
+// "HIGH alarm at 12.0 s: 168410 (limit 1000)"; "Changed interval from 1 to
+// 5 by alice at 12.0 s"; "Clock set 3600 s ahead at 12.0 s".
+static void tooltip(const EventLine &e, const EventLook &look, char (&text)[kTooltipSize])
 {
+    if (std::strcmp(e.event, "changed") == 0) {
+        Fmt(text, "%s %s from %s to %s by %s at %f[p1] s", look.says, e.what, e.was, e.now, e.user, e.elapsed);
+        return;
+    }
     char value[32], limit[32];
     if (std::isnan(e.value))
         Fmt(value, "no reading");
     else
         number_text(e.value, value);
     number_text(e.limit, limit);
-    if (std::strcmp(e.event, "no_answer") == 0)
+    if (std::strcmp(e.event, "clock_jump") == 0) {
+        number_text(std::fabs(e.value), value);
+        Fmt(text, "%s %s s %s at %f[p1] s", look.says, value, e.value < 0 ? "back" : "ahead", e.elapsed);
+    } else if (std::strcmp(e.event, "no_answer") == 0)
         Fmt(text, "%s at %f[p1] s: %s (%s cycles)", look.says, e.elapsed, value, limit);
     else if (look.colour == kColourRed)
         Fmt(text, "%s at %f[p1] s: %s (limit %s)", look.says, e.elapsed, value, limit);
@@ -77,7 +89,7 @@ void show_recording_events(const char *recording, const double *t, const double 
         return;
     }
     EventCount count = {0, 0, 0};
-    char line[256];
+    char line[kEventLineSize];
     for (int lines = 0; lines < kMostEventLinesRead && count.drawn < kMostEventsDrawn; ++lines) {
         const int length = ReadLine(file, line);
         if (length < 0)
@@ -89,7 +101,7 @@ void show_recording_events(const char *recording, const double *t, const double 
         const EventLook *look = kind == kEventLineRead ? look_of(e.event) : nullptr;
         if (!look)
             continue;
-        char text[128];
+        char text[kTooltipSize];
         tooltip(e, *look, text);
         AddGraphMarker(state.main_panel, kMainGraph, e.elapsed, on_curve(t, y, points, e.elapsed), text,
                        look->colour);

@@ -12,6 +12,8 @@ namespace {
 TEST(EventLine, RecordedAndBrokenLines)
 {
     const double nan = std::nan("");
+    // A change's five fields as written, before its texts.
+    const std::string kChange = "2026-12-10T17:38:26.132+01:00\t12.0\tchanged\tnan\tnan";
     const struct {
         const char *what;
         std::string line;
@@ -27,6 +29,27 @@ TEST(EventLine, RecordedAndBrokenLines)
         {"UTC and blanks for tabs", "2026-12-10T16:00:00Z 0.0 normal 5 10", kEventLineRead, {0, "normal", 5, 10}},
         {"a later program's event", "2026-12-10T16:00:00.000+00:00\t1.0\tpurged\t0\t42", kEventLineRead,
          {1, "purged", 0, 42}},
+        {"the wall clock set", "2026-12-10T17:38:26.132+01:00\t30.0\tclock_jump\t-3.600000e+03\t2.000000e+00",
+         kEventLineRead, {30, "clock_jump", -3600, 2}},
+        {"a change, as written", kChange + "\talice\tinterval\t2.5\t5", kEventLineRead,
+         {12, "changed", nan, nan, "alice", "interval", "2.5", "5"}},
+        {"a change's escapes undone", kChange + "\tCORP\\\\al ice\tport\ta\\tb\tc\\nd\\r", kEventLineRead,
+         {12, "changed", nan, nan, "CORP\\al ice", "port", "a\tb", "c\nd\r"}},
+        {"a change to nothing", kChange + "\talice\tport\t7\t", kEventLineRead,
+         {12, "changed", nan, nan, "alice", "port", "7", ""}},
+        {"a change without its texts", kChange, kEventLineDamaged, {}},
+        {"a change with three texts", kChange + "\talice\tinterval\t2.5", kEventLineDamaged, {}},
+        {"a change with a fifth text", kChange + "\talice\tinterval\t2.5\t5\t6", kEventLineDamaged, {}},
+        {"a change of nothing named", kChange + "\talice\t\t2.5\t5", kEventLineDamaged, {}},
+        {"an escape never written", kChange + "\talice\tinterval\t2.5\t\\x5", kEventLineDamaged, {}},
+        {"a text ending in half an escape", kChange + "\talice\tinterval\t2.5\t5\\", kEventLineDamaged, {}},
+        {"an escaped tab before the fields' end", kChange + "\\t\talice\tinterval\t2.5\t5", kEventLineDamaged,
+         {}},
+        {"junk between the limit and the texts", kChange + " x\talice\tinterval\t2.5\t5", kEventLineDamaged, {}},
+        {"a text longer than its room", kChange + "\t" + std::string(kChangeTextSize, 'a') + "\tinterval\t1\t2",
+         kEventLineDamaged, {}},
+        {"a change with blanks for tabs", "2026-12-10T16:00:00Z 12.0 changed nan nan alice interval 2.5 5",
+         kEventLineDamaged, {}},
         {"blank", "", kEventLineBlank, {}},
         {"blanks and tabs", " \t ", kEventLineBlank, {}},
         {"cut after the event", "2026-12-10T17:38:26.132+01:00\t12.0\talarm_high", kEventLineDamaged, {}},
@@ -62,6 +85,10 @@ TEST(EventLine, RecordedAndBrokenLines)
         EXPECT_STREQ(e.event, row.e.event);
         EXPECT_TRUE(e.value == row.e.value || (std::isnan(e.value) && std::isnan(row.e.value))) << e.value;
         EXPECT_TRUE(e.limit == row.e.limit || (std::isnan(e.limit) && std::isnan(row.e.limit))) << e.limit;
+        EXPECT_STREQ(e.user, row.e.user);
+        EXPECT_STREQ(e.what, row.e.what);
+        EXPECT_STREQ(e.was, row.e.was);
+        EXPECT_STREQ(e.now, row.e.now);
     }
 }
 
