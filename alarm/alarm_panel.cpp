@@ -5,6 +5,7 @@
 #include "alarm/alarm_chart.h"
 #include "alarm/alarm_display.h"
 #include "alarm/alarm_settings.h"
+#include "alarm/audit.h"
 #include "app/panel_fields.h"
 #include "app/panel_ids.h"
 #include "app/profile.h"
@@ -97,6 +98,28 @@ void alarms_menu(int, int, void *, int)
     DisplayPanel(alarm_panel);
 }
 
+// Each limit, switch and count that Apply changed, by its name in the event
+// file ("oxygen.high", "no_answer.cycles").
+static void audit_limits(const AlarmSettings &was)
+{
+    static const char *const kQuantities[3] = {"oxygen", "voltage", "temperature"};
+    for (int q = 0; q < 3; ++q) {
+        const Limits &a = was.limits[q], &b = alarm_settings.limits[q];
+        char name[32];
+        const auto named = [&](const char *field) {
+            Fmt(name, "%s.%s", kQuantities[q], field);
+            return name;
+        };
+        audit_switch(named("low_on"), a.low_on, b.low_on);
+        audit_number(named("low"), a.low, b.low);
+        audit_switch(named("high_on"), a.high_on, b.high_on);
+        audit_number(named("high"), a.high, b.high);
+        audit_number(named("delay"), a.delay, b.delay);
+    }
+    audit_switch("no_answer.on", was.silence_on, alarm_settings.silence_on);
+    audit_number("no_answer.cycles", was.silence_cycles, alarm_settings.silence_cycles);
+}
+
 int alarms_apply(int, int, int event, void *, int, int)
 {
     if (event != kEventCommit)
@@ -109,7 +132,9 @@ int alarms_apply(int, int, int event, void *, int, int)
         SetCtrlVal(alarm_panel, kAlarmsStatus, message);
         return 0;
     }
+    const AlarmSettings was = alarm_settings;
     alarm_settings = typed;
+    audit_limits(was);
     chart_limits();
     if (alarm_settings_save() == 0)
         SetCtrlVal(alarm_panel, kAlarmsStatus, "Applied and kept.");

@@ -1,6 +1,7 @@
 #include "app/callbacks.h"
 
 #include "alarm/alarm_panel.h"
+#include "alarm/audit.h"
 #include "app/another_panel.h"
 #include "app/shell.h"
 #include "files/log_file.h"
@@ -8,6 +9,7 @@
 #include "link/port_change.h"
 #include "link/reading_text.h"
 #include "publish/publish_panel.h"
+#include "publish/publish_settings.h"
 #include "rte/userint.h"
 #include "run/alarm_events.h"
 #include "run/cycle.h"
@@ -15,6 +17,16 @@
 #include "run/unattended_panel.h"
 #include "run/scaling.h"
 #include "summary/summary_panel.h"
+
+// Publishing switched on or off goes into the run's audit trail, which
+// publishing may not call itself (alarm files and publishing never meet).
+static int publish_apply_audited(int panel, int control, int event, void *data, int data1, int data2)
+{
+    const int was = publishing.enabled;
+    const int result = publish_apply(panel, control, event, data, data1, data2);
+    audit_switch("publishing", was, publishing.enabled);
+    return result;
+}
 
 void start_engine(int &argc, char **argv)
 {
@@ -37,7 +49,7 @@ void start_engine(int &argc, char **argv)
                            {"alarms_close", alarms_close},
                            {"acknowledge", acknowledge},
                            {"publishing_menu", publishing_menu},
-                           {"publish_apply", publish_apply},
+                           {"publish_apply", publish_apply_audited},
                            {"publish_close", publish_close},
                            {"publish_tick", publish_tick},
                            {"unattended_menu", unattended_menu},

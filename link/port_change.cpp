@@ -1,5 +1,6 @@
 #include "link/port_change.h"
 
+#include "alarm/audit.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "link/serial_port.h"
@@ -21,7 +22,11 @@ int comok(int, int, int event, void *, int, int)
     if (state.port_open == 1)
         CloseCom(settings.com_port);
     state.port_open = 0;
+    const int was = settings.com_port;
     GetCtrlVal(state.com_panel, kPortNumber, settings.com_port);
+    // Before the port opens: a run that ends because it does not still has
+    // the change in its own event file.
+    audit_number("port", was, settings.com_port);
     ComOpen();
     if (state.port_open == 1) {
         HidePanel(state.com_panel);

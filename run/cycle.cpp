@@ -6,6 +6,7 @@
 
 #include "alarm/alarm_chart.h"
 #include "alarm/alarm_check.h"
+#include "alarm/audit.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
@@ -35,6 +36,7 @@ void plotten()
 {
     SetCtrlVal(state.main_panel, kMainBusy, 1);
     state.t_elapsed = Timer() - state.t_start;
+    audit_wall_clock();
     abfragen();
     if (state.reading <= 0.0)
         state.log_allowed = 0;

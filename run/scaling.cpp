@@ -1,12 +1,24 @@
 #include "run/scaling.h"
 
+#include "alarm/audit.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/userint.h"
 
+// What a commit changed, as it stands once log_auto has had its say.
+static void audit_scaling(const Settings &was)
+{
+    audit_number("interval", was.interval, settings.interval);
+    audit_number("y_min", was.y_min, settings.y_min);
+    audit_number("y_max", was.y_max, settings.y_max);
+    audit_switch("autoscale", was.autoscale, settings.autoscale);
+    audit_switch("log_scale", was.log_scale, settings.log_scale);
+}
+
 int skalieren(int, int, int event, void *, int, int)
 {
     if (event == kEventCommit) {
+        const Settings was = settings;
         GetCtrlVal(state.main_panel, kMainInterval, settings.interval);
         SetCtrlAttribute(state.main_panel, kMainTimer, kAttrInterval, settings.interval);
         GetCtrlVal(state.main_panel, kMainYMin, settings.y_min);
@@ -14,6 +26,7 @@ int skalieren(int, int, int event, void *, int, int)
         GetCtrlVal(state.main_panel, kMainAutoscale, settings.autoscale);
         GetCtrlVal(state.main_panel, kMainLogScale, settings.log_scale);
         log_auto();
+        audit_scaling(was);
     }
     return 0;
 }

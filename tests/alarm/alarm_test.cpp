@@ -37,9 +37,10 @@ namespace {
 namespace t = rte::testing;
 
 // One event line: local time with its offset, elapsed seconds, event,
-// value, limit.
+// value, limit; a change of the operator's during the run four texts more.
 const std::regex kEventLine(
-    R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d\t\d+\.\d\t([a-z_]+)\t(\S+)\t(\S+))");
+    R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d\t\d+\.\d\t([a-z_]+)\t(\S+)\t(\S+))"
+    R"((?:\t[^\t]+\t[a-z_.]+\t[^\t]*\t[^\t]*)?)");
 
 struct Limit {
     int quantity;  // 0 oxygen, 1 voltage, 2 temperature
@@ -190,12 +191,14 @@ TEST_F(Alarm, AReadingAboveTheLimitIsShownSoundsUntilAcknowledgedAndEndsWhenItIs
     EXPECT_EQ(title().rfind("ALARM", 0), 0u);
     EXPECT_EQ(readingColour(), static_cast<unsigned>(kColourRed));
 
-    // The reading back inside the limit.
+    // The reading back inside the limit, the new limit applied during the
+    // run in the event file too.
     apply({{0, 0, 0, 1, 1e6}});
     tick();
     expectNoAlarm();
     EXPECT_EQ(t::notifications().size(), 1u);
-    EXPECT_EQ(events(dir.file("run.events")), (std::vector<std::string>{"alarm_high", "acknowledged", "normal"}));
+    EXPECT_EQ(events(dir.file("run.events")),
+              (std::vector<std::string>{"alarm_high", "acknowledged", "changed", "normal"}));
     std::smatch first;
     const std::vector<std::string> lines = readLines(dir.file("run.events"));
     ASSERT_TRUE(std::regex_match(lines[0], first, kEventLine));
@@ -296,15 +299,18 @@ TEST_F(Alarm, ARunThatEndsDuringAnAlarmEndsItInItsEventFile)
     const struct {
         const char *name;
         std::function<void()> end;
+        std::vector<std::string> events;
     } ways[] = {
-        {"stop", [this] { operate(kMainStop); }},
+        {"stop", [this] { operate(kMainStop); }, {"alarm_high", "stopped"}},
         {"port", [] {
              t::activateMenuItem(state.menu_bar, kMainSerialPortItem);
              t::typeInto(state.com_panel, kPortNumber, "99");
              t::queueMessageAck();
              t::operate(state.com_panel, kPortOk);
              HidePanel(state.com_panel);
-         }},
+         },
+         // The port changed during the run, before it ended.
+         {"alarm_high", "changed", "stopped"}},
     };
     apply({{0, 0, 0, 1, 1e5}});
     for (const auto &way : ways) {
@@ -318,7 +324,7 @@ TEST_F(Alarm, ARunThatEndsDuringAnAlarmEndsItInItsEventFile)
         EXPECT_EQ(state.running, 0);
         expectNoAlarm();
         const std::string events = dir.file(std::string(way.name) + ".events");
-        EXPECT_EQ(this->events(events), (std::vector<std::string>{"alarm_high", "stopped"}));
+        EXPECT_EQ(this->events(events), way.events);
         std::smatch last;
         const std::vector<std::string> lines = readLines(events);
         ASSERT_TRUE(std::regex_match(lines.back(), last, kEventLine));
