@@ -263,7 +263,7 @@ int read_run_file(const char *path, RunInfo &info)
         else if (key == "version") info.version = value;
         else if (key == "limit_low") return limit(info.low_on, info.low);
         else if (key == "limit_high") return limit(info.high_on, info.high);
-        else if (key == "limit_delay") return read_whole(value, info.delay, 1, 1000000);
+        else if (key == "limit_delay") return read_whole(value, info.delay, 0, 1000000);
         else if (key == "recording") info.recording = value;
         else if (key == "resumed_from") info.resumed_from = value;
         else if (key == "resume_gap") return read_number(value, info.resume_gap);

@@ -1,5 +1,6 @@
 #include "record/seal.h"
 
+#include <cmath>
 #include <memory>
 
 #include <QCryptographicHash>
@@ -92,7 +93,7 @@ struct Seal {
     int file = 0;
     long long lines = 0;
     long long bytes = 0;
-    double last_entry = 0;   // Timer() of the last entry, or the start
+    double next_entry = 0;   // Timer() when the next minute's entry is due
     std::string unwritten;   // entries that the run file did not take yet
 };
 
@@ -108,7 +109,7 @@ void seal_begin(int run_file, std::string_view fields)
     seal.chain->add(written.data(), written.size());
     seal.chain->next();
     seal.file = run_file;
-    seal.last_entry = Timer();
+    seal.next_entry = Timer() + 60.0;
 }
 
 void seal_line(const char *line)
@@ -123,7 +124,7 @@ void seal_line(const char *line)
 
 bool seal_due()
 {
-    return seal.chain && Timer() - seal.last_entry >= 60.0;
+    return seal.chain && Timer() >= seal.next_entry;
 }
 
 int seal_write(const char *kind, SealEntry &entry)
@@ -137,7 +138,12 @@ int seal_write(const char *kind, SealEntry &entry)
     entry.lines = seal.lines;
     entry.bytes = seal.bytes;
     entry.hash = seal.chain->next();
-    seal.last_entry = Timer();
+    // On the minutes of the run's clock, so that the entries do not drift
+    // by a cycle each minute; minutes that passed without a line are not
+    // made up.
+    const double now_timer = Timer();
+    if (seal.next_entry <= now_timer)
+        seal.next_entry += 60.0 * (std::floor((now_timer - seal.next_entry) / 60.0) + 1.0);
     // An entry the run file did not take goes in with the next: a chain
     // with an entry missing would not verify.
     seal.unwritten += seal_entry_line(entry);

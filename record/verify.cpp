@@ -103,6 +103,7 @@ Verdict verify_recording(const char *recording)
     long long bad_entry = 0, bad_first = 0, bad_last = 0;
     bool later_matched = false;
     bool cut = false;
+    long long cut_lines = 0;  // the lines of a file that ends before its seal does
     for (qint64 n; (n = info.readLine(line, sizeof line)) > 0;) {
         ++number_in_file;
         const bool whole = line[n - 1] == '\n';
@@ -131,6 +132,7 @@ Verdict verify_recording(const char *recording)
         long long counted = lines;
         if (!data.pass(entry.bytes - bytes, chain, counted)) {
             cut = true;
+            cut_lines = counted + (data.endsMidLine() ? 1 : 0);
             continue;
         }
         const bool matches = chain.next() == entry.hash && counted == entry.lines;
@@ -157,15 +159,11 @@ Verdict verify_recording(const char *recording)
                        "changed " + span + " (or the run file's fields, which the seal begins with)");
     if (bad_entry != 0)
         return verdict(kVerifyChanged, bad_first, bad_last, "changed " + span);
-    long long more_lines = 0, more_bytes = 0;
-    if (cut) {
-        // Whatever is left of the file after the last entry that matched.
-        data.rest(more_lines, more_bytes);
-        const long long held = lines + more_lines + (data.endsMidLine() ? 1 : 0);
-        return verdict(kVerifyEndDiffers, lines + 1, held,
+    if (cut)
+        return verdict(kVerifyEndDiffers, lines + 1, cut_lines,
                        "lines cut at the end: the seal holds " + number(entry.lines) + " lines, the file " +
-                           number(held) + "; the lines up to " + number(lines) + " are intact");
-    }
+                           number(cut_lines) + "; the lines up to " + number(lines) + " are intact");
+    long long more_lines = 0, more_bytes = 0;
     data.rest(more_lines, more_bytes);
     if (data.endsMidLine() && more_bytes > 0)
         ++more_lines;
