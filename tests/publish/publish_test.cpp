@@ -35,6 +35,7 @@
 #include "publish/publish.h"
 #include "publish/publish_panel.h"
 #include "publish/publish_settings.h"
+#include "record/seal.h"
 #include "rte/formatio.h"
 #include "rte/mqtt.h"
 #include "rte/rs232.h"
@@ -435,12 +436,58 @@ TEST_F(Publishing, AlarmEventsGoToTheirOwnTopicNumberedWithTheReadings)
         },
         30s))
         << joined(received(output));
-    // The reading is number 1, its alarm 2, the stop 3: one numbering for every message.
+    // The reading is number 1, its alarm 2, the stop 3, the seal's end 4: one
+    // numbering for every message.
     EXPECT_TRUE(std::regex_match(seen[0], std::regex(R"(2 0\.\d{3} alarm_high \d{4,}(\.\d+)? 10)"))) << seen[0];
     // Stopped while the alarm was in force.
     EXPECT_TRUE(std::regex_match(seen[1], std::regex(R"(3 \d+\.\d{3} stopped \d{4,}(\.\d+)? 10)"))) << seen[1];
-    EXPECT_EQ(seen[2], "4 43.000 no_answer null null");
-    expectEveryMessageInOrder(received(output), 1, 4);
+    EXPECT_EQ(seen[2], "5 43.000 no_answer null null");
+    expectEveryMessageInOrder(received(output), 1, 5);
+}
+
+// The seal's entries on a topic of their own, each as the run file holds
+// it and in the order written: a witness outside the computer holds the
+// chain.  130 readings a second apart: entries after lines 61 and 121, and
+// the end after line 130.
+TEST_F(Publishing, TheSealsEntriesReachTheirOwnTopicAsTheRunFileHoldsThem)
+{
+    const auto b = brokerConnected("seal");
+    settings.interval = 1.0;
+    startRun(dir.file("run.dat"));
+    for (int k = 1; k < 130; ++k)
+        tickAt(k + 0.01);
+    rte::testing::operate(state.main_panel, kMainStop);
+    std::vector<std::string> written;
+    std::ifstream info(dir.file("run.info"));
+    for (std::string line; std::getline(info, line);) {
+        SealEntry entry;
+        if (line.starts_with("seal=") && read_seal_entry(std::string_view(line).substr(5), entry))
+            written.push_back("\"time\":\"" + entry.time_utc + "\",\"kind\":\"" + entry.kind + "\",\"lines\":" +
+                              std::to_string(entry.lines) + ",\"bytes\":" + std::to_string(entry.bytes) +
+                              ",\"sha256\":\"" + entry.hash + "\"}");
+    }
+    ASSERT_EQ(written.size(), 3u);
+    const std::string output = dir.file("seal.received");
+    const std::regex numbered(R"re(^\{"seq":(\d+),"stream":"[0-9a-f]{32}",(.*)$)re");
+    std::vector<std::string> seen;
+    std::vector<long> seqs;
+    ASSERT_TRUE(support::sleepUntil(
+        [&] {
+            seen.clear();
+            seqs.clear();
+            for (const Message &m : received(output)) {
+                std::smatch match;
+                if (m.topic == "seal" && std::regex_match(m.payload, match, numbered)) {
+                    seqs.push_back(std::stol(match.str(1)));
+                    seen.push_back(match.str(2));
+                }
+            }
+            return seen.size() >= written.size();
+        },
+        30s))
+        << joined(received(output));
+    EXPECT_EQ(seen, written);
+    EXPECT_TRUE(std::is_sorted(seqs.begin(), seqs.end()));
 }
 
 TEST_F(Publishing, TheOperatorIsToldWhenTheBrokerRefusesTheLogin)
