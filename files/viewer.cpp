@@ -4,6 +4,7 @@
 #include "alarm/event_view.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
+#include "record/verify.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
 #include "run/scaling.h"
@@ -68,8 +69,13 @@ void darstellen()
             break;
         points = i + 1;
     }
-    SetWaitCursor(0);
     CloseFile(state.view_file);
+    // Beside its name, what vandrel --verify says of it.
+    const Verdict verdict = verify_recording(state.view_path);
+    char shown[kPathSize + 400];
+    Fmt(shown, "%s  [%s]", state.view_path, verdict.text.c_str());
+    SetCtrlVal(state.main_panel, kMainFile, shown);
+    SetWaitCursor(0);
 
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelDigits, 1);
     SetCtrlAttribute(state.main_panel, kMainGraph, kAttrTimeLabelForm, kTimeSeconds);

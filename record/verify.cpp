@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "record/run_file.h"
+#include "files/file_name.h"
 #include "record/seal.h"
 
 namespace {
@@ -72,6 +73,13 @@ std::string number(long long n)
     return std::to_string(n);
 }
 
+// The run file's name without its folder, which is the recording's.
+const char *info_base(const char *path)
+{
+    const char *end = name_folder_end(path);
+    return end ? end + 1 : path;
+}
+
 Verdict verdict(int status, long long first, long long last, std::string text)
 {
     return Verdict{status, first, last, std::move(text)};
@@ -89,7 +97,7 @@ Verdict verify_recording(const char *recording)
         return verdict(kVerifyUnreadable, 0, 0, "the recording cannot be read");
     QFile info(QString::fromUtf8(info_path));
     if (!info.open(QIODevice::ReadOnly))
-        return verdict(kVerifyNoSeal, 0, 0, std::string("no seal: no run file ") + info_path);
+        return verdict(kVerifyNoSeal, 0, 0, std::string("no seal: no run file ") + info_base(info_path));
 
     // The run file's lines, the fields hashed as the chain's start; a line
     // longer than any the program writes is no run file of ours.

@@ -83,7 +83,7 @@ TEST_F(FileNames, RecordedAndDrawnUnderTheNameChosenInTheDialog)
         Operator op(path);
         rte::testing::operate(state.main_panel, kMainOpenFile);
         EXPECT_EQ(op.messages, std::vector<std::string>{});
-        EXPECT_EQ(controlText(kMainFile), path);
+        EXPECT_EQ(controlText(kMainFile), path + "  [intact: 2 lines, sealed to the end of the run]");
         const auto points = lastPlotPoints();
         ASSERT_EQ(points.size(), 2u);
         EXPECT_EQ(points[1].first, 1.0);

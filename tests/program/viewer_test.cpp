@@ -32,6 +32,8 @@ protected:
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return path;
     }
+    // What the file display shows beside a file that has no seal.
+    static constexpr const char *kUnsealed = "  [no seal: no run file view.info]";
     // Draws the file as the operator does and returns the points drawn.
     std::vector<std::pair<double, double>> view(const std::string &path)
     {
@@ -66,7 +68,7 @@ TEST_F(Viewer, FilesAsOperatorsHaveThem)
         SCOPED_TRACE(row.what);
         const std::string path = write(row.bytes);
         EXPECT_EQ(view(path), row.points);
-        EXPECT_EQ(controlText(kMainFile), path);
+        EXPECT_EQ(controlText(kMainFile), path + kUnsealed);
         EXPECT_EQ(controlInt(kMainAutoscale), 1);
         EXPECT_EQ(rte::testing::plotCount(state.main_panel, kMainGraph), 1);
     }
@@ -143,7 +145,7 @@ TEST_F(Viewer, NothingChangesUnlessAnExistingFileIsChosen)
 TEST_F(Viewer, AFileThatCannotBeOpenedIsSaidAndNothingChanges)
 {
     view(write("0 1\n1 2\n"));
-    const std::string drawn = dir.file("view.dat");
+    const std::string drawn = dir.file("view.dat") + kUnsealed;
     settings.autoscale = 0;
     SetCtrlVal(state.main_panel, kMainAutoscale, 0);
     const std::string folder = dir.file("folder.dat"), locked = dir.file("locked.dat");

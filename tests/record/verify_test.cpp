@@ -18,6 +18,7 @@
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "rte/testing/testing.h"
+#include "rte/userint.h"
 #include "tests/program/program_fixture.h"
 #include "tools/child_process.h"
 #include "tools/serial_locks.h"
@@ -170,6 +171,28 @@ TEST_F(Verify, NamesTheMinuteOfEachTamperedCopyAndExitsWithItsStatus)
     const std::string usage = std::string(VANDREL_PATH) + " --verify > /dev/null 2>&1";
     const int result = std::system(usage.c_str());
     EXPECT_EQ(WIFEXITED(result) ? WEXITSTATUS(result) : -1, 2);
+}
+
+// "Open file" shows the verdict beside the name, whatever the file.
+TEST_F(Verify, OpenFileShowsTheVerdictBesideTheName)
+{
+    const std::string path = dir.file("run.dat");
+    startRun(path);
+    for (int k = 1; k < 70; ++k)
+        tickAt(k);
+    rte::testing::operate(state.main_panel, kMainStop);
+    const auto shown = [&] {
+        rte::testing::queueFileSelect(kSelectionExisting, path);
+        rte::testing::operate(state.main_panel, kMainOpenFile);
+        return controlText(kMainFile);
+    };
+    EXPECT_EQ(shown(), path + "  [intact: 70 lines, sealed to the end of the run]");
+    std::string bytes = readAll(path);
+    changeDigit(bytes, 65);
+    writeAll(path, bytes);
+    EXPECT_EQ(shown(), path + "  [changed between line 62 and line 70]");
+    fs::remove(dir.file("run.info"));
+    EXPECT_EQ(shown(), path + "  [no seal: no run file run.info]");
 }
 
 // Killed after 150 readings: entries after lines 61 and 121, none at the
