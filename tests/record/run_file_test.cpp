@@ -7,12 +7,14 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "alarm/alarm_settings.h"
 #include "app/panel_ids.h"
 #include "app/state.h"
 #include "files/log_file.h"
 #include "record/run_file.h"
+#include "record/verify.h"
 #include "rte/testing/testing.h"
 #include "rte/utility.h"
 #include "run/run_control.h"
@@ -54,6 +56,7 @@ protected:
     void TearDown() override
     {
         setZone(nullptr);
+        rte::testing::setWallClock(nullptr);
         alarm_settings = AlarmSettings{};
         ProgramTest::TearDown();
     }
@@ -135,6 +138,51 @@ TEST_F(RunFile, ARunWithoutARecordingGetsOneInTheSettingsFolder)
     EXPECT_EQ(info.quantity, "oxygen");
     EXPECT_EQ(info.seal_entries, 0);
     fs::remove(path);
+}
+
+// 2026-10-25, 00:59 UTC: a minute before Berlin's clocks go back from
+// 03:00 summer time to 02:00.
+double wallClock()
+{
+    return 1792889940.0 + now;
+}
+
+// A run over the change: the run file keeps the offset of its start, the
+// seal's entries their UTC times a minute apart, the recording its elapsed
+// seconds, and the recording verifies; a run after it has the new offset.
+TEST_F(RunFile, ARunOverAChangeOfDaylightSavingTime)
+{
+    setZone("Europe/Berlin");
+    rte::testing::setWallClock(wallClock);
+    settings.interval = 1.0;
+    const std::string path = dir.file("run.dat");
+    startRun(path);
+    for (int k = 1; k < 200; ++k)
+        tickAt(k);
+    rte::testing::operate(state.main_panel, kMainStop);
+    RunInfo info = read(dir.file("run.info"));
+    EXPECT_EQ(info.start_utc, "2026-10-25T00:59:00.000Z");
+    EXPECT_EQ(info.start_local, "2026-10-25T02:59:00.000+02:00");
+    EXPECT_EQ(info.utc_offset, "+02:00");
+    EXPECT_EQ(info.zone, "Europe/Berlin");
+    std::vector<std::string> times;
+    for (const std::string &line : readLines(dir.file("run.info")))
+        if (line.starts_with("seal="))
+            times.push_back(line.substr(line.find(' ') + 1, 24));
+    EXPECT_EQ(times, (std::vector<std::string>{"2026-10-25T01:00:00.000Z", "2026-10-25T01:01:00.000Z",
+                                               "2026-10-25T01:02:00.000Z", "2026-10-25T01:02:19.000Z"}));
+    const auto lines = readLines(path);
+    ASSERT_EQ(lines.size(), 200u);
+    EXPECT_EQ(lines[61].substr(0, 6), " 61.0\t");
+    EXPECT_EQ(verify_recording(path.c_str()).status, kVerifyIntact);
+
+    now = 3600.0;
+    const std::string after = dir.file("after.dat");
+    startRun(after);
+    rte::testing::operate(state.main_panel, kMainStop);
+    info = read(dir.file("after.info"));
+    EXPECT_EQ(info.start_local, "2026-10-25T02:59:00.000+01:00");
+    EXPECT_EQ(info.utc_offset, "+01:00");
 }
 
 // A resumed run records to a new file beside the old one; its run file
