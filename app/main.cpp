@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     int status = 0;
     const StartAs start = named != kNoTask ? kStartNot : read_command_line(argc, argv, status);
     if (named != kNoTask) {
-        ExitProgram(named == kTaskBadCommand ? named : run_summary_task(task));
+        ExitProgram(named == kTaskNamedWrongly ? kTaskBadCommand : run_summary_task(task));
     } else if (start == kStartChooser) {
         another_alone();
     } else if (start == kStartNot) {

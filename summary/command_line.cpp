@@ -21,7 +21,7 @@ static const char kUsage[] =
 static int bad(const char *why)
 {
     std::fprintf(stderr, "vandrel: %s\n%s", why, kUsage);
-    return kTaskBadCommand;
+    return kTaskNamedWrongly;
 }
 
 int summary_task_named(int argc, char **argv, SummaryTask &task)

@@ -7,7 +7,7 @@
 // name with --profile).
 #pragma once
 
-enum SummaryTaskKind { kNoTask = 0, kTaskSummary, kTaskExport, kTaskReport };
+enum SummaryTaskKind { kTaskNamedWrongly = -1, kNoTask = 0, kTaskSummary, kTaskExport, kTaskReport };
 
 // The exit statuses.
 enum {
@@ -28,7 +28,7 @@ struct SummaryTask {
 };
 
 // Which task the command line names, before the engine starts: kNoTask for
-// none; kTaskBadCommand, said on standard error, for one given wrongly.
+// none; kTaskNamedWrongly, said on standard error, for one given wrongly.
 // A task runs without a screen (the offscreen platform, unless one is set).
 int summary_task_named(int argc, char **argv, SummaryTask &task);
 // After the engine has started: does the task, and gives the exit status.

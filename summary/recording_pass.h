@@ -26,13 +26,19 @@ PassEnd read_recording(const char *path, Each &&each)
     int read;
     while ((read = ScanFile(file, "%f %f", t, v)) == 2)
         each(t, v);
-    // The scan skips white space, so it stopped at the end of the file or
-    // on the text it could not read: that line and the ones after it are
-    // left, and so is a last line cut after its time.
-    char rest[2];
+    // The scan stopped at the end of the file, or before the text it could
+    // not read, which may begin the next line: that line and the ones after
+    // it are left, and so is a last line cut after its time.
+    char rest[64];
     const int tail = ReadLine(file, rest);
-    if (read == 1 || tail != kFileEnd)
-        end.lines_left = 1 + (tail == kFileEnd ? 0 : CountLinesLeft(file));
+    if (tail == kFileEnd) {
+        end.lines_left = read == 1 ? 1 : 0;
+    } else {
+        bool blank = tail < static_cast<int>(sizeof rest);
+        for (int i = 0; blank && i < tail; ++i)
+            blank = rest[i] == ' ' || rest[i] == '\t' || rest[i] == '\r' || rest[i] == '\v' || rest[i] == '\f';
+        end.lines_left = (blank ? 0 : 1) + CountLinesLeft(file);
+    }
     CloseFile(file);
     return end;
 }

@@ -11,7 +11,7 @@
 #include "summary/report.h"
 #include "summary/summary_text.h"
 
-static int summary_panel;
+int summary_panel;
 // The recording the panel shows, and the one export and report take.
 static Summary shown;
 static int has_shown;

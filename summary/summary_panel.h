@@ -3,6 +3,9 @@
 // or one the operator chooses.
 #pragma once
 
+// The panel's handle once it is loaded (the first "Summary..."), else 0.
+extern int summary_panel;
+
 void summary_menu(int menuBar, int menuItem, void *callbackData, int panel);
 void export_menu(int menuBar, int menuItem, void *callbackData, int panel);
 void report_menu(int menuBar, int menuItem, void *callbackData, int panel);
