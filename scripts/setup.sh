@@ -20,6 +20,8 @@ packages=(
   # What each copy of the program opens, renames and removes, for the
   # tests that keep several copies apart.
   strace
+  # The report's text and first page read back (pdftotext, pdfinfo, pdftoppm).
+  poppler-utils
 )
 
 missing=()
