@@ -1,9 +1,11 @@
 #include "summary/csv_export.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "rte/formatio.h"
+#include "summary/clock_text.h"
 
 namespace {
 
@@ -57,11 +59,17 @@ CsvExport export_csv(const RunFacts &facts, const char *out)
         return result;
     }
     const char *unit = unit_of(facts.quantity);
-    char row[128];
-    Fmt(row, "elapsed_s,value,unit\r\n");
+    const bool timed = std::isfinite(facts.start);
+    char row[128], when[40];
+    Fmt(row, "%selapsed_s,value,unit\r\n", timed ? "time," : "");
     chunks.add(row);
     result.end = read_recording(facts.recording, [&](double t, double v) {
-        Fmt(row, "%f[r],%f[r],%s\r\n", t, v, unit);
+        if (timed) {
+            local_time_text(facts.start + t, facts.offset, when);
+            Fmt(row, "%s,%f[r],%f[r],%s\r\n", when, t, v, unit);
+        } else {
+            Fmt(row, "%f[r],%f[r],%s\r\n", t, v, unit);
+        }
         chunks.add(row);
         ++result.rows;
     });

@@ -1,7 +1,8 @@
 // A recording as CSV for a spreadsheet: RFC 4180 (comma, CR LF, a header
-// row), UTF-8, one row per reading: elapsed seconds, the value and the
-// unit, each number the shortest text that reads back as exactly the
-// value the recording holds.
+// row), UTF-8, one row per reading: the absolute time where the run's
+// start is known (ISO 8601 with the offset the run started with), the
+// elapsed seconds, the value and the unit, each number the shortest text
+// that reads back as exactly the value the recording holds.
 #pragma once
 
 #include "summary/run_facts.h"

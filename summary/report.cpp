@@ -5,6 +5,8 @@
 #include <string>
 
 #include "alarm/number_text.h"
+#include "record/run_file.h"
+#include "record/verify.h"
 #include "rte/formatio.h"
 #include "rte/userint.h"
 #include "rte/utility.h"
@@ -71,25 +73,57 @@ void draw_for_report(const Summary &summary, int panel, int control)
     limit_level(panel, control, summary.figures.low, "LOW", unit);
 }
 
+static std::string limits_line(const Summary &summary)
+{
+    const char *unit = unit_of(summary.facts.quantity);
+    char high[32], low[32], line[160];
+    number_text(summary.facts.high.limit, high);
+    number_text(summary.facts.low.limit, low);
+    Fmt(line, "Limits (%s): high %s%s%s, low %s%s%s\n",
+        summary.facts.running    ? "in force now"
+        : summary.facts.run_file ? "in force at the start"
+                                 : "in force in the program now; the recording has no run file",
+        summary.facts.high.on ? high : "off", summary.facts.high.on ? " " : "", summary.facts.high.on ? unit : "",
+        summary.facts.low.on ? low : "off", summary.facts.low.on ? " " : "", summary.facts.low.on ? unit : "");
+    return line;
+}
+
+// The run file's fields where the recording has one; what the program
+// takes for them where it has not.
 static std::string particulars(const Summary &summary)
 {
-    char line[kPathSize + 80], host[64] = "", user[64] = "", now[40] = "";
+    std::string text = "Recording: ";
+    text.append(summary.facts.recording).append("\n");
+    char path[kPathSize], line[2 * kPathSize + 80];
+    RunInfo info;
+    const bool stored = summary.facts.run_file && run_file_beside(summary.facts.recording, path) == 0 &&
+                        read_run_file(path, info) == kRunFileRead;
+    if (stored) {
+        text.append("Started: ").append(info.start_local).append(" (").append(info.zone).append(")\n");
+        text.append("Quantity: ").append(info.quantity).append(" (").append(info.unit).append(")\n");
+        Fmt(line, "Interval: %f[r] s; port %d (%s)\n", info.interval, info.port, info.device.c_str());
+        text += line;
+        text.append("Computer: ").append(info.computer).append("; user: ").append(info.user);
+        text.append("; Vandrel ").append(info.version).append("\n");
+        if (!info.resumed_from.empty()) {
+            Fmt(line, "Resumes the run of %s after %f[p1] s\n", info.resumed_from.c_str(), info.resume_gap);
+            text += line;
+        }
+    } else {
+        char interval[48];
+        seconds_text(summary.figures.interval, interval);
+        Fmt(line, "Quantity: %s (%s), as selected in the program now\nInterval: %s (found from the readings)\n",
+            quantity_name(summary.facts.quantity), unit_of(summary.facts.quantity), interval);
+        text += line;
+    }
+    text += limits_line(summary);
+    const Verdict verdict = verify_recording(summary.facts.recording);
+    text.append("Seal: ").append(verdict.text).append("\n");
+    char host[64] = "", user[64] = "", now[40] = "";
     GetHostName(host);
     GetUserAccount(user);
     GetIsoTime(now, 0);
-    std::string text;
-    Fmt(line, "Recording: %s\n", summary.facts.recording);
-    text += line;
-    Fmt(line, "Quantity: %s (%s)%s\n", quantity_name(summary.facts.quantity), unit_of(summary.facts.quantity),
-        summary.facts.running ? ", the run going on" : ", as selected in the program now");
-    text += line;
-    char interval[48];
-    seconds_text(summary.figures.interval, interval);
-    Fmt(line, "Interval: %s%s\n", interval, summary.facts.interval > 0 ? "" : " (found from the readings)");
-    text += line;
-    Fmt(line, "Limits: those in force %s\n", summary.facts.running ? "for the run" : "in the program now");
-    text += line;
-    Fmt(line, "Written: %s on %s by %s, Vandrel 3.0\n", now, host, user);
+    Fmt(line, "Report written %s on %s by %s\n", now, host, user);
     return text + line;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "summary/clock_text.h"
 #include "summary/csv_export.h"
 
 namespace {
@@ -103,6 +104,35 @@ TEST(CsvExport, FailureLeavesWhatWasThere)
     EXPECT_EQ(export_csv(facts, csv.c_str()).written, kFileNotFound);
     EXPECT_EQ(readAll(csv), "old");
     EXPECT_NE(export_csv(facts, (testing::TempDir() + "no-such-folder/x.csv").c_str()).written, 0);
+}
+
+// Each reading's time is the run's start plus its elapsed seconds, shown
+// at the offset the run started with, to the millisecond.
+TEST(CsvExport, TimesFromTheRunsStart)
+{
+    const struct {
+        const char *start;
+        const char *offset;
+        double elapsed;
+        const char *time;
+    } cases[] = {
+        {"2026-12-10T16:25:03.120Z", "+01:00", 0, "2026-12-10T17:25:03.120+01:00"},
+        {"2026-12-10T16:25:03.120Z", "+01:00", 12.3, "2026-12-10T17:25:15.420+01:00"},
+        {"2024-02-28T23:30:00.000Z", "+05:45", 86400, "2024-03-01T05:15:00.000+05:45"},
+        {"2026-01-01T02:00:00.000Z", "-03:30", 0.0004, "2025-12-31T22:30:00.000-03:30"},
+        {"1999-12-31T23:59:59.999Z", "+00:00", 0.001, "2000-01-01T00:00:00.000+00:00"},
+    };
+    for (const auto &c : cases) {
+        int offset = 0;
+        ASSERT_TRUE(offset_minutes(c.offset, offset)) << c.offset;
+        char text[40];
+        local_time_text(utc_seconds(c.start) + c.elapsed, offset, text);
+        EXPECT_STREQ(text, c.time) << c.start << " + " << c.elapsed;
+    }
+    EXPECT_TRUE(std::isnan(utc_seconds("2026-12-10 16:25:03")));
+    EXPECT_TRUE(std::isnan(utc_seconds("2026-13-10T16:25:03.120Z")));
+    int offset = 0;
+    EXPECT_FALSE(offset_minutes("01:00", offset));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include <QImage>
 
@@ -27,6 +29,10 @@ std::string text(const std::string &pdf)
     for (const char c : output("pdftotext -layout '" + pdf + "' -"))
         if (c != ' ' || text.empty() || text.back() != ' ')
             text += c;
+    // The typesetter's ligatures, as the letters they join.
+    for (const auto &[joined, letters] : {std::pair{"\uFB00", "ff"}, std::pair{"\uFB01", "fi"}, std::pair{"\uFB02", "fl"}})
+        for (std::size_t at; (at = text.find(joined)) != std::string::npos;)
+            text.replace(at, std::strlen(joined), letters);
     return text;
 }
 

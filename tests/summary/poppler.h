@@ -7,7 +7,7 @@
 namespace poppler {
 
 // The text of every page, laid out as on the page, each run of blanks
-// one blank.
+// one blank and ligatures as their letters.
 std::string text(const std::string &pdf);
 // "A4" or "letter", as pdfinfo names the first page's size.
 std::string pageSize(const std::string &pdf);

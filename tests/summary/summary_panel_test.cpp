@@ -63,6 +63,15 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
+    // A run recorded to run.dat, five readings so far.
+    std::string recordRun()
+    {
+        const std::string run = dir.path() + "/run.dat";
+        startRun(run);
+        for (int i = 1; i <= 4; ++i)
+            tickAt(i);
+        return run;
+    }
     void sumUpOther(const std::string &path)
     {
         t::queueFileSelect(kSelectionExisting, path);
@@ -76,10 +85,7 @@ const char kOneExcursion[] = " 0.0\t1 \n 1.0\t1 \n 2.0\t12 \n 3.0\t15 \n 4.0\t1 
 // what the run going on has so far.
 TEST_F(SummaryPanel, TheRunGoingOnThenAStoredRecording)
 {
-    const std::string run = dir.path() + "/run.dat";
-    startRun(run);
-    for (int i = 1; i <= 4; ++i)
-        tickAt(i);
+    const std::string run = recordRun();
     t::activateMenuItem(state.menu_bar, kMainSummaryItem);
     ASSERT_GT(summary_panel, 0);
     EXPECT_TRUE(t::panelVisible(summary_panel));
@@ -95,6 +101,42 @@ TEST_F(SummaryPanel, TheRunGoingOnThenAStoredRecording)
     EXPECT_EQ(field(kFieldHigh), "10 ppm: 2.0 s above it in 1 excursion, the longest 2.0 s");
     EXPECT_EQ(field(kFieldLow), "off");
     EXPECT_EQ(t::plotPoints(summary_panel, kSummaryGraph, t::lastPlot(summary_panel, kSummaryGraph)).size(), 6u);
+}
+
+// A run the program recorded has its run file: the export gives each
+// reading's time from the run's start, and the report names the run's
+// particulars and the seal's verdict.
+TEST_F(SummaryPanel, ARecordedRunWithItsRunFile)
+{
+    const std::string run = recordRun();
+    t::operate(state.main_panel, kMainStop);
+    t::activateMenuItem(state.menu_bar, kMainSummaryItem);
+    EXPECT_EQ(field(kFieldRecording), run);
+    EXPECT_EQ(field(kFieldReadings), "5");
+
+    std::string startLocal;
+    for (const std::string &line : readLines(dir.path() + "/run.info"))
+        if (line.rfind("start_local=", 0) == 0)
+            startLocal = line.substr(12);
+    ASSERT_EQ(startLocal.size(), 29u) << "2026-12-10T17:25:03.120+01:00";
+    const std::string csv = dir.path() + "/run.csv";
+    t::queueFileSelect(kSelectionNew, csv);
+    t::queueMessageAck();
+    t::operate(summary_panel, kSummaryExport);
+    const std::vector<std::string> rows = readLines(csv);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0], "time,elapsed_s,value,unit\r");
+    EXPECT_EQ(rows[1].substr(0, 32), startLocal + ",0,") << "the first reading at the start";
+
+    const std::string pdf = dir.path() + "/run.pdf";
+    t::queueFileSelect(kSelectionNew, pdf);
+    t::queueMessageAck();
+    t::operate(summary_panel, kSummaryReport);
+    const std::string text = poppler::text(pdf);
+    for (const std::string &says : {"Started: " + startLocal, std::string("Quantity: oxygen (ppm)"),
+                                   std::string("Seal: intact: 5 lines, sealed to the end of the run"),
+                                   std::string("Limits (in force at the start): high 10 ppm, low off")})
+        EXPECT_NE(text.find(says), std::string::npos) << says << " in\n" << text;
 }
 
 // What the viewer meets in files that were never recordings, summed up
