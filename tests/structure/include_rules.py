@@ -20,7 +20,7 @@ import os
 import re
 import sys
 
-PROGRAM = ("app", "link", "run", "files", "record", "alarm", "publish")
+PROGRAM = ("app", "link", "run", "files", "record", "alarm", "publish", "summary")
 FORBIDDEN = {
     "alarm": ("publish", "run"),
     "publish": ("alarm", "run"),
