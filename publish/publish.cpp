@@ -194,15 +194,23 @@ void publish_condition(char (&text)[kConditionSize])
         Fmt(text, "Publishing cannot start: the outbox cannot be opened in the settings folder.");
         return;
     }
-    char waiting[80] = "", stored[120] = "", damaged[kPathSize + 120] = "", dropped[100] = "", gone[200] = "";
+    char waiting[80] = "", stored[120] = "", damaged[kPathSize + 240] = "", dropped[100] = "", gone[200] = "";
     if (outbox.waiting > 0)
         Fmt(waiting, " %f[p0] messages wait in the outbox.", static_cast<double>(outbox.waiting));
     if (outbox.faults & kOutboxNotStored)
         Fmt(stored, " Readings are not stored: the outbox cannot be written (is the disk full?).");
     if (outbox.faults & kOutboxDamaged) {
-        char aside[kPathSize];
+        char aside[kPathSize], carried[100] = "";
         GetOutboxMovedAside(aside);
-        Fmt(damaged, " The outbox was damaged: it was moved aside to %s and a new one started.", aside);
+        const auto salvaged = static_cast<double>(outbox.salvaged), unreadable = static_cast<double>(outbox.unreadable);
+        if (salvaged > 0 && unreadable > 0)
+            Fmt(carried, " %f[p0] of its messages were carried over; %f[p0] could not be read and were dropped.",
+                salvaged, unreadable);
+        else if (salvaged > 0)
+            Fmt(carried, " %f[p0] of its messages were carried over.", salvaged);
+        else if (unreadable > 0)
+            Fmt(carried, " %f[p0] of its messages could not be read and were dropped.", unreadable);
+        Fmt(damaged, " The outbox was damaged: it was moved aside to %s and a new one started.%s", aside, carried);
     }
     if ((outbox.faults & kOutboxForeign) && !(outbox.faults & kOutboxDamaged)) {
         char aside[kPathSize];

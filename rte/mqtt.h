@@ -23,6 +23,11 @@
 // from a copy.  A message keeps the key it was stored with when it is sent
 // again.
 //
+// A damaged outbox is moved aside ("<path>.damaged-<UTC time>") and a new
+// one started; the sender carries every row it can still read into it,
+// with its key, in order, before it sends anything from it, and counts the
+// rows it cannot read as dropped (those it had sent before excepted).
+//
 // The file at the path is looked at once a second: when it, or its
 // folder, has been deleted or another file put in its place, a new outbox
 // is made there (the folder too, for this user alone), what the old file
@@ -83,6 +88,8 @@ struct OutboxStatus {
     long long dropped;  // dropped by the bound: this session's, and those the broker was not told of
     int faults;         // kOutbox... bits
     long long lost;     // of a vanished file, not carried into the new one (this session)
+    long long salvaged;    // of a damaged file, carried into the new one (this session)
+    long long unreadable;  // of a damaged file, unreadable: dropped (this session)
 };
 
 struct MqttOptions {

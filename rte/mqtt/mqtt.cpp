@@ -35,8 +35,8 @@ using rte::outbox::Result;
 // sender that did not end in time at the close goes on with its own.
 struct Running {
     Running(const std::string &path, long long first, long long last, long long unreported,
-            std::shared_ptr<Claim> claim)
-        : progress(first, last, unreported), sender(path, progress, std::move(claim))
+            std::optional<rte::mqtt::Salvage> salvage, std::shared_ptr<Claim> claim)
+        : progress(first, last, unreported, std::move(salvage)), sender(path, progress, std::move(claim))
     {
     }
     Progress progress;
@@ -52,6 +52,9 @@ struct Outbox {
     bool notStored = false;
     bool damaged = false;
     std::string movedAside;
+    // What the sender is to carry from the damaged file moved aside, until
+    // it is handed to it.
+    std::optional<rte::mqtt::Salvage> salvage;
     long long next = 1;
     long long dropped = 0;
     // The stream the messages added from now on belong to, and whether one
@@ -126,21 +129,28 @@ void startStream(Outbox &o)
 }
 
 // Moves the damaged file (and its log) aside and starts a new one whose
-// numbers lie above the old one's: those it still tells, or else the
-// clock's milliseconds, which no numbering counted one by one reaches.
-Result replaceDamaged(Outbox &o)
+// numbers go on above the old one's: those it still tells or this side
+// handed out, or else the clock's milliseconds, which no numbering counted
+// one by one reaches.  The sender then carries what can still be read into
+// it, below them, with its keys.  `waitingFrom`: the lowest row waiting in
+// the old file, 0 when not known; `sent`: the rows up to this reached the
+// broker.
+Result replaceDamaged(Outbox &o, long long waitingFrom, long long lastAdded, long long sent)
 {
     o.db.close();
-    const long long above = std::max(rte::outbox::readableSequence(o.path), millisecondsSince1970());
+    const rte::outbox::Ends told = rte::outbox::readableEnds(o.path);
     const std::string aside = rte::outbox::moveAside(o.path, "damaged");
     if (aside.empty())
         return Result::failed;
     o.movedAside = aside;
     o.damaged = true;
     startStream(o);
+    const long long from = waitingFrom > 0 ? waitingFrom : told.lowest;
+    const long long through = std::max(told.highest, lastAdded);
+    o.salvage = rte::mqtt::Salvage{aside, from > 0 ? from - 1 : 0, from > 0, through, sent};
     Result r = o.db.open(o.path, Database::Role::adder);
     if (r == Result::ok)
-        r = o.db.reserveThrough(above);
+        r = o.db.reserveThrough(through > 0 ? through : millisecondsSince1970());
     return r;
 }
 
@@ -153,7 +163,7 @@ Result openDatabase(Outbox &o, long long &first, long long &unreported)
     if (r == Result::ok)
         r = o.db.ends(highest, lowest);
     if (r == Result::damaged) {
-        r = replaceDamaged(o);
+        r = replaceDamaged(o, 0, 0, 0);
         if (r == Result::ok)
             r = o.db.ends(highest, lowest);
     }
@@ -166,6 +176,9 @@ Result openDatabase(Outbox &o, long long &first, long long &unreported)
     }
     o.next = highest + 1;
     first = lowest > 0 ? lowest : o.next;
+    // Rows of a damaged file are still to come in from there.
+    if (o.salvage)
+        first = std::min(first, o.salvage->after + 1);
     unreported = d.count;
     return Result::ok;
 }
@@ -196,16 +209,24 @@ void recover(Outbox &o)
     if (!p.senderClosed)
         return;
     long long first = 0, unreported = 0;
-    if (replaceDamaged(o) != Result::ok || openDatabase(o, first, unreported) != Result::ok) {
+    if (replaceDamaged(o, p.firstWaiting, p.lastAdded, p.handedThrough) != Result::ok ||
+        openDatabase(o, first, unreported) != Result::ok) {
         o.notStored = true;
         return;
     }
     p.firstWaiting = first;
     p.lastAdded = o.next - 1;
     p.unreported = unreported;
+    {
+        std::lock_guard note(p.notes);
+        p.salvage = std::move(o.salvage);
+        o.salvage.reset();
+    }
+    // The sender opens the new file only once it is a new generation, and
+    // takes the carry with it.
+    ++p.generation;
     p.damaged = false;
     p.senderClosed = false;
-    ++p.generation;
     o.running->sender.wake();
 }
 
@@ -297,6 +318,7 @@ int OutboxOpen(const char *path, long long limit)
     o.path = path;
     o.notStored = o.held = o.replaced = o.foreign = false;
     o.followed = 0;
+    o.salvage.reset();
     bool held = false;
     o.claim = std::make_shared<Claim>();
     if (!o.claim->take(o.path, held)) {
@@ -313,7 +335,8 @@ int OutboxOpen(const char *path, long long limit)
         return -1;
     }
     o.dropped = unreported;
-    o.running = new Running(o.path, first, o.next - 1, unreported, o.claim);
+    o.running = new Running(o.path, first, o.next - 1, unreported, std::move(o.salvage), o.claim);
+    o.salvage.reset();
     if (o.wanted)
         o.running->sender.configure(o.wanted);
     return 0;
@@ -376,13 +399,15 @@ OutboxStatus GetOutboxStatus()
     Outbox &o = outbox();
     recover(o);
     follow(o);
-    OutboxStatus s{0, o.dropped, 0, 0};
+    OutboxStatus s{0, o.dropped, 0, 0, 0, 0};
     bool gone = false;
     if (o.running) {
         const Progress &p = o.running->progress;
         s.waiting = std::max(0LL, p.lastAdded - p.firstWaiting + 1);
         s.dropped += p.droppedInFlight;
         s.lost = p.lost;
+        s.salvaged = p.salvaged;
+        s.unreadable = p.unreadable;
         gone = p.gone;
     }
     s.faults = (o.notStored ? kOutboxNotStored : 0) | (o.damaged ? kOutboxDamaged : 0) |

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "rte/format/files_os.h"
@@ -27,6 +28,11 @@ const char *const kSchema =
     " first_seq INTEGER NOT NULL,"
     " last_seq INTEGER NOT NULL);";
 
+// Rows above ?1, as a seek for the number after it: the seek lands in the
+// page that holds that number, not in the one before it, which may be
+// damaged.
+const char *const kSelect = "SELECT seq, topic, payload FROM outbox WHERE seq >= ?1 + 1 ORDER BY seq LIMIT ?2";
+
 // A statement that is reset whatever happens, so that no reader keeps a
 // snapshot of the log open (it would hold every checkpoint back).
 class Use {
@@ -45,6 +51,15 @@ private:
 };
 
 }  // namespace
+
+void Dropped::add(long long first, long long last)
+{
+    if (last < first)
+        return;
+    first_seq = count == 0 ? first : std::min(first_seq, first);
+    last_seq = count == 0 ? last : std::max(last_seq, last);
+    count += last - first + 1;
+}
 
 Result Database::judge(int rc)
 {
@@ -85,10 +100,19 @@ Result Database::open(const std::string &path, Role role)
     close();
     if (!sqlite())
         return Result::failed;
-    const int rc = lib().open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = role == Role::reader ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = lib().open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const Result r = judge(rc);
+        close();
+        return r == Result::ok ? Result::failed : r;
+    }
+    if (role == Role::reader) {
+        // As found: no schema made, nothing written, not even the header.
+        select_ = prepare(kSelect);
+        if (select_)
+            return Result::ok;
+        const Result r = judge(lib().errcode(db_));
         close();
         return r == Result::ok ? Result::failed : r;
     }
@@ -114,7 +138,7 @@ Result Database::open(const std::string &path, Role role)
             " ON CONFLICT(id) DO UPDATE SET count = count + excluded.count,"
             " first_seq = min(first_seq, excluded.first_seq), last_seq = max(last_seq, excluded.last_seq)");
         unsent_ = prepare("SELECT count(*), min(seq), max(seq) FROM outbox WHERE seq > ?1 AND seq < ?2");
-        select_ = prepare("SELECT seq, topic, payload FROM outbox WHERE seq > ?1 ORDER BY seq LIMIT ?2");
+        select_ = prepare(kSelect);
         carry_ = prepare("INSERT OR IGNORE INTO outbox(seq, topic, payload) VALUES(?1, ?2, ?3)");
         same_ = prepare("SELECT 1 FROM outbox WHERE seq = ?1 AND topic = ?2 AND payload = ?3");
         if (!insert_ || !below_ || !countDropped_ || !unsent_ || !select_ || !carry_ || !same_) {
@@ -258,6 +282,56 @@ Result Database::next(long long after, int count, std::vector<Row> &rows)
     return judge(rc);
 }
 
+Result Database::readPast(long long after, int count, std::vector<Row> &rows, bool &skipped)
+{
+    skipped = false;
+    // Rows at or below `after` from a damaged page that SQLite took for a
+    // sound one are not rows of this file's order.
+    const auto sound = [&rows, after](Result r) {
+        long long last = after;
+        const auto wrong = std::find_if(rows.begin(), rows.end(), [&last](const Row &row) {
+            const bool above = row.seq > last;
+            last = row.seq;
+            return !above;
+        });
+        if (wrong != rows.end()) {
+            rows.erase(wrong, rows.end());
+            r = Result::damaged;
+        }
+        return r;
+    };
+    Result r = sound(next(after, count, rows));
+    if (r != Result::damaged || !rows.empty())
+        return rows.empty() ? r : Result::ok;
+    // A seek lands in the page that holds its number: one above a damaged
+    // stretch reads, one in it does not.  Seeks further and further up
+    // until one reads, then halves the distance back to the first that
+    // does: a few dozen seeks for any stretch, and never more than the
+    // numbers allow.
+    skipped = true;
+    long long bad = after, good = after;
+    for (long long step = 1; good == after; step *= 2) {
+        if (step > std::numeric_limits<long long>::max() / 2 || after > std::numeric_limits<long long>::max() - step)
+            return Result::ok;
+        r = sound(next(after + step, 1, rows));
+        if (r == Result::failed)
+            return r;
+        if (r == Result::ok)
+            good = after + step;
+        else
+            bad = after + step;
+    }
+    while (good - bad > 1) {
+        const long long middle = bad + (good - bad) / 2;
+        r = sound(next(middle, 1, rows));
+        if (r == Result::failed)
+            return r;
+        (r == Result::ok ? good : bad) = middle;
+    }
+    r = sound(next(good, count, rows));
+    return r == Result::failed ? r : Result::ok;
+}
+
 Result Database::removeBelow(long long seq)
 {
     if (!db_)
@@ -314,13 +388,42 @@ void Database::checkpoint()
         lib().wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
+Result Database::beginCarry(Carried &carried)
+{
+    carried = Carried{};
+    return db_ ? run("BEGIN IMMEDIATE") : Result::failed;
+}
+
+Result Database::put(const Row &row, bool &placed, bool &clashed)
+{
+    placed = clashed = false;
+    Result r;
+    {
+        Use use(carry_);
+        lib().bind_int64(carry_, 1, row.seq);
+        lib().bind_text(carry_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
+        lib().bind_text(carry_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
+        r = step(carry_);
+    }
+    if (r != Result::ok)
+        return r;
+    placed = lib().changes64(db_) > 0;
+    if (placed)
+        return r;
+    // A file put in the vanished one's place may hold the very same
+    // message (a copy of it); a different one keeps its own.
+    Use use(same_);
+    lib().bind_int64(same_, 1, row.seq);
+    lib().bind_text(same_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
+    lib().bind_text(same_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
+    clashed = lib().step(same_) != SQLITE_ROW;
+    return r;
+}
+
 Result Database::carry(Database &from, long long after, long long through, long long above, bool withDropped,
                        bool refuseClash, Carried &carried)
 {
-    carried = Carried{};
-    if (!db_)
-        return Result::failed;
-    Result r = run("BEGIN IMMEDIATE");
+    Result r = beginCarry(carried);
     if (r != Result::ok)
         return r;
     // One read of the other file from its ends to its last row, so that
@@ -331,49 +434,31 @@ Result Database::carry(Database &from, long long after, long long through, long 
     readable = readable && from.ends(carried.highest, lowest) == Result::ok &&
                (!withDropped || from.dropped(told) == Result::ok);
     Dropped lost;
-    const auto lose = [&lost](long long first, long long last) {
-        if (lost.count == 0 || first < lost.first_seq)
-            lost.first_seq = first;
-        lost.last_seq = std::max(lost.last_seq, last);
-        lost.count += last - first + 1;
-    };
     long long last = after;
     std::vector<Row> rows;
     while (readable && r == Result::ok) {
-        if (from.next(last, 512, rows) != Result::ok) {
+        bool skipped = false;
+        if (from.readPast(last, 512, rows, skipped) != Result::ok) {
             readable = false;
             break;
         }
+        if (skipped)
+            lost.add(last + 1, rows.empty() ? std::max(carried.highest, through) : rows.front().seq - 1);
         if (rows.empty())
             break;
         for (const Row &row : rows) {
-            {
-                Use use(carry_);
-                lib().bind_int64(carry_, 1, row.seq);
-                lib().bind_text(carry_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
-                lib().bind_text(carry_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
-                r = step(carry_);
-            }
-            if (r != Result::ok)
+            bool placed = false, clashed = false;
+            r = put(row, placed, clashed);
+            carried.clashed = carried.clashed || clashed;
+            if (r != Result::ok || (clashed && refuseClash))
                 break;
             last = row.seq;
-            if (lib().changes64(db_) > 0) {
+            if (placed) {
                 ++carried.rows;
                 carried.lowest = carried.lowest ? carried.lowest : row.seq;
-                continue;
+            } else if (clashed) {
+                lost.add(row.seq, row.seq);
             }
-            // A file put in the vanished one's place may hold the very
-            // same message (a copy of it); a different one keeps its own.
-            Use use(same_);
-            lib().bind_int64(same_, 1, row.seq);
-            lib().bind_text(same_, 2, row.topic.c_str(), -1, SQLITE_STATIC);
-            lib().bind_text(same_, 3, row.payload.data(), static_cast<int>(row.payload.size()), SQLITE_STATIC);
-            if (lib().step(same_) == SQLITE_ROW)
-                continue;
-            carried.clashed = true;
-            lose(row.seq, row.seq);
-            if (refuseClash)
-                break;
         }
         if (carried.clashed && refuseClash)
             break;
@@ -382,8 +467,7 @@ Result Database::carry(Database &from, long long after, long long through, long 
         from.run("COMMIT");
     if (!readable) {
         carried.highest = std::max(carried.highest, through);
-        if (carried.highest > last)
-            lose(last + 1, carried.highest);
+        lost.add(last + 1, carried.highest);
     }
     carried.lost = lost.count;
     if (r == Result::ok && carried.clashed && refuseClash) {
@@ -393,17 +477,53 @@ Result Database::carry(Database &from, long long after, long long through, long 
     if (r == Result::ok)
         r = reserveThrough(std::max(above, carried.highest));
     for (const Dropped &d : {withDropped ? told : Dropped{}, lost}) {
-        if (r != Result::ok || d.count <= 0)
-            continue;
-        Use use(countDropped_);
-        lib().bind_int64(countDropped_, 1, d.count);
-        lib().bind_int64(countDropped_, 2, d.first_seq);
-        lib().bind_int64(countDropped_, 3, d.last_seq);
-        r = step(countDropped_);
+        if (r == Result::ok && d.count > 0)
+            r = countDropped(d);
     }
     r = r == Result::ok ? run("COMMIT") : r;
     if (r != Result::ok)
         run("ROLLBACK");
+    return r;
+}
+
+Result Database::carryRows(const std::vector<Row> &rows, long long keepFrom, long long sent, const Dropped &unreadable,
+                           Carried &carried)
+{
+    Result r = beginCarry(carried);
+    if (r != Result::ok)
+        return r;
+    Dropped dropped = unreadable, overtaken;
+    for (const Row &row : rows) {
+        if (row.seq < keepFrom) {
+            if (row.seq > sent)
+                overtaken.add(row.seq, row.seq);
+            continue;
+        }
+        bool placed = false, clashed = false;
+        r = put(row, placed, clashed);
+        if (r != Result::ok)
+            break;
+        if (placed) {
+            ++carried.rows;
+            carried.lowest = carried.lowest ? carried.lowest : row.seq;
+        }
+        if (clashed) {
+            carried.clashed = true;
+            ++carried.lost;
+            dropped.add(row.seq, row.seq);
+        }
+    }
+    for (const Dropped &d : {dropped, overtaken}) {
+        if (r == Result::ok && d.count > 0)
+            r = countDropped(d);
+    }
+    r = r == Result::ok ? run("COMMIT") : r;
+    if (r != Result::ok) {
+        run("ROLLBACK");
+        carried = Carried{};
+        return r;
+    }
+    carried.overtaken = overtaken.count;
     return r;
 }
 
@@ -414,23 +534,27 @@ void Database::keepLog()
         lib().file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
 }
 
-long long readableSequence(const std::string &path)
+Ends readableEnds(const std::string &path)
 {
+    Ends ends;
     sqlite3 *db = nullptr;
-    long long seq = 0;
     if (!sqlite())
-        return seq;
+        return ends;
     if (lib().open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        for (const char *sql : {"SELECT seq FROM sqlite_sequence WHERE name = 'outbox'", "SELECT max(seq) FROM outbox"}) {
+        const auto read = [db](const char *sql) {
             sqlite3_stmt *s = nullptr;
-            if (lib().prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && lib().step(s) == SQLITE_ROW &&
-                lib().column_int64(s, 0) > seq)
-                seq = lib().column_int64(s, 0);
+            long long value = 0;
+            if (lib().prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && lib().step(s) == SQLITE_ROW)
+                value = lib().column_int64(s, 0);
             lib().finalize(s);
-        }
+            return value;
+        };
+        ends.highest = std::max(read("SELECT seq FROM sqlite_sequence WHERE name = 'outbox'"),
+                                read("SELECT max(seq) FROM outbox"));
+        ends.lowest = read("SELECT min(seq) FROM outbox");
     }
     lib().close_v2(db);
-    return seq;
+    return ends;
 }
 
 std::string moveAside(const std::string &path, const char *why)
@@ -451,9 +575,14 @@ std::string moveAside(const std::string &path, const char *why)
     if (files::os::rename(path.c_str(), aside.c_str()) != 0)
         return {};
     files::os::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
+    forgetIndex(path);
+    return aside;
+}
+
+void forgetIndex(const std::string &path)
+{
     std::error_code ignored;
     std::filesystem::remove(std::filesystem::u8path(path + "-shm"), ignored);
-    return aside;
 }
 
 }  // namespace rte::outbox

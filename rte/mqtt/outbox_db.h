@@ -34,6 +34,10 @@ struct Dropped {
     long long count = 0;
     long long first_seq = 0;
     long long last_seq = 0;
+
+    // Counts the messages numbered `first` to `last` in; none when `last`
+    // lies below `first`.
+    void add(long long first, long long last);
 };
 
 // What a carry from another file did.
@@ -43,11 +47,19 @@ struct Carried {
     long long rows = 0;     // carried
     long long lost = 0;     // not carried: unreadable, or their seq here holds another message
     bool clashed = false;   // a seq here holds another message
+    long long overtaken = 0;  // below the bound when they came: dropped
+};
+
+// What a damaged file still tells of its numbers, 0 where it tells nothing.
+struct Ends {
+    long long highest = 0;  // the highest seq it handed out
+    long long lowest = 0;   // the lowest seq it holds
 };
 
 class Database {
 public:
-    enum class Role { adder, sender };
+    // A reader opens a file as it is, damaged or not, and only reads it.
+    enum class Role { adder, sender, reader };
 
     Database() = default;
     Database(const Database &) = delete;
@@ -79,6 +91,12 @@ public:
 
     // The sender's side.  Up to `count` rows above `after`, oldest first.
     Result next(long long after, int count, std::vector<Row> &rows);
+    // As next(), except that rows SQLite cannot read (on a damaged page)
+    // are passed over instead of ending the read: `skipped` says that some
+    // above `after` could not be read, below the first row given, or up to
+    // the end when none is given.  No row comes back at or below `after`,
+    // so that a reader moving on from the last row given always ends.
+    Result readPast(long long after, int count, std::vector<Row> &rows, bool &skipped);
     // Removes the rows below `seq`.
     Result removeBelow(long long seq);
     Result dropped(Dropped &d);
@@ -100,6 +118,13 @@ public:
     // unless `refuseClash`, which carries nothing then.
     Result carry(Database &from, long long after, long long through, long long above, bool withDropped,
                  bool refuseClash, Carried &carried);
+    // Either side: rows read from a damaged file, put here with their seq
+    // in one commit of their own, so that the adder never waits long for
+    // a carry of a week's rows.  Those below `keepFrom` (the bound passed
+    // them meanwhile) are dropped, counted unless at or below `sent` (the
+    // broker has them); `unreadable` is counted as dropped too.
+    Result carryRows(const std::vector<Row> &rows, long long keepFrom, long long sent, const Dropped &unreadable,
+                     Carried &carried);
     // Closing leaves the write-ahead log and its index where they are: the
     // names beside a vanished file may by then be a new file's.
     void keepLog();
@@ -109,6 +134,11 @@ private:
     Result step(sqlite3_stmt *statement);
     Result judge(int rc);
     sqlite3_stmt *prepare(const char *sql);
+    // Nothing carried yet, in a transaction that writes.
+    Result beginCarry(Carried &carried);
+    // Puts a row of another file here with its seq: `placed` when it was
+    // not here; `clashed` when its seq here holds another message.
+    Result put(const Row &row, bool &placed, bool &clashed);
 
     sqlite3 *db_ = nullptr;
     std::vector<sqlite3_stmt *> statements_;
@@ -122,11 +152,14 @@ private:
     bool holding_ = false;
 };
 
-// The highest seq a damaged file still tells, or 0.
-long long readableSequence(const std::string &path);
+// The numbers a damaged file still tells.
+Ends readableEnds(const std::string &path);
 // Moves the file at `path` and its log aside under a name that says why
 // and when ("<path>.<why>-<UTC time>") and removes its log's index: the
 // name it went to, or an empty text when it could not be moved.
 std::string moveAside(const std::string &path, const char *why);
+// Removes the index of the log of a file no connection has open, which
+// SQLite makes again from the log when it is next opened.
+void forgetIndex(const std::string &path);
 
 }  // namespace rte::outbox

@@ -62,6 +62,7 @@ public:
 private:
     void database(Clock::time_point now);
     void opened();
+    void salvage(const Salvage &job);
     void look(Clock::time_point now);
     void replaceVanished(Clock::time_point now);
     bool settled();
@@ -253,13 +254,21 @@ void Work::database(Clock::time_point now)
     if (r == Result::ok) {
         opened();
         generation_ = generation;
-        // A new file's numbers lie above the old one's: what was in flight
-        // from the old one is forgotten.
+        // A new file's numbers lie above the old one's, and what it carries
+        // of a damaged one goes again: what was in flight from the old one
+        // is forgotten.
         window_.clear();
         removedBelow_ = 0;
         cursor_ = 0;
         progress_.handedThrough = 0;
         toldToken_ = kNoToken;
+        std::optional<Salvage> job;
+        {
+            std::lock_guard note(progress_.notes);
+            job.swap(progress_.salvage);
+        }
+        if (job)
+            salvage(*job);
     } else if (r == Result::damaged) {
         damaged();
     } else {
@@ -273,6 +282,58 @@ void Work::opened()
     file_ = outbox::os::fileId(path_);
     log_ = outbox::os::fileId(path_ + "-wal");
     index_ = outbox::os::fileId(path_ + "-shm");
+}
+
+// Before anything of the new file is sent, so that the carried rows go out
+// first, in order.  The user-interface thread meanwhile adds above them, in
+// commits of its own between the carry's; the bound, which may pass them
+// meanwhile, waits for each commit (under `hand`), so that every row
+// dropped is counted once, here or there.  Every read moves on past the
+// last row, or ends: a badly damaged file ends the carry, never holds it.
+void Work::salvage(const Salvage &job)
+{
+    progress_.handedThrough = job.sent;
+    Database from;
+    const bool open = from.open(job.aside, Database::Role::reader) == Result::ok;
+    long long last = job.after;
+    bool leading = true;
+    std::vector<outbox::Row> rows;
+    for (;;) {
+        bool skipped = true;
+        if (!open || from.readPast(last, 256, rows, skipped) != Result::ok)
+            rows.clear();
+        // Unreadable rows the broker had, or that lie before the first
+        // readable one where the file's start is not known, are not counted.
+        outbox::Dropped unreadable;
+        if (skipped && (job.knownStart || !leading))
+            unreadable.add(std::max(last, job.sent) + 1, rows.empty() ? job.through : rows.front().seq - 1);
+        leading = false;
+        outbox::Carried carried;
+        {
+            std::lock_guard hand(progress_.hand);
+            const Result r = db_.carryRows(rows, progress_.firstWaiting, job.sent, unreadable, carried);
+            if (r == Result::damaged)
+                return damaged();
+            if (r != Result::ok)
+                break;
+        }
+        progress_.salvaged += carried.rows;
+        progress_.unreadable += unreadable.count + carried.lost;
+        progress_.droppedInFlight += carried.overtaken;
+        progress_.unreported += unreadable.count + carried.lost + carried.overtaken;
+        if (rows.empty())
+            break;
+        last = rows.back().seq;
+    }
+    from.close();
+    outbox::forgetIndex(job.aside);
+    // What waits now begins at the lowest row of the new file: the carried
+    // ones and those added since; none was added at or below `through` once
+    // the file is found empty.
+    const long long through = progress_.lastAdded;
+    long long highest = 0, lowest = 0;
+    if (db_.ends(highest, lowest) == Result::ok)
+        progress_.passed(lowest > 0 ? lowest : through + 1);
 }
 
 // Once a second, whether or not anything is added or sent: readings may
@@ -330,7 +391,7 @@ void Work::replaceVanished(Clock::time_point now)
         if (r != Result::damaged && !carried.clashed)
             break;
         fresh.close();
-        above = std::max(above, outbox::readableSequence(path_));
+        above = std::max(above, outbox::readableEnds(path_).highest);
         const std::string aside = outbox::moveAside(path_, r == Result::damaged ? "damaged" : "replaced");
         if (aside.empty())
             return;

@@ -19,11 +19,21 @@ class Claim;
 
 namespace rte::mqtt {
 
+// A damaged file moved aside, whose readable rows go into the new one
+// with their numbers.
+struct Salvage {
+    std::string aside;
+    long long after = 0;     // rows above this waited in it
+    bool knownStart = true;  // false: where they began is not known
+    long long through = 0;   // the highest seq it handed out, 0 when not known
+    long long sent = 0;      // rows up to this reached the broker before
+};
+
 // What the user-interface thread and the sender tell each other without
 // waiting for one another.
 struct Progress {
-    Progress(long long first, long long last, long long dropped)
-        : firstWaiting(first), lastAdded(last), unreported(dropped)
+    Progress(long long first, long long last, long long dropped, std::optional<Salvage> salvaged)
+        : firstWaiting(first), lastAdded(last), unreported(dropped), salvage(std::move(salvaged))
     {
     }
 
@@ -71,6 +81,12 @@ struct Progress {
     std::mutex notes;
     std::string movedAside;
     bool asideDamaged = false;
+    // A damaged file moved aside by the user-interface thread: the sender
+    // carries its readable rows into the new file before it sends anything
+    // from it; under `notes`.
+    std::optional<Salvage> salvage;
+    std::atomic<long long> salvaged{0};    // carried from damaged files, this session
+    std::atomic<long long> unreadable{0};  // of damaged files, unreadable: dropped, this session
 
     // Raises firstWaiting to at least `seq`.
     void passed(long long seq);
