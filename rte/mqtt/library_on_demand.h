@@ -1,8 +1,9 @@
 // Libraries that only publishing needs, opened by name when publishing
 // first starts instead of at every start of the program: mapping and
 // relocating them took milliseconds before the first window could show, in
-// a program that may never publish.  POSIX only; Windows links them as
-// usual, since it maps a DLL's pages as they are used.
+// a program that may never publish.  POSIX only: Windows maps a DLL's
+// pages as they are used and links SQLite, and loads the MQTT library by
+// name for another reason (paho_win32.cpp).
 #pragma once
 
 namespace rte::library {

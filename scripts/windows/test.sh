@@ -40,6 +40,16 @@ run skip_test
 run utility_test
 run profile_test
 
+# OpenSSL's configuration: an openssl.cnf planted in the folder compiled into
+# the SDK's OpenSSL, which wine lets anyone write, is never read; the test
+# runs from a folder of its own as the program is installed (with the
+# openssl.cnf that comes with it), named beyond any one code page, with the
+# DLL it plants.  Again below from the installed program's folder.
+openssl_folder="$wine_work/Installiert 測定"
+mkdir -p "$openssl_folder"
+cp "$bin/openssl_conf_test.exe" "$bin/planted_module.dll" app/package/openssl.cnf "$openssl_folder/"
+bin=$openssl_folder run openssl_conf_test
+
 # The simulated analyser on COM1.
 wine_simulator com1
 VANDREL_SIM_PORT=1 VANDREL_SIM_CONTROL=$(winepath -w "$wine_sim_dir/control")
@@ -117,7 +127,11 @@ else
   cp "$bin/program_run_test.exe" "$installed/"
   printf "$settings_line" >"$installed/vandrel.ini"
   bin=$installed WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows run program_run_test
-  rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed/run.dat"
+  rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed"/run.*
+  # The MQTT library and OpenSSL as installed, with the openssl.cnf installed.
+  cp "$bin/openssl_conf_test.exe" "$bin/planted_module.dll" "$installed/"
+  bin=$installed WINEPATH= run openssl_conf_test
+  rm -f "$installed/openssl_conf_test.exe" "$installed/planted_module.dll"
   # The uninstaller runs on from a copy of itself: wait until it is done.
   wine "$installed/Uninstall.exe" /S
   for _ in $(seq 600); do
