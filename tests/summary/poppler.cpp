@@ -44,10 +44,15 @@ std::string pageSize(const std::string &pdf)
     return at == std::string::npos || close == std::string::npos ? "" : info.substr(open + 1, close - open - 1);
 }
 
+void firstPage(const std::string &pdf, const std::string &png)
+{
+    output("pdftoppm -r 100 -png -singlefile -f 1 -l 1 '" + pdf + "' '" + png + "'");
+}
+
 int pixelsNear(const std::string &pdf, int colour)
 {
     const std::string png = pdf + "-page";
-    output("pdftoppm -r 100 -png -singlefile -f 1 -l 1 '" + pdf + "' '" + png + "'");
+    firstPage(pdf, png);
     const QImage page(QString::fromStdString(png + ".png"));
     std::remove((png + ".png").c_str());
     const int r = colour >> 16 & 0xff, g = colour >> 8 & 0xff, b = colour & 0xff;

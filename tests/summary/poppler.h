@@ -11,6 +11,8 @@ namespace poppler {
 std::string text(const std::string &pdf);
 // "A4" or "letter", as pdfinfo names the first page's size.
 std::string pageSize(const std::string &pdf);
+// The first page as a picture at 100 dots to the inch: `png` and ".png".
+void firstPage(const std::string &pdf, const std::string &png);
 // Pixels of the first page, at 100 dots to the inch, within a small
 // distance of the colour 0xRRGGBB.
 int pixelsNear(const std::string &pdf, int colour);

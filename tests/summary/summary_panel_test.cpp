@@ -63,12 +63,12 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
-    // A run recorded to run.dat, five readings so far.
-    std::string recordRun()
+    // A run recorded to run.dat, cycles + 1 readings so far.
+    std::string recordRun(int cycles)
     {
         const std::string run = dir.path() + "/run.dat";
         startRun(run);
-        for (int i = 1; i <= 4; ++i)
+        for (int i = 1; i <= cycles; ++i)
             tickAt(i);
         return run;
     }
@@ -85,7 +85,7 @@ const char kOneExcursion[] = " 0.0\t1 \n 1.0\t1 \n 2.0\t12 \n 3.0\t15 \n 4.0\t1 
 // what the run going on has so far.
 TEST_F(SummaryPanel, TheRunGoingOnThenAStoredRecording)
 {
-    const std::string run = recordRun();
+    const std::string run = recordRun(4);
     t::activateMenuItem(state.menu_bar, kMainSummaryItem);
     ASSERT_GT(summary_panel, 0);
     EXPECT_TRUE(t::panelVisible(summary_panel));
@@ -108,11 +108,16 @@ TEST_F(SummaryPanel, TheRunGoingOnThenAStoredRecording)
 // particulars and the seal's verdict.
 TEST_F(SummaryPanel, ARecordedRunWithItsRunFile)
 {
-    const std::string run = recordRun();
+    // Through the middle of what the simulated analyser gives, so that
+    // the run goes above it and back.
+    alarm_settings.limits[0] = {0, 0, 1, 210000, 1};
+    const std::string run = recordRun(60);
     t::operate(state.main_panel, kMainStop);
+    alarm_settings.limits[0] = {0, 0, 0, 0, 1};
     t::activateMenuItem(state.menu_bar, kMainSummaryItem);
     EXPECT_EQ(field(kFieldRecording), run);
-    EXPECT_EQ(field(kFieldReadings), "5");
+    EXPECT_EQ(field(kFieldReadings), "61");
+    EXPECT_EQ(field(kFieldHigh).rfind("210000 ppm: ", 0), 0u) << field(kFieldHigh) << ": the limit stored with the run";
 
     std::string startLocal;
     for (const std::string &line : readLines(dir.path() + "/run.info"))
@@ -124,7 +129,7 @@ TEST_F(SummaryPanel, ARecordedRunWithItsRunFile)
     t::queueMessageAck();
     t::operate(summary_panel, kSummaryExport);
     const std::vector<std::string> rows = readLines(csv);
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), 62u);
     EXPECT_EQ(rows[0], "time,elapsed_s,value,unit\r");
     EXPECT_EQ(rows[1].substr(0, 32), startLocal + ",0,") << "the first reading at the start";
 
@@ -134,9 +139,13 @@ TEST_F(SummaryPanel, ARecordedRunWithItsRunFile)
     t::operate(summary_panel, kSummaryReport);
     const std::string text = poppler::text(pdf);
     for (const std::string &says : {"Started: " + startLocal, std::string("Quantity: oxygen (ppm)"),
-                                   std::string("Seal: intact: 5 lines, sealed to the end of the run"),
-                                   std::string("Limits (in force at the start): high 10 ppm, low off")})
+                                    std::string("Seal: intact: 61 lines, sealed to the end of the run"),
+                                    std::string("Limits (in force at the start): high 210000 ppm, low off")})
         EXPECT_NE(text.find(says), std::string::npos) << says << " in\n" << text;
+
+    // For whoever looks: the panel and the report's first page as pictures.
+    t::widget(summary_panel, kSummaryGraph)->window()->grab().save(QString(VANDREL_ARTEFACTS "/summary-panel.png"));
+    poppler::firstPage(pdf, VANDREL_ARTEFACTS "/report-page");
 }
 
 // What the viewer meets in files that were never recordings, summed up
