@@ -3,7 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include <QCryptographicHash>
+#include <openssl/evp.h>
 
 #include "rte/formatio.h"
 #include "rte/utility.h"
@@ -24,27 +24,46 @@ std::string as_written(std::string_view text)
 #endif
 }
 
-SealChain::SealChain()
-    : hasher_(new QCryptographicHash(QCryptographicHash::Sha256))
+// OpenSSL's SHA-256 takes the processor's own instructions for it where
+// there are some: a year's recording verifies in about the time the viewer
+// takes to draw it.
+// Fetched once: OpenSSL looks an implicit EVP_sha256() up again at each
+// start of a hash, which costs more than an entry's bytes do.
+static const EVP_MD *sha256()
 {
+    static EVP_MD *const md = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    return md;
+}
+
+SealChain::SealChain() : hasher_(EVP_MD_CTX_new())
+{
+    EVP_DigestInit_ex(hasher_, sha256(), nullptr);
 }
 
 SealChain::~SealChain()
 {
-    delete hasher_;
+    EVP_MD_CTX_free(hasher_);
 }
 
 void SealChain::add(const char *bytes, std::size_t size)
 {
-    hasher_->addData(QByteArrayView(bytes, static_cast<qsizetype>(size)));
+    EVP_DigestUpdate(hasher_, bytes, size);
 }
 
 std::string SealChain::next()
 {
-    const QByteArray hash = hasher_->result();
-    hasher_->reset();
-    hasher_->addData(hash);
-    return hash.toHex().toStdString();
+    unsigned char hash[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_DigestFinal_ex(hasher_, hash, &size);
+    EVP_DigestInit_ex(hasher_, sha256(), nullptr);
+    EVP_DigestUpdate(hasher_, hash, size);
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text(2 * size, '0');
+    for (unsigned int i = 0; i < size; ++i) {
+        text[2 * i] = kDigits[hash[i] >> 4];
+        text[2 * i + 1] = kDigits[hash[i] & 15];
+    }
+    return text;
 }
 
 std::string seal_entry_line(const SealEntry &entry)

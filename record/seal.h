@@ -27,7 +27,7 @@ bool read_seal_entry(std::string_view value, SealEntry &entry);
 // line end on Windows.
 std::string as_written(std::string_view text);
 
-class QCryptographicHash;
+struct evp_md_ctx_st;
 
 // The chain, as the program writes it and verification reads it again: it
 // begins from the hash of the run file's fields as written (added, then
@@ -45,7 +45,7 @@ public:
     std::string next();
 
 private:
-    QCryptographicHash *hasher_;
+    evp_md_ctx_st *hasher_;
 };
 
 // The seal of the run being recorded, on the run file's open handle.

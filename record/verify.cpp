@@ -1,5 +1,6 @@
 #include "record/verify.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -30,9 +31,7 @@ public:
             const long long take = std::min<long long>(count, held_ - at_);
             const char *from = buffer_.data() + at_;
             chain.add(from, static_cast<std::size_t>(take));
-            for (const char *p = from, *end = from + take; (p = static_cast<const char *>(std::memchr(p, '\n', end - p)));
-                 ++p)
-                ++lines;
+            lines += std::count(from, from + take, '\n');
             at_ += take;
             count -= take;
         }
@@ -43,9 +42,7 @@ public:
     {
         do {
             bytes += held_ - at_;
-            for (const char *p = buffer_.data() + at_, *end = buffer_.data() + held_;
-                 (p = static_cast<const char *>(std::memchr(p, '\n', end - p))); ++p)
-                ++lines;
+            lines += std::count(buffer_.data() + at_, buffer_.data() + held_, '\n');
             at_ = held_;
         } while (fill());
     }
