@@ -10,6 +10,9 @@
 // analyser paced like a 9600-baud line.  Its wall time is the pause plus
 // the program's own time plus the wire.
 //
+// Then a recorded run on the test clock, a second a cycle: the cycles that
+// write an entry of the recording's seal beside those that do not.
+//
 // Last the program's own share again with every reading published: off,
 // on to a local broker (a real mosquitto on a loopback port), and on with
 // that broker down, so that every message waits in the outbox.
@@ -116,6 +119,7 @@ int main(int argc, char **argv)
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int recordedCycles = argc > 2 ? std::atoi(argv[2]) : 200;
     const int publishedCycles = argc > 3 ? std::atoi(argv[3]) : 1000;
+    const int sealedCycles = 1200;
     if (cycles < 11 || recordedCycles < 1 || publishedCycles < 1) {
         std::fprintf(stderr, "usage: bench_cycle [cycles >= 11] [recorded cycles >= 1] [published cycles >= 1]\n");
         return 2;
@@ -187,6 +191,36 @@ int main(int argc, char **argv)
         rest.push_back(recWall[i] - recCpu[i] - 50.0);
     std::printf("%-44s median %7.3f ms   (the line alone: %.3f ms)\n", "  of it the rest: wire and waiting",
                 median(rest), wireMs);
+
+    // The seal: a recorded run on the fast line and the test clock, a second
+    // a cycle, so that each 60th cycle also writes an entry to the run file,
+    // synced, and hands it to the outbox (off here: its cost is the
+    // publishing runs' below).
+    settings.com_port = 1;
+    ComOpen();
+    rte::testing::setClock(clockNow);
+    testTime = 0;
+    const std::string sealed = file + ".sealed.dat";
+    rte::testing::queueFileSelect(2, sealed);
+    rte::testing::operate(state.main_panel, kMainStart);
+    std::vector<double> sealCpu, sealWall;
+    runCycles(sealedCycles, [](int k) { testTime = k; }, sealCpu, sealWall);
+    rte::testing::operate(state.main_panel, kMainStop);
+    std::vector<double> lineCpu, lineWall, entryCpu, entryWall;
+    for (std::size_t i = 0; i < sealCpu.size(); i++) {
+        const bool entry = (i + 1) % 60 == 0;
+        (entry ? entryCpu : lineCpu).push_back(sealCpu[i]);
+        (entry ? entryWall : lineWall).push_back(sealWall[i]);
+    }
+    std::printf("sealed run: %d cycles a second apart on the test clock, %zu seal entries\n", sealedCycles,
+                entryCpu.size());
+    report("recorded cycle, own time, all cycles", sealCpu);
+    report("  the cycles without an entry", lineCpu);
+    report("  the cycles with an entry", entryCpu);
+    report("recorded cycle (wall), the cycles without", lineWall);
+    report("  the cycles with an entry (wall)", entryWall);
+    std::filesystem::remove(sealed);
+    std::filesystem::remove(file + ".sealed.info");
 
 #ifndef _WIN32
     // Publishing: the fast line again, without recording, one fresh run for
