@@ -27,7 +27,7 @@ bool read_seal_entry(std::string_view value, SealEntry &entry);
 // line end on Windows.
 std::string as_written(std::string_view text);
 
-struct evp_md_ctx_st;
+struct SHA256state_st;
 
 // The chain, as the program writes it and verification reads it again: it
 // begins from the hash of the run file's fields as written (added, then
@@ -45,7 +45,7 @@ public:
     std::string next();
 
 private:
-    evp_md_ctx_st *hasher_;
+    SHA256state_st *hasher_;
 };
 
 // The seal of the run being recorded, on the run file's open handle.
