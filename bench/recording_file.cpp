@@ -21,6 +21,19 @@
 
 namespace bench {
 
+long long parseSize(const char *text)
+{
+    char *end = nullptr;
+    double v = std::strtod(text, &end);
+    switch (end && *end ? *end : ' ') {
+    case 'k': case 'K': v *= 1024; break;
+    case 'm': case 'M': v *= 1024 * 1024; break;
+    case 'g': case 'G': v *= 1024.0 * 1024 * 1024; break;
+    default: break;
+    }
+    return static_cast<long long>(v);
+}
+
 void writeRecording(const std::string &path, long long size)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0644);

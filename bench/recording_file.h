@@ -12,4 +12,8 @@ namespace bench {
 // Writes the file, replacing any there; ends the program when it cannot.
 void writeRecording(const std::string &path, long long size);
 
+// A size as the benchmarks take it on their command lines: bytes, or with
+// K, M or G after the number (binary units; "1.5G" too).
+long long parseSize(const char *text);
+
 }  // namespace bench

@@ -56,21 +56,9 @@ namespace {
 
 using bench::Clock;
 using bench::cpuNow;
+using bench::parseSize;
 using bench::seconds;
 constexpr std::size_t kBuffer = 256 * 1024;  // as the engine's read buffer
-
-long long parseSize(const char *s)
-{
-    char *end = nullptr;
-    double v = std::strtod(s, &end);
-    switch (end && *end ? *end : ' ') {
-    case 'k': case 'K': v *= 1024; break;
-    case 'm': case 'M': v *= 1024 * 1024; break;
-    case 'g': case 'G': v *= 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<long long>(v);
-}
 
 // -1 where there is no file.  Not stat(): its size has 32 bits on Windows.
 long long fileSize(const std::string &path)

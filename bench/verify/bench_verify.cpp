@@ -36,19 +36,6 @@ namespace {
 
 using namespace bench;
 
-long long parseSize(const char *text)
-{
-    char *end = nullptr;
-    long long n = std::strtoll(text, &end, 10);
-    if (*end == 'K' || *end == 'k')
-        n <<= 10;
-    else if (*end == 'M' || *end == 'm')
-        n <<= 20;
-    else if (*end == 'G' || *end == 'g')
-        n <<= 30;
-    return n;
-}
-
 // The run file the program would have written for it: its fields, then an
 // entry after each 60 lines and one at the end.
 void seal(const std::string &recording, const std::string &info)
