@@ -127,6 +127,15 @@ else
   cp "$bin/program_run_test.exe" "$installed/"
   printf "$settings_line" >"$installed/vandrel.ini"
   bin=$installed WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows run program_run_test
+  # vandrel --verify as installed, with no window, on the recording the test
+  # left with one digit of its first line changed: one line and status 1.
+  echo "== windows: vandrel --verify"
+  status=0
+  said=$(WINEPATH= QT_PLUGIN_PATH= wine "$installed/vandrel.exe" --verify 'C:\Vandrel\run.dat' 2>/dev/null) || status=$?
+  if [ "$status" != 1 ] || [[ "$said" != *"run.dat: changed between line 1 and line "* ]]; then
+    echo "== windows: vandrel --verify FAILED: status $status, said: $said" >&2
+    failed=1
+  fi
   rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed"/run.*
   # The MQTT library and OpenSSL as installed, with the openssl.cnf installed.
   cp "$bin/openssl_conf_test.exe" "$bin/planted_module.dll" "$installed/"

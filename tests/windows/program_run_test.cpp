@@ -14,6 +14,8 @@
 #include "app/settings_file.h"
 #include "app/shell.h"
 #include "app/state.h"
+#include "record/run_file.h"
+#include "record/verify.h"
 #include "rte/testing/testing.h"
 #include "rte/utility.h"
 #include "testing/program_driver.h"
@@ -125,6 +127,35 @@ TEST(WindowsProgram, RecordsThroughAnUnpluggedAnalyserAndKeepsItsSettings)
     EXPECT_EQ(settings.com_port, 1);
     EXPECT_EQ(settings.interval, 2.5);
     EXPECT_EQ(settings.y_max, 250.0);
+
+    // The run's record beside the recording, in a folder named beyond any
+    // one code page: the run file's fields, and the seal over the bytes as
+    // Windows wrote them (CR LF), which verifies; one digit changed does not.
+    RunInfo info;
+    ASSERT_EQ(read_run_file(utf8(programDir() / "run.info").c_str(), info), kRunFileRead);
+    EXPECT_EQ(info.recording, utf8(dat));
+    EXPECT_EQ(info.port, 1);
+    EXPECT_EQ(info.interval, 2.5);
+    EXPECT_EQ(info.version, "3.0");
+    char user[300], computer[256];
+    ASSERT_EQ(GetUserAccount(user), 0);
+    ASSERT_EQ(GetHostName(computer), 0);
+    EXPECT_EQ(info.user, user);
+    EXPECT_EQ(info.computer, computer);
+    EXPECT_EQ(info.utc_offset.size(), 6u) << info.utc_offset;
+    EXPECT_FALSE(info.zone.empty());
+    EXPECT_TRUE(info.ended);
+    EXPECT_EQ(info.last_seal.lines, cycles);
+    EXPECT_EQ(info.last_seal.bytes, static_cast<long long>(fs::file_size(dat)));
+    const Verdict intact = verify_recording(utf8(dat).c_str());
+    EXPECT_EQ(intact.status, kVerifyIntact) << intact.text;
+    std::string bytes = bytesOf(dat);
+    const std::size_t digit = bytes.find('\t') + 1;
+    bytes[digit] = bytes[digit] == '9' ? '1' : static_cast<char>(bytes[digit] + 1);
+    std::ofstream(dat, std::ios::binary | std::ios::trunc) << bytes;
+    const Verdict changed = verify_recording(utf8(dat).c_str());
+    EXPECT_EQ(changed.status, kVerifyChanged) << changed.text;
+    EXPECT_EQ(changed.first_line, 1);
 }
 
 }  // namespace
