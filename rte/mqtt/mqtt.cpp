@@ -219,6 +219,7 @@ void recover(Outbox &o)
     p.unreported = unreported;
     {
         std::lock_guard note(p.notes);
+        p.salvaging = o.salvage.has_value();
         p.salvage = std::move(o.salvage);
         o.salvage.reset();
     }
@@ -364,7 +365,7 @@ long long OutboxAdd(const char *topic, const char *members, const char *live_top
     const long long dropBelow = keepFrom > p.firstWaiting ? keepFrom : 0;
     long long dropped = 0;
     std::unique_lock hand(p.hand, std::defer_lock);
-    if (dropBelow > 0)
+    if (dropBelow > 0 || p.salvaging)
         hand.lock();
     const Result r = o.db.add(seq, topic, payload, dropBelow, p.handedThrough, dropped);
     if (r != Result::ok) {

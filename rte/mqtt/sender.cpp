@@ -298,7 +298,7 @@ void Work::salvage(const Salvage &job)
     long long last = job.after;
     bool leading = true;
     std::vector<outbox::Row> rows;
-    for (;;) {
+    for (int batch = 1;; ++batch) {
         bool skipped = true;
         if (!open || from.readPast(last, 256, rows, skipped) != Result::ok)
             rows.clear();
@@ -312,8 +312,10 @@ void Work::salvage(const Salvage &job)
         {
             std::lock_guard hand(progress_.hand);
             const Result r = db_.carryRows(rows, progress_.firstWaiting, job.sent, unreadable, carried);
-            if (r == Result::damaged)
+            if (r == Result::damaged) {
+                progress_.salvaging = false;
                 return damaged();
+            }
             if (r != Result::ok)
                 break;
         }
@@ -324,7 +326,11 @@ void Work::salvage(const Salvage &job)
         if (rows.empty())
             break;
         last = rows.back().seq;
+        // A week's rows would otherwise pile up in the log until the end.
+        if (batch % 256 == 0)
+            db_.checkpoint();
     }
+    progress_.salvaging = false;
     from.close();
     outbox::forgetIndex(job.aside);
     // What waits now begins at the lowest row of the new file: the carried

@@ -33,7 +33,8 @@ struct Salvage {
 // waiting for one another.
 struct Progress {
     Progress(long long first, long long last, long long dropped, std::optional<Salvage> salvaged)
-        : firstWaiting(first), lastAdded(last), unreported(dropped), salvage(std::move(salvaged))
+        : firstWaiting(first), lastAdded(last), unreported(dropped), salvaging(salvaged.has_value()),
+          salvage(std::move(salvaged))
     {
     }
 
@@ -50,6 +51,11 @@ struct Progress {
     std::mutex hand;
     std::atomic<long long> handedThrough{0};
     std::atomic<long long> droppedInFlight{0};  // by the sender, this session
+    // While the sender carries a damaged file's rows, commit after commit,
+    // the adder takes `hand` for every row too: SQLite's wait for a lock
+    // polls, and would find the carry's next commit in the way each time
+    // until it gave up.  Set with the carry handed over, cleared when done.
+    std::atomic<bool> salvaging{false};
     // The sender waits for new rows (connected, room in flight): only then
     // does a new row need to wake it.
     std::atomic<bool> wantsRows{false};
