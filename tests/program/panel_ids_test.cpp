@@ -124,6 +124,11 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         {"analyser name", kAnotherPanel, kAnotherName, Kind::Display, ValueType::Text},
         {"start another", kAnotherPanel, kAnotherStart, Kind::Button, ValueType::None},
         {"another status", kAnotherPanel, kAnotherStatus, Kind::Text, ValueType::Text},
+        {"summary recording", kSummaryPanel, kSummaryRecording, Kind::Display, ValueType::Text},
+        {"summary read", kSummaryPanel, kSummaryRead, Kind::Display, ValueType::Text},
+        {"summary graph", kSummaryPanel, kSummaryGraph, Kind::Graph, ValueType::None},
+        {"other recording", kSummaryPanel, kSummaryOther, Kind::Button, ValueType::None},
+        {"summary status", kSummaryPanel, kSummaryStatus, Kind::Text, ValueType::Text},
     };
     const auto panels = loadedPanels();
     for (const auto &use : uses) {
@@ -141,7 +146,8 @@ TEST(PanelIds, EachControlTheProgramUsesIsWhatTheProgramTakesItFor)
         for (const auto &item : menu.items)
             items.push_back(item.id);
     EXPECT_EQ(items, (std::vector<int>{kMainSerialPortItem, kMainRestoreItem, kMainAlarmsItem, kMainPublishingItem,
-                                       kMainUnattendedItem, kMainAnotherItem}));
+                                       kMainUnattendedItem, kMainAnotherItem, kMainSummaryItem, kMainExportItem,
+                                       kMainReportItem}));
 }
 
 }  // namespace
