@@ -47,8 +47,22 @@ static void sum_up(const RunFacts &facts)
     status(shown.end.opened <= 0 ? texts.text[kFieldRead] : "");
 }
 
+// A dialog open during a run holds up its cycles, as every popup does: the
+// run going on is summed up without one, anything else waits for its end.
+static int dialog_allowed()
+{
+    if (!state.running)
+        return 1;
+    load_panel();
+    status("Not during a run: a file dialog would hold up its readings. Stop the run first.");
+    DisplayPanel(summary_panel);
+    return 0;
+}
+
 static int choose_recording(RunFacts &facts)
 {
+    if (!dialog_allowed())
+        return 0;
     char path[kPathSize];
     if (FileSelectPopup("", "*.dat", "*.dat", "Recording to sum up", kLabelLoad, 0, 1, 1, 0, path) !=
         kSelectionExisting)
@@ -125,7 +139,7 @@ static void say(const char *text)
 static void export_shown()
 {
     char path[kPathSize], text[2 * kPathSize + 120];
-    if (!save_as("csv", "Export CSV", path))
+    if (!dialog_allowed() || !save_as("csv", "Export CSV", path))
         return;
     SetWaitCursor(1);
     const CsvExport done = export_csv(shown.facts, path);
@@ -146,7 +160,7 @@ static void export_shown()
 static void report_shown()
 {
     char path[kPathSize], text[kPathSize + 120];
-    if (!save_as("pdf", "Report", path))
+    if (!dialog_allowed() || !save_as("pdf", "Report", path))
         return;
     SetWaitCursor(1);
     const int written = write_report(shown, path, DefaultPageSize(), summary_panel, kSummaryGraph);

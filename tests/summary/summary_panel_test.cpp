@@ -94,7 +94,16 @@ TEST_F(SummaryPanel, TheRunGoingOnThenAStoredRecording)
     EXPECT_EQ(field(kFieldRecording), run + " (the run going on)");
     EXPECT_EQ(field(kFieldReadings), "5");
     EXPECT_EQ(field(kFieldRead), "The whole file.");
+    // No file dialog while the run goes on: it would hold up the cycles.
+    const std::size_t popups = t::popupLog().size();
+    for (const int button : {kSummaryExport, kSummaryReport, kSummaryOther})
+        t::operate(summary_panel, button);
+    EXPECT_EQ(t::popupLog().size(), popups);
+    char said[200];
+    GetCtrlVal(summary_panel, kSummaryStatus, said);
+    EXPECT_STREQ(said, "Not during a run: a file dialog would hold up its readings. Stop the run first.");
 
+    t::operate(state.main_panel, kMainStop);
     sumUpOther(write("stored.dat", kOneExcursion));
     EXPECT_EQ(field(kFieldReadings), "6");
     EXPECT_EQ(field(kFieldMaximum), "15 ppm at 3.0 s");
