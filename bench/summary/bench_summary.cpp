@@ -54,19 +54,6 @@ Time best(int runs, const std::function<void()> &work)
     return t;
 }
 
-long long parseSize(const char *s)
-{
-    char *end = nullptr;
-    double v = std::strtod(s, &end);
-    switch (end && *end ? *end : ' ') {
-    case 'k': case 'K': v *= 1024; break;
-    case 'm': case 'M': v *= 1024 * 1024; break;
-    case 'g': case 'G': v *= 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<long long>(v);
-}
-
 long long fileSize(const std::string &path)
 {
     std::error_code error;
@@ -103,7 +90,7 @@ int main(int argc, char **argv)
             std::printf("usage: %s [--dir DIR] [--runs N] [--keep] [SIZE[K|M|G]]\n", argv[0]);
             return 0;
         } else
-            size = parseSize(a.c_str());
+            size = bench::parseSize(a.c_str());
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int one = 1;
