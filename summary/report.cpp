@@ -1,6 +1,7 @@
 #include "summary/report.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -135,10 +136,15 @@ static std::string event_lines(const Summary &summary)
     read_events(summary.facts.recording, tally, [&](const EventLine &e) {
         if (listed++ >= kEventsListed)
             return;
-        char value[32], limit[32], line[120];
+        char value[32], limit[32], line[4 * kChangeTextSize + 80];
         number_text(e.value, value);
         number_text(e.limit, limit);
-        Fmt(line, "%f[p1w12] s  %s  %s  %s\n", e.elapsed, e.event, std::isnan(e.value) ? "-" : value, limit);
+        // An audit line says who changed what; the others their value and limit.
+        if (std::strcmp(e.event, "changed") == 0)
+            Fmt(line, "%f[p1w12] s  changed  %s: %s -> %s (%s)\n", e.elapsed, e.what, e.was, e.now, e.user);
+        else
+            Fmt(line, "%f[p1w12] s  %s  %s  %s\n", e.elapsed, e.event, std::isnan(e.value) ? "-" : value,
+                std::isnan(e.limit) ? "-" : limit);
         text += line;
     });
     if (listed > kEventsListed) {
@@ -163,7 +169,7 @@ int write_report(const Summary &summary, const char *out, int page_size, int pan
     for (const int result : {AddPdfHeading(doc, "Vandrel: report of a recording"),
                              AddPdfText(doc, particulars(summary).c_str(), 0), AddPdfGraph(doc, panel, graph),
                              AddPdfHeading(doc, "Summary"), AddPdfText(doc, figures.c_str(), 0),
-                             AddPdfHeading(doc, "Events"), AddPdfText(doc, event_lines(summary).c_str(), 1)})
+                             AddPdfHeading(doc, "Events and audit lines"), AddPdfText(doc, event_lines(summary).c_str(), 1)})
         if (result < 0 && failed == 0)
             failed = result;
     const int closed = ClosePdfDocument(doc);

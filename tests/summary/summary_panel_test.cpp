@@ -199,7 +199,8 @@ std::string readAll(const std::string &path)
 
 TEST_F(SummaryPanel, ExportAndReportFromItsButtons)
 {
-    write("stored.events", "2026-12-10T17:38:26.132+01:00\t2.0\talarm_high\t1.200000e+01\t1.000000e+01\n");
+    write("stored.events", "2026-12-10T17:38:26.132+01:00\t2.0\talarm_high\t1.200000e+01\t1.000000e+01\n"
+                           "2026-12-10T17:38:27.132+01:00\t3.0\tchanged\tnan\tnan\talice\tinterval\t1\t2.5\n");
     t::queueFileSelect(kSelectionExisting, write("stored.dat", kOneExcursion));
     t::activateMenuItem(state.menu_bar, kMainSummaryItem);
 
@@ -215,7 +216,8 @@ TEST_F(SummaryPanel, ExportAndReportFromItsButtons)
     t::operate(summary_panel, kSummaryReport);
     const std::string text = poppler::text(pdf);
     for (const char *says : {"Summary", "Readings: 6", "High limit: 10 ppm: 2.0 s above it in 1 excursion",
-                             "Events: 1 alarm_high", "2.0 s alarm_high 12 10"})
+                             "Events: 1 alarm_high, 1 changed", "2.0 s alarm_high 12 10",
+                             "3.0 s changed interval: 1 -> 2.5 (alice)"})
         EXPECT_NE(text.find(says), std::string::npos) << says << " in\n" << text;
     EXPECT_GT(poppler::pixelsNear(pdf, 0x000080), 100) << "the curve in its colour on the first page";
 }
