@@ -69,6 +69,7 @@ private:
     void connection(Clock::time_point now);
     void sendLive();
     void tellDropped();
+    void recordTold();
     void fill();
     long long lowWater() const;
     void removeAcknowledged(Clock::time_point now, bool now_or_never);
@@ -109,6 +110,7 @@ private:
 
     outbox::Dropped told_;
     int toldToken_ = kNoToken;
+    bool toldUnrecorded_ = false;  // told_ acknowledged, the file not yet updated
 
     std::string liveTopic_, livePayload_;
     long liveVersion_ = 0;
@@ -165,8 +167,8 @@ void Work::acknowledged(const std::vector<int> &tokens)
     for (const int token : tokens) {
         if (token == toldToken_) {
             toldToken_ = kNoToken;
-            if (db_.reported(told_) == Result::ok)
-                progress_.unreported -= told_.count;
+            toldUnrecorded_ = true;
+            recordTold();
             continue;
         }
         const auto at = std::find_if(window_.begin(), window_.end(), [token](const InFlight &f) { return f.token == token; });
@@ -269,6 +271,7 @@ void Work::database(Clock::time_point now)
         }
         if (job)
             salvage(*job);
+        toldUnrecorded_ = false;
     } else if (r == Result::damaged) {
         damaged();
     } else {
@@ -295,6 +298,15 @@ void Work::salvage(const Salvage &job)
     progress_.handedThrough = job.sent;
     Database from;
     const bool open = from.open(job.aside, Database::Role::reader) == Result::ok;
+    // Drops the broker was not told of yet go on, less those it was told
+    // of and the file did not record.
+    outbox::Dropped untold;
+    if (open && from.dropped(untold) == Result::ok && toldUnrecorded_) {
+        untold.count -= told_.count;
+        untold.first_seq = told_.last_seq + 1;
+    }
+    if (untold.count > 0 && db_.countDropped(untold) == Result::ok)
+        progress_.unreported += untold.count;
     long long last = job.after;
     bool leading = true;
     std::vector<outbox::Row> rows;
@@ -373,6 +385,7 @@ void Work::replaceVanished(Clock::time_point now)
         progress_.gone = true;
     }
     removeAcknowledged(now, true);
+    recordTold();
     const std::size_t cut = path_.find_last_of("/\\");
     if (cut != std::string::npos && cut > 0 && !os::makeFolder(path_.substr(0, cut)))
         return;
@@ -421,6 +434,7 @@ void Work::replaceVanished(Clock::time_point now)
     progress_.handedThrough = 0;
     removedBelow_ = 0;
     toldToken_ = kNoToken;
+    toldUnrecorded_ = false;
     if (db_.open(path_, Database::Role::sender) == Result::ok)
         opened();
     else
@@ -481,9 +495,21 @@ void Work::connection(Clock::time_point now)
         retryLater(now);
 }
 
+// The file's count of drops not told goes down by what the broker has
+// acknowledged, now or, when the adder's commits keep the file busy, at a
+// later step: told again instead, they would be counted twice.
+void Work::recordTold()
+{
+    if (!toldUnrecorded_ || !db_.isOpen() || db_.reported(told_) != Result::ok)
+        return;
+    progress_.unreported -= told_.count;
+    toldUnrecorded_ = false;
+}
+
 void Work::tellDropped()
 {
-    if (toldToken_ != kNoToken || progress_.unreported <= 0)
+    recordTold();
+    if (toldUnrecorded_ || toldToken_ != kNoToken || progress_.unreported <= 0)
         return;
     const Result r = db_.dropped(told_);
     if (r == Result::damaged)

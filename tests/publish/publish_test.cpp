@@ -576,6 +576,16 @@ TEST_F(Publishing, ADamagedOutboxIsMovedAsideAndPublishingGoesOnAboveItsNumbers)
     EXPECT_TRUE(fs::exists(aside.str(1))) << "the damaged file is kept";
 }
 
+// Overwrites `length` bytes of a file at `at` (from its end when
+// negative), as a failing disk or a stray write would.
+void overwrite(const std::string &path, long at, long length)
+{
+    const auto size = static_cast<long>(fs::file_size(path));
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(at < 0 ? size + at : at);
+    file << std::string(static_cast<std::size_t>(length), '\xa5');
+}
+
 // The rows SQLite itself still reads from a file, looked up one number at
 // a time: what a damaged outbox holds that can be carried.
 std::map<long, std::string> readableRows(const std::string &path, long last)
@@ -628,18 +638,12 @@ TEST_F(Publishing, AnOutboxFoundDamagedWhileItIsSentCarriesOverEveryReadableMess
         publish_stop();
         ASSERT_TRUE(rte::testing::publishingEnded(30));
         const std::string outbox = settingsFile("vandrel-outbox.sqlite");
-        {
-            const auto size = static_cast<long>(fs::file_size(outbox));
-            auto stretches = damage.stretches;
-            if (stretches.empty())
-                for (long page = 100; page * 1024 < size; page += 10)
-                    stretches.emplace_back(page * 1024, 1024);
-            std::fstream file(outbox, std::ios::in | std::ios::out | std::ios::binary);
-            for (const auto &[at, length] : stretches) {
-                file.seekp(at < 0 ? size + at : at);
-                file << std::string(static_cast<std::size_t>(length), '\xa5');
-            }
-        }
+        auto stretches = damage.stretches;
+        if (stretches.empty())
+            for (long page = 100; page * 1024 < static_cast<long>(fs::file_size(outbox)); page += 10)
+                stretches.emplace_back(page * 1024, 1024);
+        for (const auto &[at, length] : stretches)
+            overwrite(outbox, at, length);
         const std::string copy = dir.file(name + ".damaged");
         fs::copy_file(outbox, copy);
         const auto readable = readableRows(copy, total);
@@ -737,6 +741,37 @@ TEST_F(Publishing, AnOutboxFoundDamagedWhileItIsSentCarriesOverEveryReadableMess
         EXPECT_EQ(said[3].matched ? std::stol(said.str(3)) : 0L, unreadable);
         rte::testing::operate(state.main_panel, kMainStop);
     }
+}
+
+// Drops the broker was not told of yet, in an outbox then found damaged
+// at the start (the table of its numbers, the third page): told once, and
+// the messages after the gap carried over.
+TEST_F(Publishing, DropsNotYetToldInADamagedOutboxAreStillTold)
+{
+    const auto down = downBroker("broker");
+    publishTo(down->broker, "", "", "", 4);
+    startRun();
+    for (int t = 1; t < 8; ++t)
+        tickAt(t);
+    publish_stop();
+    ASSERT_TRUE(rte::testing::publishingEnded(30));
+    overwrite(settingsFile("vandrel-outbox.sqlite"), 2 * 1024, 1024);
+    publish_start();
+    EXPECT_TRUE(GetOutboxStatus().faults & kOutboxDamaged) << condition();
+    ASSERT_TRUE(down->broker.start());
+    const std::string output = dir.file("broker.received");
+    ASSERT_TRUE(arrived(output, 5, 8)) << joined(received(output));
+    ASSERT_TRUE(support::sleepUntil([] { return GetOutboxStatus().waiting == 0; })) << condition();
+    const auto messages = received(output);
+    EXPECT_EQ(sequences(messages), (std::vector<long>{5, 6, 7, 8})) << joined(messages);
+    std::vector<std::string> told;
+    for (const Message &m : messages)
+        if (m.topic == "dropped")
+            told.push_back(m.payload);
+    ASSERT_EQ(told.size(), 1u) << joined(messages);
+    EXPECT_TRUE(std::regex_match(told[0],
+                                 std::regex(R"re(\{"time":"[0-9T:.-]+Z","dropped":4,"first_seq":1,"last_seq":4\})re")))
+        << told[0];
 }
 
 TEST_F(Publishing, AnOutboxThatCannotBeOpenedIsReportedAndTheRunGoesOn)
