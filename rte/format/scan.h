@@ -7,8 +7,10 @@
 #include "rte/format/args.h"
 #include "rte/format/conv.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <system_error>
@@ -60,13 +62,77 @@ RTE_HOT_INLINE void skipSpace(Src &s)
     }
 }
 
+// The powers of ten a double holds exactly.
+inline constexpr double kExactTens[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+inline bool isDecimalDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// The decimal texts recordings are made of ("1000012.0", "1.684100e+05"),
+// read without std::from_chars's general machinery: digits that fit in 2^53
+// times or over an exact power of ten is one correctly rounded operation
+// (Clinger), hence the very double from_chars gives.  Anything else (more
+// digits, a larger exponent, "inf", "5.", "1e+", a lone sign) gives nullptr
+// and is left to from_chars, so the two never differ.  Taken only where each
+// operation rounds to double (FLT_EVAL_METHOD 0), not to a wider type.
+RTE_HOT_INLINE const char *readPlainDecimal(const char *p, const char *e, double &v)
+{
+    const bool negative = p < e && *p == '-';
+    p += negative;
+    std::uint64_t digits = 0;
+    const char *first = p;
+    while (p < e && isDecimalDigit(*p))
+        digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+    std::ptrdiff_t count = p - first;
+    int exponent = 0;
+    if (p < e && *p == '.') {
+        const char *fraction = ++p;
+        while (p < e && isDecimalDigit(*p))
+            digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+        if (p == fraction)
+            return nullptr;
+        count += p - fraction;
+        exponent = -static_cast<int>(p - fraction);
+    }
+    // More than 19 digits may have wrapped around.
+    if (count == 0 || count > 19 || digits > (std::uint64_t{1} << 53))
+        return nullptr;
+    if (p < e && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool down = p < e && *p == '-';
+        if (p < e && (*p == '-' || *p == '+'))
+            ++p;
+        const char *power = p;
+        int tens = 0;
+        while (p < e && isDecimalDigit(*p) && p - power < 3)
+            tens = tens * 10 + (*p++ - '0');
+        if (p == power || (p < e && isDecimalDigit(*p)))
+            return nullptr;
+        exponent += down ? -tens : tens;
+    }
+    if (exponent < -22 || exponent > 22)
+        return nullptr;
+    double d = static_cast<double>(digits);
+    d = exponent < 0 ? d / kExactTens[-exponent] : d * kExactTens[exponent];
+    v = negative ? -d : d;
+    return p;
+}
+
 template <class T>
 RTE_HOT_INLINE std::from_chars_result parseValue(const char *p, const char *e, T &v)
 {
-    if constexpr (std::is_same_v<T, double>)
+    if constexpr (std::is_same_v<T, double>) {
+        if constexpr (FLT_EVAL_METHOD == 0)
+            if (const char *end = readPlainDecimal(p, e, v))
+                return {end, std::errc()};
         return std::from_chars(p, e, v, std::chars_format::general);
-    else
+    } else {
         return std::from_chars(p, e, v, 10);
+    }
 }
 
 // Reads an int or a double: white space, an optional '+', then what

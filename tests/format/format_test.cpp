@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -554,6 +557,95 @@ TEST(Scan, Numbers)
     EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(Scan("NaN(123)", "%f", v), 1);
     EXPECT_TRUE(std::isnan(v));
+}
+
+// The reader as it stands on std::from_chars: an optional '+' (not before a
+// '-'), then what from_chars takes; what is filled, and the byte after the
+// number, so that a reading that stops elsewhere shows.
+struct Reading {
+    int filled;
+    std::uint64_t bits;
+    int next;
+};
+
+Reading fromCharsReading(const std::string &text)
+{
+    const char *p = text.data(), *e = p + text.size();
+    const bool plus = p < e && *p == '+';
+    p += plus;
+    double v = 0;
+    std::from_chars_result r{p, std::errc::invalid_argument};
+    if (!(plus && p < e && *p == '-'))
+        r = std::from_chars(p, e, v, std::chars_format::general);
+    if (r.ec != std::errc())
+        return {0, 0, -1};
+    return {1, std::bit_cast<std::uint64_t>(v), r.ptr < e ? static_cast<unsigned char>(*r.ptr) : -1};
+}
+
+Reading scanReading(const std::string &text)
+{
+    double v = 0;
+    int next = -1;
+    const int filled = Scan(text.c_str(), "%f%c", v, next);
+    return {std::min(filled, 1), filled > 0 ? std::bit_cast<std::uint64_t>(v) : 0, filled == 2 ? next : -1};
+}
+
+void expectSameReading(const std::string &text)
+{
+    const Reading want = fromCharsReading(text), got = scanReading(text);
+    EXPECT_EQ(got.filled, want.filled) << "[" << text << "]";
+    EXPECT_EQ(got.bits, want.bits) << "[" << text << "]";
+    EXPECT_EQ(got.next, want.next) << "[" << text << "]";
+}
+
+// The texts at the edges of the short way to a double (19 digits, 2^53,
+// ten to the 22nd either way) and past them read as from_chars reads them,
+// to the bit and to the byte where the number ends.
+TEST(Scan, NumbersReadBitForBitAsFromChars)
+{
+    const char *edges[] = {
+        "1000012.0", "1.684100e+05", "-1.684100E-05", "+2.5e3x", "0", "-0", "+0", "-0.0e5", "-0e-400",
+        "9007199254740992", "9007199254740993", "-9007199254740993.0", "9007199254740993e-1", "9007199254740995e3",
+        "1234567890123456789", "12345678901234567890", "1234567890123456789e-22", "00000000000000000001.5",
+        "0.0000000000000000000001", "1e22", "1e23", "1e-22", "1e-23", "3e-23", "4.5e022", "4.5e0022", "1e999",
+        "0.1", "0.3", "-.5", "-.", ".e1", "5.", "5.e3", "5e", "5e+", "5e-x", "5E+7.5", "1.2.3", "0x10", "4.9e-324",
+        "2.2250738585072014e-308", "1.7976931348623157e308", "1.7976931348623159e308", "inf", "-INF", "+infinity",
+        "nan", "-nan(42)", "+-1", "--1", "- 1", "1 2", "12.0\t1.684100e+05",
+    };
+    for (const char *text : edges)
+        expectSameReading(text);
+}
+
+TEST(Scan, RandomDecimalTextsReadBitForBitAsFromChars)
+{
+    std::mt19937_64 random(20261211);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto digits = [&](int n) {
+        std::string d;
+        for (int k = 0; k < n; ++k)
+            d += static_cast<char>('0' + (pick(4) == 0 ? 9 : pick(10)));
+        return d;
+    };
+    const char *signs[] = {"", "", "-", "+", "+-"};
+    const char *after[] = {"", "", " ", "x", ".", "e", "E-", "7"};
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = signs[pick(5)] + digits(pick(4) == 0 ? pick(24) : pick(10));
+        if (pick(3) != 0)
+            text += "." + digits(pick(4) == 0 ? pick(24) : pick(8));
+        if (pick(2) == 0)
+            text += std::string(pick(2) ? "e" : "E") + signs[pick(3)] + digits(pick(5));
+        text += after[pick(8)];
+        expectSameReading(text);
+        // And the texts doubles are written as, all 17 digits and fewer.
+        const double v = std::bit_cast<double>(random());
+        char written[64];
+        std::snprintf(written, sizeof written, "%.*e", pick(18), v);
+        expectSameReading(written);
+        std::snprintf(written, sizeof written, "%.*f", pick(8), std::ldexp(static_cast<double>(random() >> 11), -pick(60)));
+        expectSameReading(written);
+        if (HasFailure())
+            return;
+    }
 }
 
 TEST(Scan, Integers)
