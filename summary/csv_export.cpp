@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "rte/formatio.h"
 #include "summary/clock_text.h"
@@ -39,11 +40,11 @@ struct Chunks {
         if (used + kRowMost > kChunk)
             flush();
     }
-    void put(const char *bytes)
+    // The row's fixed texts have their lengths known where they are named.
+    void put(std::string_view bytes)
     {
-        const std::size_t length = std::strlen(bytes);
-        std::memcpy(text.get() + used, bytes, length);
-        used += length;
+        std::memcpy(text.get() + used, bytes.data(), bytes.size());
+        used += bytes.size();
     }
     // As %f[r] writes it, std::to_chars's shortest text that reads back as
     // the same double, without the format's reading per number, which
@@ -75,7 +76,7 @@ CsvExport export_csv(const RunFacts &facts, const char *out)
         result.written = chunks.file;
         return result;
     }
-    const char *unit = unit_of(facts.quantity);
+    const std::string_view unit = unit_of(facts.quantity);
     const bool timed = std::isfinite(facts.start);
     char when[40];
     chunks.put(timed ? "time,elapsed_s,value,unit\r\n" : "elapsed_s,value,unit\r\n");
