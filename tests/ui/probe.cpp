@@ -162,7 +162,10 @@ int main(int argc, char **argv)
                         {"publish_close", panelCallback}, {"publish_tick", control},
                         {"unattended_menu", menu}, {"unattended_switch", control},
                         {"unattended_close", panelCallback}, {"another_menu", menu},
-                        {"another_start", control}, {"another_close", panelCallback}});
+                        {"another_start", control}, {"another_close", panelCallback},
+                        {"summary_menu", menu}, {"export_menu", menu}, {"report_menu", menu},
+                        {"summary_other", control}, {"summary_export", control},
+                        {"summary_report", control}, {"summary_close", panelCallback}});
     if (mode == "load" && argc == 4) {
         LoadPanel(0, argv[2], std::atoi(argv[3]));
         std::puts("loaded");

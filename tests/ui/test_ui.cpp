@@ -83,7 +83,10 @@ constexpr char endSC[] = "endSC", velto[] = "velto", velto_end[] = "velto_end", 
                publish_close[] = "publish_close", publish_tick[] = "publish_tick",
                unattended_menu[] = "unattended_menu", unattended_switch[] = "unattended_switch",
                unattended_close[] = "unattended_close", another_menu[] = "another_menu",
-               another_start[] = "another_start", another_close[] = "another_close";
+               another_start[] = "another_start", another_close[] = "another_close",
+               summary_menu[] = "summary_menu", export_menu[] = "export_menu", report_menu[] = "report_menu",
+               summary_other[] = "summary_other", summary_export[] = "summary_export",
+               summary_report[] = "summary_report", summary_close[] = "summary_close";
 
 }  // namespace
 
@@ -117,6 +120,13 @@ void start(int &argc, char **argv)
                            {another_menu, menu<another_menu>},
                            {another_start, control<another_start>},
                            {another_close, panelCallback<another_close>},
+                           {summary_menu, menu<summary_menu>},
+                           {export_menu, menu<export_menu>},
+                           {report_menu, menu<report_menu>},
+                           {summary_other, control<summary_other>},
+                           {summary_export, control<summary_export>},
+                           {summary_report, control<summary_report>},
+                           {summary_close, panelCallback<summary_close>},
                        });
     mainPanel = LoadPanel(0, kPanelFile, kMainPanel);
     comPanel = LoadPanel(0, kPanelFile, kPortPanel);
