@@ -309,7 +309,8 @@ class OperatorTest(unittest.TestCase):
         s.screenshot("recording-under-that-name")
         self.stop_run()
         self.close_main_window()
-        self.assertEqual(sorted(p.name for p in folder.iterdir()), [record.name])
+        # The recording and its run file, named alike.
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), [record.name, "Prüfung ä.info"])
 
     def test_viewing_a_stored_file(self):
         """A stored file drawn over a fixed range that the operator typed:
@@ -329,7 +330,8 @@ class OperatorTest(unittest.TestCase):
 
         ui.press(self.main_control("push button", "Open file"))
         self.choose_file("Select a file", "Load", stored, "open-file")
-        self.app.until("the drawn file's path on display", lambda: self.file_display() == str(stored))
+        self.app.until("the drawn file's path on display, with its seal's verdict",
+                       lambda: self.file_display() == f"{stored}  [no seal: no run file stored.info]")
         self.assertTrue(ui.checked(self.main_control("check box", "Autoscale")))
         s.screenshot("file-drawn")
 

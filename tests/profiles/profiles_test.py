@@ -26,7 +26,7 @@ paths = None
 HOST = topic_host()
 # The topics whose messages come from the outbox, numbered by (stream, seq);
 # `live` repeats the newest reading, retained, outside that order.
-OUTBOX_KINDS = ("reading", "alarm", "dropped")
+OUTBOX_KINDS = ("reading", "alarm", "dropped", "seal")
 OXYGEN_HIGH = 1000  # the simulated cell starts in air, some 2e5 ppm: beyond at once
 
 
@@ -208,7 +208,7 @@ class FourAnalysers(CopiesTest):
         # The resumed run is the victim's alone.
         self.assertEqual(first[victim].read_bytes(), left, "the killed run's recording changed")
         self.assertEqual(sorted(os.listdir(marked[victim].parent)),
-                         ["run-2.dat", "run-2.events", "run-3.dat", "run-3.events"])
+                         ["run-2.dat", "run-2.events", "run-2.info", "run-3.dat", "run-3.events", "run-3.info"])
         self.assertEqual(resume_mark(program.settings(victim))["file"], str(marked[victim]))
         for n in others:
             self.assertEqual(sorted(os.listdir(marked[n].parent)), listed[n], n)
