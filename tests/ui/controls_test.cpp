@@ -131,7 +131,7 @@ TEST_F(Controls, WrongHandlesAndKindsAreRefused)
     EXPECT_EQ(SetCtrlVal(mainPanel, kMainInterval, "1.5"), kUiBadArgument);
     EXPECT_EQ(SetCtrlVal(mainPanel, kMainQuantity, 7), kUiBadArgument);
     EXPECT_EQ(SetCtrlAttribute(mainPanel, kMainInterval, kAttrYMapping, kMappingLog), kUiBadArgument);
-    EXPECT_EQ(SetMenuBarAttribute(menuBar, 9, kAttrDimmed, 1), kUiBadHandle);
+    EXPECT_EQ(SetMenuBarAttribute(menuBar, 99, kAttrDimmed, 1), kUiBadHandle);
     EXPECT_EQ(DisplayPanel(999), kUiBadHandle);
 }
 

@@ -145,7 +145,7 @@ TEST(PanelFile, FirstValuesShowTheIdleState)
     EXPECT_EQ(t::widget(mainPanel, kMainTimer), nullptr);
 }
 
-TEST(PanelFile, MenuBarHoldsTheSettingsItems)
+TEST(PanelFile, MenuBarHoldsTheSettingsAndRecordingItems)
 {
     ASSERT_GT(menuBar, 0);
     auto *bar = t::widget(mainPanel, kMainGraph)->window()->findChild<QMenuBar *>();
@@ -156,7 +156,7 @@ TEST(PanelFile, MenuBarHoldsTheSettingsItems)
             captions << item->text().remove(QLatin1Char('&'));
     EXPECT_EQ(captions,
               (QStringList{"Serial port", "Restore settings", "Alarms...", "Publishing...", "Unattended...",
-                           "Another analyser..."}));
+                           "Another analyser...", "Summary...", "Export CSV...", "Report..."}));
 }
 
 TEST(PanelFile, MenuBarOverflowButtonDrawsTheStylesIcon)
