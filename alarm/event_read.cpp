@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "alarm/event_file.h"
 #include "rte/formatio.h"
 
 // "2026-12-10T17:38:26": the date and the time of day, whatever follows.
@@ -152,4 +153,34 @@ void event_note(const EventCount &count, char (&note)[kEventNoteSize])
         Fmt(more, "Only the first %d lines of the event file are read; %s more %s not.",
             static_cast<int>(kMostEventLinesRead), unread, count.unread == 1 ? "is" : "are");
     Fmt(note, "%s%s%s", damage, damage[0] != '\0' && more[0] != '\0' ? "\n" : "", more);
+}
+
+EventFileWalk walk_recording_events(const char *recording, const std::function<bool(const EventLine &)> &each)
+{
+    EventFileWalk walk = {0, 0, 0};
+    char path[kPathSize];
+    long long size = 0;
+    if (events_beside(recording, path) != 0 || GetFileInfo(path, size) != 1)
+        return walk;
+    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
+    if (file <= 0) {
+        walk.file = file;
+        return walk;
+    }
+    walk.file = 1;
+    char line[kEventLineSize];
+    for (int lines = 0; lines < kMostEventLinesRead; ++lines) {
+        const int length = ReadLine(file, line);
+        if (length < 0)
+            break;
+        EventLine e;
+        const int kind = read_event_line(line, length, e);
+        if (kind == kEventLineDamaged)
+            ++walk.damaged;
+        if (kind == kEventLineRead && !each(e))
+            break;
+    }
+    walk.unread = CountLinesLeft(file);
+    CloseFile(file);
+    return walk;
 }

@@ -1,7 +1,10 @@
 // Reading an event file back (the lines write_event writes): pure functions
 // of one line and of what the reading found, so that recorded and broken
-// bytes can be fed to them.
+// bytes can be fed to them, and the walk over the event file beside a
+// recording that the viewer and the summary share.
 #pragma once
+
+#include <functional>
 
 // A stored recording draws at most kMostEventsDrawn events, as many as its
 // curve has points, read from its event file's first kMostEventLinesRead
@@ -51,3 +54,15 @@ struct EventCount {
 
 // What the graph's note says of it; empty when there is nothing to say.
 void event_note(const EventCount &count, char (&note)[kEventNoteSize]);
+
+// What the walk over a recording's event file found.
+struct EventFileWalk {
+    int file;           // 1 read, 0 no event file beside the recording, < 0 it cannot be opened
+    long long damaged;  // lines read that could not be read as events
+    long long unread;   // lines after the last one read, counted only
+};
+
+// Hands each event of the event file beside `recording` to `each`, which
+// says whether to go on; reads at most kMostEventLinesRead lines and counts
+// the rest.
+EventFileWalk walk_recording_events(const char *recording, const std::function<bool(const EventLine &)> &each);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "alarm/event_file.h"
 #include "alarm/event_read.h"
 #include "alarm/number_text.h"
 #include "app/panel_ids.h"
@@ -79,36 +78,25 @@ static void tooltip(const EventLine &e, const EventLook &look, char (&text)[kToo
 
 void show_recording_events(const char *recording, const double *t, const double *y, int points)
 {
-    char path[kPathSize];
-    long long size = 0;
-    if (points < 1 || events_beside(recording, path) != 0 || GetFileInfo(path, size) != 1)
+    if (points < 1)
         return;
-    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
-    if (file <= 0) {
+    int drawn = 0;
+    const EventFileWalk walk = walk_recording_events(recording, [&](const EventLine &e) {
+        const EventLook *look = look_of(e.event);
+        if (look) {
+            char text[kTooltipSize];
+            tooltip(e, *look, text);
+            AddGraphMarker(state.main_panel, kMainGraph, e.elapsed, on_curve(t, y, points, e.elapsed), text,
+                           look->colour);
+            ++drawn;
+        }
+        return drawn < kMostEventsDrawn;
+    });
+    if (walk.file < 0) {
         AddGraphNote(state.main_panel, kMainGraph, "The event file beside this recording cannot be opened.");
         return;
     }
-    EventCount count = {0, 0, 0};
-    char line[kEventLineSize];
-    for (int lines = 0; lines < kMostEventLinesRead && count.drawn < kMostEventsDrawn; ++lines) {
-        const int length = ReadLine(file, line);
-        if (length < 0)
-            break;
-        EventLine e;
-        const int kind = read_event_line(line, length, e);
-        if (kind == kEventLineDamaged)
-            ++count.damaged;
-        const EventLook *look = kind == kEventLineRead ? look_of(e.event) : nullptr;
-        if (!look)
-            continue;
-        char text[kTooltipSize];
-        tooltip(e, *look, text);
-        AddGraphMarker(state.main_panel, kMainGraph, e.elapsed, on_curve(t, y, points, e.elapsed), text,
-                       look->colour);
-        ++count.drawn;
-    }
-    count.unread = CountLinesLeft(file);
-    CloseFile(file);
+    const EventCount count = {walk.damaged, drawn, walk.unread};
     // On the graph, where whoever looks at the events sees it, and no
     // button to press.
     char note[kEventNoteSize];

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "alarm/event_file.h"
-
 static void tally_event(EventTally &tally, const EventLine &e)
 {
     ++tally.read;
@@ -25,32 +23,14 @@ static void tally_event(EventTally &tally, const EventLine &e)
 void read_events(const char *recording, EventTally &tally, const std::function<void(const EventLine &)> &each)
 {
     tally = EventTally{};
-    char path[kPathSize];
-    long long size = 0;
-    if (events_beside(recording, path) != 0 || GetFileInfo(path, size) != 1)
-        return;
-    const int file = OpenFile(path, kOpenRead, kOpenKeep, kOpenText);
-    if (file <= 0) {
-        tally.file = file;
-        return;
-    }
-    tally.file = 1;
-    char line[256];
-    for (int lines = 0; lines < kMostEventLinesRead; ++lines) {
-        const int length = ReadLine(file, line);
-        if (length < 0)
-            break;
-        EventLine e;
-        const int kind = read_event_line(line, length, e);
-        if (kind == kEventLineDamaged)
-            ++tally.damaged;
-        if (kind != kEventLineRead)
-            continue;
+    const EventFileWalk walk = walk_recording_events(recording, [&](const EventLine &e) {
         tally_event(tally, e);
         each(e);
-    }
-    tally.unread = CountLinesLeft(file);
-    CloseFile(file);
+        return true;
+    });
+    tally.file = walk.file;
+    tally.damaged = walk.damaged;
+    tally.unread = walk.unread;
 }
 
 void summarise(const RunFacts &facts, Summary &summary)

@@ -169,10 +169,13 @@ TEST(SummaryFigures, EventsBesideTheRecording)
               "2026-12-10T17:38:26.132+01:00\t1.0\talarm_high\t1.200000e+01\t1.000000e+01\n"
               "2026-12-10T17:38:27.132+01:00\t2.0\tacknowledged\t1.200000e+01\t1.000000e+01\n"
               "garbage\n"
-              "2026-12-10T17:38:28.132+01:00\t3.0\talarm_high\t1.200000e+01\t1.000000e+01\n");
+              "2026-12-10T17:38:28.132+01:00\t3.0\talarm_high\t1.200000e+01\t1.000000e+01\n"
+              // A change whose texts make the line longer than any alarm's.
+              "2026-12-10T17:38:29.132+01:00\t4.0\tchanged\tnan\tnan\t" + std::string(200, 'u') +
+                  "\tport\t1 " + std::string(100, 'a') + "\t2 " + std::string(100, 'b') + "\n");
     SummaryTexts t;
     summary_texts(summaryOf(path, 10, kNone), t);
-    EXPECT_STREQ(t.text[kFieldEvents], "2 alarm_high, 1 acknowledged; 1 line could not be read");
+    EXPECT_STREQ(t.text[kFieldEvents], "2 alarm_high, 1 acknowledged, 1 changed; 1 line could not be read");
 }
 
 }  // namespace
