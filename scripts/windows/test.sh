@@ -126,6 +126,17 @@ if [ ! -x "$installed/vandrel.exe" ] || [ ! -f "$installed/Vandrel_V3.uir" ] || 
 else
   cp "$bin/program_run_test.exe" "$installed/"
   printf "$settings_line" >"$installed/vandrel.ini"
+  # The whole program links OpenSSL's libcrypto for the seal's SHA-256: an
+  # openssl.cnf planted in the SDK's OPENSSLDIR stays unread through a
+  # recorded, sealed run and its verification.  The control after them, a
+  # bare MQTT client, shows that the plant is where OpenSSL looks.
+  ssl_dir="$WINEPREFIX/drive_c/Program Files/Common Files/SSL"
+  mkdir -p "$ssl_dir"
+  cp "$bin/planted_module.dll" "$ssl_dir/"
+  printf '%s\n' 'openssl_conf = openssl_init' '[openssl_init]' 'providers = providers' '[providers]' \
+    'default = default_provider' 'planted = planted_provider' '[default_provider]' 'activate = 1' \
+    '[planted_provider]' 'module = C:\\Program Files\\Common Files\\SSL\\planted_module.dll' 'activate = 1' \
+    >"$ssl_dir/openssl.cnf"
   bin=$installed WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=windows run program_run_test
   # vandrel --verify as installed, with no window, on the recording the test
   # left with one digit of its first line changed: one line and status 1.
@@ -136,6 +147,16 @@ else
     echo "== windows: vandrel --verify FAILED: status $status, said: $said" >&2
     failed=1
   fi
+  if [ -e "$ssl_dir/planted_module.dll.loaded" ]; then
+    echo "== windows: the program read the planted openssl.cnf: FAILED" >&2
+    failed=1
+  fi
+  wine "$bin/openssl_conf_test.exe" --bare-client >/dev/null 2>&1 || true
+  if [ ! -e "$ssl_dir/planted_module.dll.loaded" ]; then
+    echo "== windows: the planted openssl.cnf is not where OpenSSL looks: FAILED" >&2
+    failed=1
+  fi
+  rm -rf "$ssl_dir"
   rm -f "$installed/program_run_test.exe" "$installed/vandrel.ini" "$installed"/run.*
   # The MQTT library and OpenSSL as installed, with the openssl.cnf installed.
   cp "$bin/openssl_conf_test.exe" "$bin/planted_module.dll" "$installed/"
