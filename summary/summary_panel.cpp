@@ -116,10 +116,10 @@ int summary_other(int, int, int event, void *, int, int)
 // A name in the same folder as the recording, with the extension given.
 static int save_as(const char *extension, const char *title, char (&path)[kPathSize])
 {
-    char spec[16];
-    Fmt(spec, "*.%s", extension);
+    char pattern[16];
+    Fmt(pattern, "*.%s", extension);
     for (;;) {
-        const int chosen = FileSelectPopup("", spec, spec, title, kLabelSave, 0, 1, 1, 1, path);
+        const int chosen = FileSelectPopup("", pattern, pattern, title, kLabelSave, 0, 1, 1, 1, path);
         if (chosen == kSelectionNew)
             return 1;
         if (chosen != kSelectionExisting)
