@@ -10,6 +10,7 @@
 // event line with a NUL byte or cut to its target is damaged.
 #include "alarm/event_read.h"
 #include "fuzz_check.h"
+#include "fuzz_input_file.h"
 #include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 
@@ -20,16 +21,9 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-std::string tempPath()
-{
-    const char *dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/fuzz_lines_" + std::to_string(::getpid()) + ".events";
-}
 
 using Lines = std::vector<std::pair<int, std::string>>;
 
@@ -80,16 +74,8 @@ Lines read(const std::string &path, std::size_t first, long long &left)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const std::string path = [] {
-        std::atexit([] { ::unlink(tempPath().c_str()); });
-        return tempPath();
-    }();
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        FUZZ_CHECK(fd >= 0);
-        FUZZ_CHECK(::write(fd, data, size) == static_cast<ssize_t>(size));
-        ::close(fd);
-    }
+    static const std::string file = "fuzz_lines_" + std::to_string(::getpid()) + ".events";
+    const std::string &path = writeInputFile(file.c_str(), data, size);
     const std::string bytes(reinterpret_cast<const char *>(data), size);
     const Lines all = expected(bytes, 64);
     const std::size_t first = size > 1 ? data[1] % (all.size() + 2) : 0;

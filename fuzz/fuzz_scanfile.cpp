@@ -8,6 +8,7 @@
 // token comes near the small buffer's size.  Text without NUL bytes must
 // read as Scan reads it.  Every loop must end.
 #include "fuzz_check.h"
+#include "fuzz_input_file.h"
 #include "rte/format/files_internal.h"
 #include "rte/formatio.h"
 
@@ -18,17 +19,9 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-std::string tempPath()
-{
-    const char *dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/fuzz_scanfile_" +
-           std::to_string(::getpid()) + ".dat";
-}
 
 struct Read {
     int count;
@@ -115,16 +108,8 @@ std::size_t longestToken(const std::uint8_t *data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const std::string path = [] {
-        std::atexit([] { ::unlink(tempPath().c_str()); });
-        return tempPath();
-    }();
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        FUZZ_CHECK(fd >= 0);
-        FUZZ_CHECK(::write(fd, data, size) == static_cast<ssize_t>(size));
-        ::close(fd);
-    }
+    static const std::string file = "fuzz_scanfile_" + std::to_string(::getpid()) + ".dat";
+    const std::string &path = writeInputFile(file.c_str(), data, size);
 
     rte::fmt::detail::setReadBufferSize(0);
     const std::vector<Read> big = pairs(path, size);
